@@ -1,0 +1,20 @@
+# The shipped program: one static Vornell.exe that imports only system DLLs.
+vornell_folder_library(vornell_framework_win32 framework/win32)
+vornell_folder_library(vornell_platform_win32 platform/win32)
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+set(VORNELL_WIN32_LIBS
+  -Wl,--start-group vornell_app vornell_wizard vornell_engine vornell_framework
+  vornell_framework_win32 vornell_platform vornell_platform_win32 vornell_layout -Wl,--end-group
+  comctl32 setupapi newdev winspool shlwapi gdi32 user32 kernel32)
+
+enable_language(RC)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}")
+add_executable(Vornell WIN32 res/vornell.rc)
+target_link_libraries(Vornell PRIVATE ${VORNELL_WIN32_LIBS})
+set_target_properties(Vornell PROPERTIES OUTPUT_NAME Vornell)
+
+# Programs that drive the real Vornell.exe under Wine.
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/CMakeLists.txt)
+  add_subdirectory(tests/wine)
+endif()

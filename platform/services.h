@@ -1,0 +1,115 @@
+#pragma once
+// The printer and device services: every operation through which the
+// installer changes or looks at the system, as one table. The shipped
+// program uses platform/win32 (the real system, through the wide APIs with
+// explicit GBK conversion); the native tests use platform/simulated.
+//
+// All texts are GBK byte strings. The shapes the installer's logic depends
+// on stay visible: the two-call printer enumeration, the fixed-size device
+// path buffer, "exactly 1" results, start results above 31, last-error codes.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vornell {
+
+struct FindData {
+  std::string name;  // GBK, no folder
+  std::uint32_t attributes = 0;
+};
+
+constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
+constexpr std::uint32_t kFileAttributeReadOnly = 0x1;
+constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+constexpr std::uint32_t kFileAttributeArchive = 0x20;
+constexpr std::uint32_t kFileAttributeNormal = 0x80;
+
+// SetupAPI and spooler values the installer passes.
+constexpr std::uint32_t kDigcfPresent = 0x2;
+constexpr std::uint32_t kDigcfDeviceInterface = 0x10;
+constexpr std::uint32_t kInstallFlagForce = 0x1;
+constexpr std::uint32_t kSpostPath = 1;
+constexpr std::uint32_t kSpCopyNewer = 0x4;
+constexpr std::uint32_t kPrinterEnumLocal = 0x2;
+constexpr std::uint32_t kPrinterEnumConnections = 0x4;
+constexpr std::uint32_t kErrorPrinterAlreadyExists = 1802;
+constexpr std::uint32_t kErrorInsufficientBuffer = 122;
+
+// A device information set; null when the system refused it.
+using DeviceSet = void*;
+// A first/next-file walk; null when the walk could not start.
+using FindHandle = void*;
+
+class Services {
+ public:
+  virtual ~Services() = default;
+
+  // --- process and window ---
+  // false when the system has no "IsWow64Process" query (then: not WOW64).
+  virtual bool QueryIsWow64Process(bool& isWow64) = 0;
+  // Device-interface notifications for GUID_DEVINTERFACE_USB_DEVICE to the window.
+  virtual void RegisterUsbDeviceNotification(void* window) = 0;
+
+  // --- USB device interfaces (GUID_DEVINTERFACE_USB_DEVICE) ---
+  virtual DeviceSet GetUsbDeviceSet(std::uint32_t flags) = 0;
+  virtual bool EnumUsbDeviceInterface(DeviceSet set, std::uint32_t index) = 0;
+  // Writes the interface's device path, zero-terminated, into `path`, which
+  // holds `pathSize` bytes; false when the call fails or the path does not fit.
+  virtual bool GetUsbDeviceInterfacePath(DeviceSet set, std::uint32_t index, char* path,
+                                         std::size_t pathSize) = 0;
+  virtual void DestroyDeviceSet(DeviceSet set) = 0;
+
+  // --- driver installation ---
+  // Non-zero on success; on failure LastError() holds the reason.
+  virtual bool UpdateDriver(const std::string& hardwareId,
+                                                 const std::string& infPath,
+                                                 std::uint32_t installFlags) = 0;
+  // The system's result: exactly 1 when the INF entered the driver store.
+  virtual int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
+                              std::uint32_t copyStyle) = 0;
+  virtual std::uint32_t LastError() = 0;
+
+  // --- spooler ---
+  // The printer-driver directory of the local machine and the running
+  // environment, zero-terminated, in `buffer` of `bufferSize` bytes.
+  virtual bool GetDriverDirectory(char* buffer, std::uint32_t bufferSize) = 0;
+  // The first of the two enumeration calls (level 2, empty name, no buffer):
+  // how many bytes the records need.
+  virtual std::uint32_t EnumPrintersNeeded(std::uint32_t flags) = 0;
+  // The second call: fills `buffer` (`bufferSize` bytes) and hands back the
+  // printers' names in list order; false when the records no longer fit
+  // (the list grew since the first call) or the call failed.
+  virtual bool EnumPrintersFill(std::uint32_t flags, void* buffer, std::uint32_t bufferSize,
+                                std::vector<std::string>& names) = 0;
+  // Zero-filled allocation (LocalAlloc with LMEM_ZEROINIT); null on failure.
+  virtual void* AllocZeroed(std::size_t bytes) = 0;
+  virtual void Free(void* block) = 0;
+
+  // --- printer setup ---
+  // Starts the system's own rundll32.exe (by full path in the system
+  // directory, hidden, not awaited, current directory the system directory)
+  // with `arguments`, the text that follows "rundll32 " in the command line.
+  // Above 31 when started; 0 to 31 when not (WinExec's values).
+  virtual std::uint32_t StartRundll32(const std::string& arguments) = 0;
+
+  // --- files (names in windows.h are macros, hence the other names) ---
+  virtual bool PathExists(const std::string& path) = 0;
+  virtual bool CreateFolder(const std::string& path) = 0;
+  virtual bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists) = 0;
+  virtual std::uint32_t GetAttributes(const std::string& path) = 0;
+  virtual bool SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
+  virtual FindHandle FindFirst(const std::string& pattern, FindData& data) = 0;
+  virtual bool FindNext(FindHandle walk, FindData& data) = 0;
+  virtual void FindEnd(FindHandle walk) = 0;
+
+  // --- time ---
+  virtual void Sleep(std::uint32_t milliseconds) = 0;
+};
+
+// The process's services: the real system in the shipped program; tests
+// put a simulated machine in its place.
+Services& GetServices();
+void SetServices(Services* services);
+
+}  // namespace vornell

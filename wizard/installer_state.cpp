@@ -1,0 +1,7 @@
+#include "wizard/installer_state.h"
+
+namespace vornell {
+
+InstallerState installerState;
+
+}  // namespace vornell

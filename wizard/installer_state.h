@@ -1,0 +1,49 @@
+#pragma once
+// The one record the wizard and the worker threads share. It has no lock:
+// a worker reads only fields the dialog's thread finished writing before it
+// started the worker, and writes only workerStatus, which the dialog's thread
+// reads after the last worker has ended. Texts are GBK; lengths are bytes.
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace vornell {
+
+constexpr std::size_t kDriverFileCount = 8;
+constexpr std::size_t kPrinterDriverDirectorySize = 264;
+// The fetch is limited to 260 bytes, leaving room for "\3" and its zero.
+constexpr std::uint32_t kPrinterDriverDirectoryFetchSize = 260;
+
+struct InstallerState {
+  // Strings are declared, and so constructed, in this order; the composed
+  // names are built once from manufacturerName and modelName.
+  std::string lineBreak = "\r\n";
+  std::string driverSourceFolder;
+  std::string usbMatchId;
+  std::string modelName = "RX730TⅡ";
+  std::string manufacturerName = "Orvane";
+  std::string printerName = manufacturerName + " " + modelName;
+  std::string driverModelName = manufacturerName + " " + modelName;
+  std::string lptPrinterName = manufacturerName + " " + modelName + " LPT";
+  std::string expectedPrinterName;
+  std::string headerText = printerName;
+
+  const char* hardwareId = "";
+  std::array<const char*, kDriverFileCount> driverFiles{
+      "", "", "", "UNIDRV.DLL", "UNIDRV.HLP", "UNIDRVUI.DLL", "UNIRES.DLL", "STDNAMES.GPD"};
+
+  std::int32_t step = 0;
+  std::uint8_t printerDetected = 0;
+  std::int32_t connectionType = 0;
+  std::int32_t connectionRetry = 0;
+  std::int32_t workerStatus = 0;
+  std::array<char, kPrinterDriverDirectorySize> printerDriverDirectory{};
+};
+
+// The process's one instance.
+extern InstallerState installerState;
+
+// workerStatus values the wizard reads as success.
+constexpr bool IsInstallSuccess(std::int32_t status) { return status == 0 || status == 1802; }
+
+}  // namespace vornell
