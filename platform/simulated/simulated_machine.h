@@ -1,0 +1,283 @@
+#pragma once
+// A scriptable stand-in for the system, for the native tests. A test builds
+// one, scripts what the machine holds (USB devices, printer queues, driver
+// update outcomes, files in a real temporary folder), installs it with
+// SetServices(&machine), runs the code under test and then reads back every
+// call that reached the machine, with its arguments, in order.
+//
+// Pauses run on a virtual clock: Sleep adds to it and returns at once.
+// Every member may be called from any thread; one lock guards the state.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/services.h"
+
+namespace vornell {
+
+// Error codes the machine leaves for LastError(); the Win32 values.
+namespace sim_error {
+constexpr std::uint32_t kFileNotFound = 2;
+constexpr std::uint32_t kPathNotFound = 3;
+constexpr std::uint32_t kAccessDenied = 5;
+constexpr std::uint32_t kInvalidHandle = 6;
+constexpr std::uint32_t kNotEnoughMemory = 8;
+constexpr std::uint32_t kNoMoreFiles = 18;
+constexpr std::uint32_t kFileExists = 80;
+constexpr std::uint32_t kInsufficientBuffer = 122;
+constexpr std::uint32_t kAlreadyExists = 183;
+constexpr std::uint32_t kNoMoreItems = 259;
+constexpr std::uint32_t kInvalidUserBuffer = 1784;
+constexpr std::uint32_t kNoSuchDevinst = 0xE000020B;
+}  // namespace sim_error
+
+// One call that reached the machine. Texts are recorded as passed (GBK,
+// backslashes kept); numbers in argument order. What each operation records:
+//   QueryIsWow64Process            -
+//   RegisterUsbDeviceNotification  numbers {window}
+//   GetUsbDeviceSet                numbers {flags}
+//   EnumUsbDeviceInterface         numbers {index}
+//   GetUsbDeviceInterfacePath      numbers {index, pathSize}
+//   DestroyDeviceSet               -
+//   UpdateDriver                   texts {hardwareId, infPath}, numbers {installFlags}
+//   SetupCopyOemInf                texts {infPath}, numbers {mediaType, copyStyle}
+//   LastError                      numbers {the value returned}
+//   GetDriverDirectory             numbers {bufferSize}
+//   EnumPrintersNeeded             numbers {flags, the byte count returned}
+//   EnumPrintersFill               numbers {flags, bufferSize}
+//   AllocZeroed                    numbers {bytes}
+//   Free                           -
+//   StartRundll32                  texts {arguments}
+//   PathExists, CreateFolder,
+//   GetAttributes                  texts {path}
+//   CopyFileTo                     texts {from, to}, numbers {failIfExists}
+//   SetAttributes                  texts {path}, numbers {attributes}
+//   FindFirst                      texts {pattern}
+//   FindNext, FindEnd              -
+//   Sleep                          numbers {milliseconds}
+struct SimulatedCall {
+  std::string operation;
+  std::vector<std::string> texts;
+  std::vector<std::uint64_t> numbers;
+};
+
+// A fresh, empty folder under the system's temporary folder, removed with
+// everything in it when the object goes.
+class ScopedTempFolder {
+ public:
+  ScopedTempFolder();
+  ~ScopedTempFolder();
+  ScopedTempFolder(const ScopedTempFolder&) = delete;
+  ScopedTempFolder& operator=(const ScopedTempFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  // Creates `relative` (and its parents) inside the folder; returns it.
+  std::filesystem::path MakeFolder(const std::filesystem::path& relative) const;
+  // Writes `content` to the file `relative` inside the folder; returns it.
+  std::filesystem::path WriteFile(const std::filesystem::path& relative,
+                                  std::string_view content) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+class SimulatedMachine : public Services {
+ public:
+  // Bytes one level-2 printer record takes besides its name (and the name's
+  // terminating zero): the size of PRINTER_INFO_2W on 64-bit Windows.
+  static constexpr std::uint32_t kPrinterRecordBytes = 136;
+  static constexpr std::uint32_t kDefaultStartResult = 33;
+
+  SimulatedMachine();
+  ~SimulatedMachine() override;
+  SimulatedMachine(const SimulatedMachine&) = delete;
+  SimulatedMachine& operator=(const SimulatedMachine&) = delete;
+
+  // ----- scripting -----
+
+  // The process-bitness query: nullopt = the system has no such query (the
+  // call then returns false and leaves the caller's flag untouched); a value
+  // = the query exists and reports it. Default: exists, false.
+  void SetWow64(std::optional<bool> isWow64);
+
+  // USB device interfaces: the paths of the attached devices, in enumeration
+  // order. A device set takes a snapshot when it is created.
+  void SetUsbDevicePaths(std::vector<std::string> paths);
+  // GetUsbDeviceSet returns null (the system refused the device list).
+  void RefuseDeviceSet(bool refuse);
+  // The enumeration call for `index` fails with `error` (and so would every
+  // later index, as a caller stops there).
+  void FailEnumAt(std::uint32_t index, std::uint32_t error = sim_error::kNoMoreItems);
+  // The detail call for `index` fails with `error`.
+  void FailDetailAt(std::uint32_t index, std::uint32_t error = sim_error::kInsufficientBuffer);
+
+  // UpdateDriver: success, or failure leaving `error` in LastError().
+  void SetUpdateDriverResult(bool succeeds, std::uint32_t error = sim_error::kNoSuchDevinst);
+  // SetupCopyOemInf returns `result` (any value; only exactly 1 means the
+  // INF entered the store) and always leaves `error` in LastError(), so the
+  // update's error is gone once it has run. Default: 1, error 0.
+  void SetCopyOemInfResult(int result, std::uint32_t error = 0);
+  // Presets what LastError() reports until a call leaves another value.
+  void SetLastErrorValue(std::uint32_t error);
+
+  // The printer-driver directory (GBK; tests give a real temporary folder).
+  // A directory longer than the caller's buffer fails with error 122 and
+  // leaves the buffer as it was.
+  void SetDriverDirectory(std::string path);
+  // GetDriverDirectory fails; the caller's buffer then holds `garbage`
+  // (as many of its bytes as fit, no terminating zero added).
+  void FailDriverDirectory(std::string garbage, std::uint32_t error = sim_error::kInvalidHandle);
+
+  // Printer queues. A queue is listed by both enumeration calls once it has
+  // appeared; "size call" below means a call of EnumPrintersNeeded, counted
+  // from 1.
+  void AddPrinter(std::string name);
+  // Listed by every call made when the virtual clock reads `ms` or more.
+  void AddPrinterAtTime(std::string name, std::uint64_t ms);
+  // Listed from size call n+1 on: after n whole enumerations.
+  void AddPrinterAfterEnumerations(std::string name, int n);
+  // Not counted by size call k but listed by the fill call that follows it
+  // (which then fails with error 122 unless the caller's buffer has room),
+  // and by every later call: the list grows between the two calls.
+  void AddPrinterBetweenSizeAndFill(std::string name, int k);
+
+  // AllocZeroed fails (null, error 8) on its n-th call, counted from 1.
+  void FailAllocation(int n);
+  void FailAllAllocations(bool fail);
+
+  // Start results of StartRundll32, in call order; calls beyond the list
+  // return the default result (33 unless set).
+  void SetStartResults(std::vector<std::uint32_t> results);
+  void SetDefaultStartResult(std::uint32_t result);
+
+  // The folder relative paths are resolved against (the process's own
+  // current directory is never used).
+  void SetCurrentFolder(std::filesystem::path folder);
+  // CopyFileTo fails with `error` when the source's file name is `fileName`.
+  void FailCopyOf(std::string fileName, std::uint32_t error = sim_error::kAccessDenied);
+
+  // ----- what happened -----
+
+  std::vector<SimulatedCall> Calls() const;
+  std::vector<SimulatedCall> CallsOf(std::string_view operation) const;
+  std::size_t CountOf(std::string_view operation) const;
+  // Operation names in call order; with a non-empty `only`, just those.
+  std::vector<std::string> Operations(const std::set<std::string>& only = {}) const;
+  void ClearCalls();
+
+  std::uint64_t NowMs() const;                   // the virtual clock
+  std::vector<std::uint32_t> Sleeps() const;     // every pause, in order
+  std::size_t LiveAllocations() const;           // AllocZeroed blocks not freed
+  std::size_t BadFrees() const;                  // Free of a block not from AllocZeroed
+  std::size_t LiveDeviceSets() const;            // device sets not destroyed
+  std::size_t OpenFindWalks() const;             // walks not ended
+  // The real file a (GBK, Windows-style) path names on this machine.
+  std::filesystem::path Resolve(std::string_view path) const;
+
+  // ----- Services -----
+
+  bool QueryIsWow64Process(bool& isWow64) override;
+  void RegisterUsbDeviceNotification(void* window) override;
+  DeviceSet GetUsbDeviceSet(std::uint32_t flags) override;
+  bool EnumUsbDeviceInterface(DeviceSet set, std::uint32_t index) override;
+  bool GetUsbDeviceInterfacePath(DeviceSet set, std::uint32_t index, char* path,
+                                 std::size_t pathSize) override;
+  void DestroyDeviceSet(DeviceSet set) override;
+  bool UpdateDriver(const std::string& hardwareId, const std::string& infPath,
+                    std::uint32_t installFlags) override;
+  int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
+                      std::uint32_t copyStyle) override;
+  std::uint32_t LastError() override;
+  bool GetDriverDirectory(char* buffer, std::uint32_t bufferSize) override;
+  std::uint32_t EnumPrintersNeeded(std::uint32_t flags) override;
+  bool EnumPrintersFill(std::uint32_t flags, void* buffer, std::uint32_t bufferSize,
+                        std::vector<std::string>& names) override;
+  void* AllocZeroed(std::size_t bytes) override;
+  void Free(void* block) override;
+  std::uint32_t StartRundll32(const std::string& arguments) override;
+  bool PathExists(const std::string& path) override;
+  bool CreateFolder(const std::string& path) override;
+  bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists) override;
+  std::uint32_t GetAttributes(const std::string& path) override;
+  bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
+  FindHandle FindFirst(const std::string& pattern, FindData& data) override;
+  bool FindNext(FindHandle walk, FindData& data) override;
+  void FindEnd(FindHandle walk) override;
+  void Sleep(std::uint32_t milliseconds) override;
+
+ private:
+  struct Printer {
+    std::string name;
+    std::uint64_t atMs = 0;
+    int afterEnumerations = 0;  // listed from size call n+1
+    int growsAtSizeCall = 0;    // 0: not a growing entry
+  };
+  struct DeviceSetState {
+    std::vector<std::string> paths;
+  };
+  struct Walk {
+    std::vector<FindData> entries;
+    std::size_t next = 0;
+  };
+
+  void Record(std::string operation, std::vector<std::string> texts = {},
+              std::vector<std::uint64_t> numbers = {});
+  // Names listed now; `inFill` for the second enumeration call.
+  std::vector<std::string> ListedPrinters(bool inFill) const;
+  std::filesystem::path ResolveLocked(std::string_view path) const;
+  std::uint32_t AttributesOf(const std::filesystem::path& file) const;
+  DeviceSetState* FindSet(DeviceSet set);
+
+  mutable std::mutex mutex_;
+  std::vector<SimulatedCall> calls_;
+  std::uint32_t lastError_ = 0;
+
+  std::optional<bool> wow64_ = false;
+
+  std::vector<std::string> usbPaths_;
+  bool refuseDeviceSet_ = false;
+  std::map<std::uint32_t, std::uint32_t> enumFailures_;
+  std::map<std::uint32_t, std::uint32_t> detailFailures_;
+  std::map<std::uintptr_t, DeviceSetState> deviceSets_;
+  std::uintptr_t nextHandle_ = 0x1000;
+
+  bool updateSucceeds_ = true;
+  std::uint32_t updateError_ = sim_error::kNoSuchDevinst;
+  int copyOemInfResult_ = 1;
+  std::uint32_t copyOemInfError_ = 0;
+
+  std::string driverDirectory_;
+  bool driverDirectoryFails_ = false;
+  std::string driverDirectoryGarbage_;
+  std::uint32_t driverDirectoryError_ = 0;
+
+  std::vector<Printer> printers_;
+  int sizeCalls_ = 0;
+
+  int allocationCalls_ = 0;
+  std::set<int> failingAllocations_;
+  bool failAllAllocations_ = false;
+  std::set<void*> liveBlocks_;
+  std::size_t badFrees_ = 0;
+
+  std::vector<std::uint32_t> startResults_;
+  std::size_t startCalls_ = 0;
+  std::uint32_t defaultStartResult_ = kDefaultStartResult;
+
+  std::filesystem::path currentFolder_;
+  std::map<std::string, std::uint32_t> copyFailures_;
+  // Attributes that Linux cannot hold, by resolved path.
+  std::map<std::string, std::uint32_t> attributes_;
+  std::map<std::uintptr_t, Walk> walks_;
+
+  std::uint64_t clockMs_ = 0;
+  std::vector<std::uint32_t> sleeps_;
+};
+
+}  // namespace vornell
