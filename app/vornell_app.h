@@ -1,0 +1,19 @@
+#pragma once
+// The application object: it runs the wizard window modally and ends the
+// process when the window closes.
+#include "framework/app.h"
+
+namespace vornell {
+
+class CVornellApp : public App {
+ public:
+  CVornellApp();
+  // Always false: the process ends when the wizard closes, with no message
+  // loop of the application's own.
+  bool InitInstance() override;
+};
+
+// The process's one application object.
+extern CVornellApp theApp;
+
+}  // namespace vornell

@@ -1,0 +1,140 @@
+// The wizard window: construction, initialisation, message map, system menu,
+// painting and control colours. The step machine is in run_step.cpp, the
+// buttons in navigation.cpp.
+#include "wizard/vornell_dlg.h"
+
+#include "app/about_dlg.h"
+#include "platform/services.h"
+#include "wizard/installer_state.h"
+#include "wizard/paint_rules.h"
+
+namespace vornell {
+
+namespace {
+
+constexpr ColorRef kLicenseBoxBackground = 0x00FFB464;  // red 100, green 180, blue 255
+constexpr unsigned kAboutCommandMask = 0xFFF0;          // the system keeps the low four bits
+
+FontSpec HeaderFont(int height, const char* face) {
+  FontSpec spec;
+  spec.height = height;
+  spec.weight = 400;            // FW_NORMAL
+  spec.charSet = 0;             // ANSI_CHARSET
+  spec.pitchAndFamily = 0x20;   // FF_SWISS | DEFAULT_PITCH
+  spec.face = face;
+  return spec;
+}
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CVornellDlg, Dialog)
+  ON_WM_SYSCOMMAND()
+  ON_WM_PAINT()
+  ON_WM_QUERYDRAGICON()
+  ON_BN_CLICKED(IDC_NEXT, OnNext)
+  ON_BN_CLICKED(IDC_BACK, OnBack)
+  ON_WM_CTLCOLOR()
+  ON_BN_CLICKED(IDC_EXIT, OnExit)
+  ON_BN_CLICKED(IDC_PARALLEL, OnParallelSelected)
+  ON_BN_CLICKED(IDC_USB, OnUsbSelected)
+END_MESSAGE_MAP()
+
+CVornellDlg::CVornellDlg(int templateId) : Dialog(templateId) {
+  // Loaded before the window exists and never released: the process owns it.
+  appIcon = LoadResourceIcon(IDR_MAINFRAME);
+}
+
+CVornellDlg::~CVornellDlg() {
+  if (licenseBrush != nullptr) DeleteBrush(licenseBrush);
+}
+
+bool CVornellDlg::OnInitDialog() {
+  Dialog::OnInitDialog();
+
+  if (void* menu = GetSystemMenu(false); menu != nullptr) {
+    const std::string about = LoadResourceString(IDS_ABOUTBOX);
+    if (!about.empty()) {
+      AppendMenuItem(menu, kMfSeparator, 0, std::string());
+      AppendMenuItem(menu, kMfString, IDM_ABOUTBOX, about);
+    }
+  }
+
+  SendMessageToSelf(msg::kSetIcon, kIconBig, reinterpret_cast<LParam>(appIcon));
+  SendMessageToSelf(msg::kSetIcon, kIconSmall, reinterpret_cast<LParam>(appIcon));
+
+  // Registered, but unanswered: printers are found only by the explicit probe.
+  GetServices().RegisterUsbDeviceNotification(GetSafeHwnd());
+
+  bool isWow64 = false;
+  if (!GetServices().QueryIsWow64Process(isWow64)) isWow64 = false;
+  installerState.driverSourceFolder = isWow64 ? ".\\x86\\driver\\" : ".\\x64\\driver\\";
+
+  installerState.usbMatchId = "vid_f0e1&pid_c20b";
+  installerState.hardwareId = "USBPRINT\\OrvaneRX730TII87C8";
+  installerState.driverFiles[0] = "RX730TP.INF";
+  installerState.driverFiles[1] = "RX730TP.dll";
+  installerState.driverFiles[2] = "RX730TP.gpd";
+  installerState.connectionRetry = 0;
+
+  // The fonts live as long as the process.
+  const FontHandle headerFont = CreateFontFrom(HeaderFont(23, "微软雅黑"));
+  const FontHandle welcomeFont = CreateFontFrom(HeaderFont(18, "仿宋"));
+  SendItemMessage(IDC_MODEL, msg::kSetFont, reinterpret_cast<WParam>(headerFont), 1);
+  SendItemMessage(IDC_WELCOME, msg::kSetFont, reinterpret_cast<WParam>(welcomeFont), 1);
+
+  SetItemText(IDC_MODEL, installerState.headerText);
+  ShowItem(IDC_SET_DEFAULT, false);
+  ShowItem(IDC_TEST_PAGE, false);
+
+  RunStep();
+  return true;
+}
+
+void CVornellDlg::OnSysCommand(unsigned id, LParam param) {
+  if ((id & kAboutCommandMask) == IDM_ABOUTBOX) {
+    CAboutDlg about;
+    about.DoModal();
+  } else {
+    Default(msg::kSysCommand, id, param);
+  }
+}
+
+IconHandle CVornellDlg::OnQueryDragIcon() { return appIcon; }
+
+void CVornellDlg::OnPaint() {
+  PaintScope paint(*this);
+  if (IsIconic()) {
+    SendMessageToSelf(msg::kIconEraseBkgnd, reinterpret_cast<WParam>(paint.dc()), 0);
+    int iconWidth = 0;
+    int iconHeight = 0;
+    SystemIconSize(iconWidth, iconHeight);
+    const Rect client = GetClientRect();
+    const IconPoint at = IconPosition(client.Width(), client.Height(), iconWidth, iconHeight);
+    DrawIconAt(paint.dc(), at.x, at.y, appIcon);
+  } else {
+    StretchBitmapResource(paint.dc(), IDB_BACKGROUND);
+  }
+}
+
+BrushHandle CVornellDlg::OnCtlColor(const CtlColorRequest& request) {
+  const BrushHandle baseBrush = Dialog::OnCtlColor(request);
+  switch (ColorRuleFor(ControlId(request.control))) {
+    case ColorRule::kLicenseBox:
+      SetDcBkColor(request.dc, kLicenseBoxBackground);
+      if (licenseBrush == nullptr) licenseBrush = CreateSysColorBrush(kColorBtnFace);
+      return licenseBrush;
+    case ColorRule::kTransparentBackground:
+      SetDcBkMode(request.dc, kTransparent);
+      return StockHollowBrush();
+    case ColorRule::kDefault:
+      break;
+  }
+  return baseBrush;
+}
+
+void CVornellDlg::RefreshControl(int id) {
+  InvalidateRect(GetItemClientRect(id), true);
+  UpdateWindow();
+}
+
+}  // namespace vornell

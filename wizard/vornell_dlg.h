@@ -1,0 +1,52 @@
+#pragma once
+// The wizard window: one dialog (template 102) whose controls are shown,
+// hidden and relabelled to form the pages. RunStep puts the window into the
+// page of installerState.step and runs that step's work.
+#include "framework/dialog.h"
+#include "res/resource.h"
+
+namespace vornell {
+
+class CVornellDlg : public Dialog {
+ public:
+  explicit CVornellDlg(int templateId = IDD_VORNELL_DIALOG);
+  ~CVornellDlg() override;
+
+  // The step machine (steps 0 to 8; any other step does nothing).
+  void RunStep();
+  // Repaints the dialog's picture under a transparent control whose text or
+  // visibility just changed, at once.
+  void RefreshControl(int id);
+  // Puts the whole license text into the license box and repaints.
+  void ShowLicenseText();
+
+  // Message handlers.
+  void OnSysCommand(unsigned id, LParam param);
+  void OnPaint();
+  IconHandle OnQueryDragIcon();
+  void OnNext();
+  void OnBack();
+  void OnExit();
+  void OnUsbSelected();
+  void OnParallelSelected();
+  BrushHandle OnCtlColor(const CtlColorRequest& request) override;
+
+  IconHandle AppIcon() const { return appIcon; }
+
+ protected:
+  bool OnInitDialog() override;
+
+  DECLARE_MESSAGE_MAP()
+
+ private:
+  void RunInstallStep();
+  void RunFinishStep();
+  // Yes to "leave the installation?".
+  bool ConfirmExit();
+
+  IconHandle appIcon = nullptr;
+  // Created on the first colour request of the license box, deleted with the dialog.
+  BrushHandle licenseBrush = nullptr;
+};
+
+}  // namespace vornell
