@@ -1,0 +1,18 @@
+# Registers one CTest test per tests/wine/wt_*.cpp. Each runs the matching
+# program of the Windows build in a fresh copy of the prepared Wine prefix,
+# on an Xvfb of its own, one at a time.
+# A source may ask for environment with a line "// wine-test-env: NAME=VALUE;NAME=VALUE".
+file(GLOB wine_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/wt_*.cpp)
+foreach(source IN LISTS wine_test_sources)
+  get_filename_component(name ${source} NAME_WE)
+  add_test(NAME wine.${name}
+           COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-test.sh ${VORNELL_WIN64_DIR} ${name})
+  file(STRINGS ${source} env_lines REGEX "^// wine-test-env: ")
+  set(env "")
+  foreach(line IN LISTS env_lines)
+    string(REGEX REPLACE "^// wine-test-env: " "" line "${line}")
+    list(APPEND env ${line})
+  endforeach()
+  set_tests_properties(wine.${name} PROPERTIES LABELS wine RESOURCE_LOCK wine TIMEOUT 900
+                       ENVIRONMENT "${env}")
+endforeach()
