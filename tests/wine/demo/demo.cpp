@@ -1,0 +1,90 @@
+// vornell_demo --interactive | --walk
+#include <cstdio>
+#include <string>
+
+#include "tests/wine/driver.h"
+
+using namespace wt;
+
+namespace {
+
+const wchar_t* kSerial = L"RX7300001";
+const std::string kInstalling = "正在安装打印机驱动……";
+const std::string kRetry = "提示：请检查打印机是否连接";
+const std::string kFound = "点击 “ 继续 ” 进行打印机驱动安装";
+const std::string kSuccess = "打印机驱动安装成功！";
+const std::string kFailure = "打印机驱动安装失败";
+
+std::wstring QueueName() { return FromUtf8("Orvane RX730TⅡ"); }
+
+// Wine creates no queue when a driver is installed: add it the way the
+// system would once the installation has begun.
+void AddQueueDuringInstall(HWND w) {
+  if (WaitForText(w, 1018, kInstalling, 60000)) AddQueue(QueueName());
+}
+
+bool Step(HWND w, const char* what, const std::string& expect, DWORD timeoutMs) {
+  const bool ok = WaitForText(w, 1018, expect, timeoutMs);
+  std::printf("%-34s %s\n", what, ok ? "ok" : "did not appear");
+  std::fflush(stdout);
+  Sleep(400);  // let the page finish painting before the photograph
+  return ok;
+}
+
+int Walk() {
+  Program p;
+  if (!StartVornell(p)) return 1;
+  HWND w = p.window;
+  Sleep(1000);
+  SaveScreenshot(w, "walk-1-license");
+  std::printf("%-34s ok\n", "license page");
+
+  // No printer yet: the retry page.
+  ClickAsUser(w, 1001);
+  if (!Step(w, "retry page (no printer)", kRetry, 30000)) return 1;
+  SaveScreenshot(w, "walk-2-retry");
+
+  // The printer is plugged in; "继续" finds it.
+  if (!AttachPrinter(kSerial)) return 1;
+  WaitUntil([&] { return ItemEnabled(w, 1001); }, 10000);
+  ClickAsUser(w, 1001);
+  if (!Step(w, "connection page (printer found)", kFound, 30000)) return 1;
+  SaveScreenshot(w, "walk-3-connection");
+
+  WaitUntil([&] { return ItemEnabled(w, 1001); }, 10000);
+  ClickAsUser(w, 1001);
+  if (!Step(w, "install page", kInstalling, 30000)) return 1;
+  AddQueue(QueueName());
+  Sleep(1500);
+  SaveScreenshot(w, "walk-4-install");
+
+  const bool success = WaitUntil([&] { return ItemText(w, 1018) == kSuccess || ItemText(w, 1018) == kFailure; },
+                                 120000);
+  Sleep(400);
+  std::printf("%-34s %s\n", "result page", success ? "ok" : "did not appear");
+  SaveScreenshot(w, ItemText(w, 1018) == kSuccess ? "walk-5-success" : "walk-5-failure");
+  if (ItemText(w, 1018) != kSuccess) return 1;
+
+  ClickAsUser(w, 1001);  // "完成"
+  const DWORD code = p.WaitExit(30000);
+  std::printf("%-34s %s\n", "wizard ended", code != STILL_ACTIVE ? "ok" : "still running");
+  return code != STILL_ACTIVE ? 0 : 1;
+}
+
+int Interactive() {
+  if (!AttachPrinter(kSerial)) return 1;
+  Program p;
+  if (!StartVornell(p, 60000)) return 1;
+  std::printf("The Vornell wizard is open: click through it. An Orvane RX730T\xe2\x85\xa1 is attached.\n");
+  std::fflush(stdout);
+  AddQueueDuringInstall(p.window);
+  p.WaitExit(INFINITE);
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const std::wstring mode = argc > 1 ? argv[1] : L"--walk";
+  return mode == L"--interactive" ? Interactive() : Walk();
+}
