@@ -139,7 +139,7 @@ enum class PaintOp {
 };
 
 struct PaintCall {
-  PaintOp op;
+  PaintOp op = PaintOp::kBeginPaint;
   int templateId = 0;  // of the dialog that made the call; 0 for static helpers
   DcHandle dc = nullptr;
   bool dcValid = false;  // dc belonged to an open paint scope or a colour request
@@ -178,6 +178,7 @@ class HeadlessWindow {
 
   // Controls in template order; control() fails the test for an unknown ID.
   const std::vector<ControlRecord>& controls() const { return controls_; }
+  std::vector<ControlRecord>& controls() { return controls_; }
   ControlRecord& control(int id);
   ControlRecord* FindControl(int id);
   const ControlRecord* FindControl(WindowHandle handle) const;
@@ -228,6 +229,7 @@ class HeadlessWindow {
  private:
   friend struct ::vornell::Dialog::Impl;
   friend class ::vornell::Dialog;
+  friend bool Open(Dialog& dialog);
 
   void Build();
   void Record(JournalEntry entry);
