@@ -61,7 +61,12 @@ std::string Show(const std::string& s) {
     std::snprintf(b, sizeof b, "%02X", c);
     hex += b;
   }
-  return "\"" + Utf8(Wide(s)) + "\" [" + hex + "]";
+  std::string out = "\"";
+  out += Utf8(Wide(s));
+  out += "\" [";
+  out += hex;
+  out += "]";
+  return out;
 }
 std::string Show(const std::wstring& s) { return "L\"" + Utf8(s) + "\""; }
 std::string Show(const char* s) { return Show(std::string(s ? s : "")); }
@@ -289,7 +294,7 @@ bool SaveScreenshot(HWND window, const std::string& name) {
   fh.bfType = 0x4D42;
   fh.bfOffBits = sizeof fh + sizeof(BITMAPINFOHEADER);
   fh.bfSize = fh.bfOffBits + size;
-  std::ofstream out(dir + L"\\" + Wide(name) + L".bmp", std::ios::binary);
+  std::ofstream out((dir + L"\\" + Wide(name) + L".bmp").c_str(), std::ios::binary);
   out.write(reinterpret_cast<const char*>(&fh), sizeof fh);
   out.write(reinterpret_cast<const char*>(&bi.bmiHeader), sizeof(BITMAPINFOHEADER));
   out.write(static_cast<const char*>(bits), size);
@@ -446,7 +451,7 @@ std::wstring PrinterDriverDirectory() {
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string ReadFileBytes(const std::wstring& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path.c_str(), std::ios::binary);
   std::ostringstream ss;
   ss << in.rdbuf();
   return ss.str();
