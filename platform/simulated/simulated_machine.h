@@ -28,6 +28,7 @@ constexpr std::uint32_t kFileNotFound = 2;
 constexpr std::uint32_t kPathNotFound = 3;
 constexpr std::uint32_t kAccessDenied = 5;
 constexpr std::uint32_t kInvalidHandle = 6;
+constexpr std::uint32_t kInvalidParameter = 87;
 constexpr std::uint32_t kNotEnoughMemory = 8;
 constexpr std::uint32_t kNoMoreFiles = 18;
 constexpr std::uint32_t kFileExists = 80;
@@ -109,10 +110,10 @@ class SimulatedMachine : public Services {
   // USB device interfaces: the paths of the attached devices, in enumeration
   // order. A device set takes a snapshot when it is created.
   void SetUsbDevicePaths(std::vector<std::string> paths);
+  // A set asked for without DIGCF_DEVICEINTERFACE holds no interfaces.
   // GetUsbDeviceSet returns null (the system refused the device list).
   void RefuseDeviceSet(bool refuse);
-  // The enumeration call for `index` fails with `error` (and so would every
-  // later index, as a caller stops there).
+  // The enumeration call fails with `error` for `index` and every later one.
   void FailEnumAt(std::uint32_t index, std::uint32_t error = sim_error::kNoMoreItems);
   // The detail call for `index` fails with `error`.
   void FailDetailAt(std::uint32_t index, std::uint32_t error = sim_error::kInsufficientBuffer);
@@ -127,6 +128,7 @@ class SimulatedMachine : public Services {
   void SetLastErrorValue(std::uint32_t error);
 
   // The printer-driver directory (GBK; tests give a real temporary folder).
+  // Default: "C:\Windows\System32\spool\DRIVERS\x64", which names nothing here.
   // A directory longer than the caller's buffer fails with error 122 and
   // leaves the buffer as it was.
   void SetDriverDirectory(std::string path);
@@ -134,9 +136,10 @@ class SimulatedMachine : public Services {
   // (as many of its bytes as fit, no terminating zero added).
   void FailDriverDirectory(std::string garbage, std::uint32_t error = sim_error::kInvalidHandle);
 
-  // Printer queues. A queue is listed by both enumeration calls once it has
-  // appeared; "size call" below means a call of EnumPrintersNeeded, counted
-  // from 1.
+  // Printer queues, listed in the order added, by both enumeration calls
+  // once they have appeared, and only when the flags ask for local printers.
+  // "Size call" below means a call of EnumPrintersNeeded, counted from 1.
+  // The byte count is the sum of kPrinterRecordBytes + name + its zero.
   void AddPrinter(std::string name);
   // Listed by every call made when the virtual clock reads `ms` or more.
   void AddPrinterAtTime(std::string name, std::uint64_t ms);
@@ -157,7 +160,8 @@ class SimulatedMachine : public Services {
   void SetDefaultStartResult(std::uint32_t result);
 
   // The folder relative paths are resolved against (the process's own
-  // current directory is never used).
+  // current directory is never used). Until a test sets one, relative paths
+  // name nothing that exists.
   void SetCurrentFolder(std::filesystem::path folder);
   // CopyFileTo fails with `error` when the source's file name is `fileName`.
   void FailCopyOf(std::string fileName, std::uint32_t error = sim_error::kAccessDenied);
@@ -177,6 +181,9 @@ class SimulatedMachine : public Services {
   std::size_t BadFrees() const;                  // Free of a block not from AllocZeroed
   std::size_t LiveDeviceSets() const;            // device sets not destroyed
   std::size_t OpenFindWalks() const;             // walks not ended
+  // Device-set and walk handles used that were not open (never made, or
+  // already destroyed or ended).
+  std::size_t BadHandleUses() const;
   // The real file a (GBK, Windows-style) path names on this machine.
   std::filesystem::path Resolve(std::string_view path) const;
 
@@ -215,7 +222,7 @@ class SimulatedMachine : public Services {
   struct Printer {
     std::string name;
     std::uint64_t atMs = 0;
-    int afterEnumerations = 0;  // listed from size call n+1
+    int afterEnumerations = -1;  // listed from size call n+1
     int growsAtSizeCall = 0;    // 0: not a growing entry
   };
   struct DeviceSetState {
@@ -275,6 +282,7 @@ class SimulatedMachine : public Services {
   // Attributes that Linux cannot hold, by resolved path.
   std::map<std::string, std::uint32_t> attributes_;
   std::map<std::uintptr_t, Walk> walks_;
+  std::size_t badHandleUses_ = 0;
 
   std::uint64_t clockMs_ = 0;
   std::vector<std::uint32_t> sleeps_;

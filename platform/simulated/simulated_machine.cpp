@@ -1,0 +1,726 @@
+#include "platform/simulated/simulated_machine.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
+#include <utility>
+
+#include <unistd.h>
+
+namespace vornell {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Relative paths resolve here until a test chooses a current folder, so a
+// test that forgot to choose one finds nothing instead of the process's cwd.
+const char kNoCurrentFolder[] = "/nonexistent-vornell-current-folder";
+
+char Capital(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Windows wildcard match: '*' any run, '?' one character, letters ignoring case.
+bool MaskMatches(std::string_view mask, std::string_view name) {
+  if (mask == "*.*") mask = "*";  // the old meaning: every name, with a dot or not
+  std::size_t m = 0, n = 0, starMask = std::string_view::npos, starName = 0;
+  while (n < name.size()) {
+    if (m < mask.size() && (mask[m] == '?' || Capital(mask[m]) == Capital(name[n]))) {
+      ++m;
+      ++n;
+    } else if (m < mask.size() && mask[m] == '*') {
+      starMask = m++;
+      starName = n;
+    } else if (starMask != std::string_view::npos) {
+      m = starMask + 1;
+      n = ++starName;
+    } else {
+      return false;
+    }
+  }
+  while (m < mask.size() && mask[m] == '*') ++m;
+  return m == mask.size();
+}
+
+// The key of the attribute table: one spelling per file.
+std::string AttributeKey(const fs::path& file) {
+  std::string key = file.lexically_normal().string();
+  while (key.size() > 1 && key.back() == '/') key.pop_back();
+  return key;
+}
+
+void* HandleOf(std::uintptr_t id) { return reinterpret_cast<void*>(id); }
+std::uintptr_t IdOf(void* handle) { return reinterpret_cast<std::uintptr_t>(handle); }
+
+}  // namespace
+
+// ----- ScopedTempFolder -----
+
+ScopedTempFolder::ScopedTempFolder() {
+  std::string name = (fs::temp_directory_path() / "vornell-XXXXXX").string();
+  if (mkdtemp(name.data()) == nullptr) std::abort();  // a test cannot run without it
+  path_ = name;
+}
+
+ScopedTempFolder::~ScopedTempFolder() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+fs::path ScopedTempFolder::MakeFolder(const fs::path& relative) const {
+  fs::path folder = path_ / relative;
+  fs::create_directories(folder);
+  return folder;
+}
+
+fs::path ScopedTempFolder::WriteFile(const fs::path& relative, std::string_view content) const {
+  fs::path file = path_ / relative;
+  fs::create_directories(file.parent_path());
+  FILE* out = std::fopen(file.c_str(), "wb");
+  if (out == nullptr) std::abort();
+  std::fwrite(content.data(), 1, content.size(), out);
+  std::fclose(out);
+  return file;
+}
+
+// ----- SimulatedMachine: scripting -----
+
+SimulatedMachine::SimulatedMachine()
+    : driverDirectory_("C:\\Windows\\System32\\spool\\DRIVERS\\x64"),
+      currentFolder_(kNoCurrentFolder) {}
+
+SimulatedMachine::~SimulatedMachine() {
+  for (void* block : liveBlocks_) std::free(block);
+}
+
+void SimulatedMachine::SetWow64(std::optional<bool> isWow64) {
+  std::lock_guard lock(mutex_);
+  wow64_ = isWow64;
+}
+
+void SimulatedMachine::SetUsbDevicePaths(std::vector<std::string> paths) {
+  std::lock_guard lock(mutex_);
+  usbPaths_ = std::move(paths);
+}
+
+void SimulatedMachine::RefuseDeviceSet(bool refuse) {
+  std::lock_guard lock(mutex_);
+  refuseDeviceSet_ = refuse;
+}
+
+void SimulatedMachine::FailEnumAt(std::uint32_t index, std::uint32_t error) {
+  std::lock_guard lock(mutex_);
+  enumFailures_[index] = error;
+}
+
+void SimulatedMachine::FailDetailAt(std::uint32_t index, std::uint32_t error) {
+  std::lock_guard lock(mutex_);
+  detailFailures_[index] = error;
+}
+
+void SimulatedMachine::SetUpdateDriverResult(bool succeeds, std::uint32_t error) {
+  std::lock_guard lock(mutex_);
+  updateSucceeds_ = succeeds;
+  updateError_ = error;
+}
+
+void SimulatedMachine::SetCopyOemInfResult(int result, std::uint32_t error) {
+  std::lock_guard lock(mutex_);
+  copyOemInfResult_ = result;
+  copyOemInfError_ = error;
+}
+
+void SimulatedMachine::SetLastErrorValue(std::uint32_t error) {
+  std::lock_guard lock(mutex_);
+  lastError_ = error;
+}
+
+void SimulatedMachine::SetDriverDirectory(std::string path) {
+  std::lock_guard lock(mutex_);
+  driverDirectory_ = std::move(path);
+  driverDirectoryFails_ = false;
+}
+
+void SimulatedMachine::FailDriverDirectory(std::string garbage, std::uint32_t error) {
+  std::lock_guard lock(mutex_);
+  driverDirectoryFails_ = true;
+  driverDirectoryGarbage_ = std::move(garbage);
+  driverDirectoryError_ = error;
+}
+
+void SimulatedMachine::AddPrinter(std::string name) {
+  std::lock_guard lock(mutex_);
+  printers_.push_back(Printer{std::move(name)});
+}
+
+void SimulatedMachine::AddPrinterAtTime(std::string name, std::uint64_t ms) {
+  std::lock_guard lock(mutex_);
+  Printer printer{std::move(name)};
+  printer.atMs = ms;
+  printers_.push_back(std::move(printer));
+}
+
+void SimulatedMachine::AddPrinterAfterEnumerations(std::string name, int n) {
+  std::lock_guard lock(mutex_);
+  Printer printer{std::move(name)};
+  printer.afterEnumerations = n;
+  printers_.push_back(std::move(printer));
+}
+
+void SimulatedMachine::AddPrinterBetweenSizeAndFill(std::string name, int k) {
+  std::lock_guard lock(mutex_);
+  Printer printer{std::move(name)};
+  printer.growsAtSizeCall = k;
+  printers_.push_back(std::move(printer));
+}
+
+void SimulatedMachine::FailAllocation(int n) {
+  std::lock_guard lock(mutex_);
+  failingAllocations_.insert(n);
+}
+
+void SimulatedMachine::FailAllAllocations(bool fail) {
+  std::lock_guard lock(mutex_);
+  failAllAllocations_ = fail;
+}
+
+void SimulatedMachine::SetStartResults(std::vector<std::uint32_t> results) {
+  std::lock_guard lock(mutex_);
+  startResults_ = std::move(results);
+}
+
+void SimulatedMachine::SetDefaultStartResult(std::uint32_t result) {
+  std::lock_guard lock(mutex_);
+  defaultStartResult_ = result;
+}
+
+void SimulatedMachine::SetCurrentFolder(fs::path folder) {
+  std::lock_guard lock(mutex_);
+  currentFolder_ = std::move(folder);
+}
+
+void SimulatedMachine::FailCopyOf(std::string fileName, std::uint32_t error) {
+  std::lock_guard lock(mutex_);
+  copyFailures_[std::move(fileName)] = error;
+}
+
+// ----- SimulatedMachine: what happened -----
+
+std::vector<SimulatedCall> SimulatedMachine::Calls() const {
+  std::lock_guard lock(mutex_);
+  return calls_;
+}
+
+std::vector<SimulatedCall> SimulatedMachine::CallsOf(std::string_view operation) const {
+  std::lock_guard lock(mutex_);
+  std::vector<SimulatedCall> found;
+  for (const SimulatedCall& call : calls_) {
+    if (call.operation == operation) found.push_back(call);
+  }
+  return found;
+}
+
+std::size_t SimulatedMachine::CountOf(std::string_view operation) const {
+  std::lock_guard lock(mutex_);
+  return static_cast<std::size_t>(std::count_if(
+      calls_.begin(), calls_.end(), [&](const SimulatedCall& c) { return c.operation == operation; }));
+}
+
+std::vector<std::string> SimulatedMachine::Operations(const std::set<std::string>& only) const {
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> names;
+  for (const SimulatedCall& call : calls_) {
+    if (only.empty() || only.count(call.operation) != 0) names.push_back(call.operation);
+  }
+  return names;
+}
+
+void SimulatedMachine::ClearCalls() {
+  std::lock_guard lock(mutex_);
+  calls_.clear();
+}
+
+std::uint64_t SimulatedMachine::NowMs() const {
+  std::lock_guard lock(mutex_);
+  return clockMs_;
+}
+
+std::vector<std::uint32_t> SimulatedMachine::Sleeps() const {
+  std::lock_guard lock(mutex_);
+  return sleeps_;
+}
+
+std::size_t SimulatedMachine::LiveAllocations() const {
+  std::lock_guard lock(mutex_);
+  return liveBlocks_.size();
+}
+
+std::size_t SimulatedMachine::BadFrees() const {
+  std::lock_guard lock(mutex_);
+  return badFrees_;
+}
+
+std::size_t SimulatedMachine::LiveDeviceSets() const {
+  std::lock_guard lock(mutex_);
+  return deviceSets_.size();
+}
+
+std::size_t SimulatedMachine::OpenFindWalks() const {
+  std::lock_guard lock(mutex_);
+  return walks_.size();
+}
+
+std::size_t SimulatedMachine::BadHandleUses() const {
+  std::lock_guard lock(mutex_);
+  return badHandleUses_;
+}
+
+fs::path SimulatedMachine::Resolve(std::string_view path) const {
+  std::lock_guard lock(mutex_);
+  return ResolveLocked(path);
+}
+
+// ----- helpers (called with the lock held) -----
+
+void SimulatedMachine::Record(std::string operation, std::vector<std::string> texts,
+                              std::vector<std::uint64_t> numbers) {
+  calls_.push_back(SimulatedCall{std::move(operation), std::move(texts), std::move(numbers)});
+}
+
+std::vector<std::string> SimulatedMachine::ListedPrinters(bool inFill) const {
+  std::vector<std::string> names;
+  for (const Printer& p : printers_) {
+    if (clockMs_ < p.atMs) continue;
+    if (sizeCalls_ <= p.afterEnumerations) continue;
+    if (p.growsAtSizeCall != 0 &&
+        (inFill ? sizeCalls_ < p.growsAtSizeCall : sizeCalls_ <= p.growsAtSizeCall)) {
+      continue;
+    }
+    names.push_back(p.name);
+  }
+  return names;
+}
+
+fs::path SimulatedMachine::ResolveLocked(std::string_view path) const {
+  std::string text(path);
+  std::replace(text.begin(), text.end(), '\\', '/');
+  fs::path p(text);
+  if (p.is_absolute()) return p.lexically_normal();
+  return (currentFolder_ / p).lexically_normal();
+}
+
+std::uint32_t SimulatedMachine::AttributesOf(const fs::path& file) const {
+  std::error_code error;
+  const fs::file_status status = fs::status(file, error);
+  if (error || !fs::exists(status)) return kInvalidFileAttributes;
+  const auto kept = attributes_.find(AttributeKey(file));
+  if (fs::is_directory(status)) {
+    std::uint32_t bits = kFileAttributeDirectory;
+    if (kept != attributes_.end()) bits |= kept->second & ~kFileAttributeNormal;
+    return bits;
+  }
+  // A file made on Windows carries the archive attribute.
+  return kept != attributes_.end() ? kept->second : kFileAttributeArchive;
+}
+
+SimulatedMachine::DeviceSetState* SimulatedMachine::FindSet(DeviceSet set) {
+  const auto found = deviceSets_.find(IdOf(set));
+  if (found == deviceSets_.end()) {
+    ++badHandleUses_;
+    lastError_ = sim_error::kInvalidHandle;
+    return nullptr;
+  }
+  return &found->second;
+}
+
+// ----- Services: process, window, devices -----
+
+bool SimulatedMachine::QueryIsWow64Process(bool& isWow64) {
+  std::lock_guard lock(mutex_);
+  Record("QueryIsWow64Process");
+  if (!wow64_) return false;  // no such query: the caller's flag stays as it was
+  isWow64 = *wow64_;
+  return true;
+}
+
+void SimulatedMachine::RegisterUsbDeviceNotification(void* window) {
+  std::lock_guard lock(mutex_);
+  Record("RegisterUsbDeviceNotification", {}, {IdOf(window)});
+}
+
+DeviceSet SimulatedMachine::GetUsbDeviceSet(std::uint32_t flags) {
+  std::lock_guard lock(mutex_);
+  Record("GetUsbDeviceSet", {}, {flags});
+  if (refuseDeviceSet_) {
+    lastError_ = sim_error::kInvalidParameter;
+    return nullptr;
+  }
+  DeviceSetState state;
+  // Without the interface flag the GUID names a setup class: no interfaces.
+  if ((flags & kDigcfDeviceInterface) != 0) state.paths = usbPaths_;
+  const std::uintptr_t id = nextHandle_++;
+  deviceSets_.emplace(id, std::move(state));
+  return HandleOf(id);
+}
+
+bool SimulatedMachine::EnumUsbDeviceInterface(DeviceSet set, std::uint32_t index) {
+  std::lock_guard lock(mutex_);
+  Record("EnumUsbDeviceInterface", {}, {index});
+  DeviceSetState* state = FindSet(set);
+  if (state == nullptr) return false;
+  for (const auto& [failingIndex, error] : enumFailures_) {
+    if (index >= failingIndex) {
+      lastError_ = error;
+      return false;
+    }
+  }
+  if (index >= state->paths.size()) {
+    lastError_ = sim_error::kNoMoreItems;
+    return false;
+  }
+  return true;
+}
+
+bool SimulatedMachine::GetUsbDeviceInterfacePath(DeviceSet set, std::uint32_t index, char* path,
+                                                 std::size_t pathSize) {
+  std::lock_guard lock(mutex_);
+  Record("GetUsbDeviceInterfacePath", {}, {index, pathSize});
+  DeviceSetState* state = FindSet(set);
+  if (state == nullptr) return false;
+  if (index >= state->paths.size()) {
+    lastError_ = sim_error::kNoMoreItems;
+    return false;
+  }
+  if (const auto failure = detailFailures_.find(index); failure != detailFailures_.end()) {
+    lastError_ = failure->second;
+    return false;
+  }
+  const std::string& text = state->paths[index];
+  if (path == nullptr) {
+    lastError_ = sim_error::kInvalidUserBuffer;
+    return false;
+  }
+  if (text.size() + 1 > pathSize) {
+    lastError_ = sim_error::kInsufficientBuffer;
+    return false;
+  }
+  std::memcpy(path, text.c_str(), text.size() + 1);
+  return true;
+}
+
+void SimulatedMachine::DestroyDeviceSet(DeviceSet set) {
+  std::lock_guard lock(mutex_);
+  Record("DestroyDeviceSet");
+  if (FindSet(set) != nullptr) deviceSets_.erase(IdOf(set));
+}
+
+// ----- Services: driver installation -----
+
+bool SimulatedMachine::UpdateDriver(const std::string& hardwareId, const std::string& infPath,
+                                    std::uint32_t installFlags) {
+  std::lock_guard lock(mutex_);
+  Record("UpdateDriver", {hardwareId, infPath}, {installFlags});
+  if (!updateSucceeds_) lastError_ = updateError_;
+  return updateSucceeds_;
+}
+
+int SimulatedMachine::SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
+                                      std::uint32_t copyStyle) {
+  std::lock_guard lock(mutex_);
+  Record("SetupCopyOemInf", {infPath}, {mediaType, copyStyle});
+  lastError_ = copyOemInfError_;  // always: whatever an earlier call left is gone
+  return copyOemInfResult_;
+}
+
+std::uint32_t SimulatedMachine::LastError() {
+  std::lock_guard lock(mutex_);
+  Record("LastError", {}, {lastError_});
+  return lastError_;
+}
+
+// ----- Services: spooler -----
+
+bool SimulatedMachine::GetDriverDirectory(char* buffer, std::uint32_t bufferSize) {
+  std::lock_guard lock(mutex_);
+  Record("GetDriverDirectory", {}, {bufferSize});
+  if (buffer == nullptr) {
+    lastError_ = sim_error::kInvalidUserBuffer;
+    return false;
+  }
+  if (driverDirectoryFails_) {
+    std::memcpy(buffer, driverDirectoryGarbage_.data(),
+                std::min<std::size_t>(driverDirectoryGarbage_.size(), bufferSize));
+    lastError_ = driverDirectoryError_;
+    return false;
+  }
+  if (driverDirectory_.size() + 1 > bufferSize) {
+    lastError_ = sim_error::kInsufficientBuffer;
+    return false;
+  }
+  std::memcpy(buffer, driverDirectory_.c_str(), driverDirectory_.size() + 1);
+  return true;
+}
+
+namespace {
+
+std::uint32_t BytesFor(const std::vector<std::string>& names) {
+  std::uint32_t bytes = 0;
+  for (const std::string& name : names) {
+    bytes += SimulatedMachine::kPrinterRecordBytes + static_cast<std::uint32_t>(name.size()) + 1;
+  }
+  return bytes;
+}
+
+}  // namespace
+
+std::uint32_t SimulatedMachine::EnumPrintersNeeded(std::uint32_t flags) {
+  std::lock_guard lock(mutex_);
+  ++sizeCalls_;
+  std::vector<std::string> listed;
+  if ((flags & kPrinterEnumLocal) != 0) listed = ListedPrinters(false);
+  const std::uint32_t needed = BytesFor(listed);
+  Record("EnumPrintersNeeded", {}, {flags, needed});
+  if (needed > 0) lastError_ = sim_error::kInsufficientBuffer;
+  return needed;
+}
+
+bool SimulatedMachine::EnumPrintersFill(std::uint32_t flags, void* buffer, std::uint32_t bufferSize,
+                                        std::vector<std::string>& names) {
+  std::lock_guard lock(mutex_);
+  Record("EnumPrintersFill", {}, {flags, bufferSize});
+  names.clear();
+  std::vector<std::string> listed;
+  if ((flags & kPrinterEnumLocal) != 0) listed = ListedPrinters(true);
+  const std::uint32_t needed = BytesFor(listed);
+  if (needed > bufferSize) {
+    lastError_ = sim_error::kInsufficientBuffer;
+    return false;
+  }
+  if (needed > 0 && buffer == nullptr) {
+    lastError_ = sim_error::kInvalidUserBuffer;
+    return false;
+  }
+  // Write every byte the records take, as the spooler does, so a buffer
+  // shorter than the size the caller claims shows up under the sanitizers.
+  auto* out = static_cast<unsigned char*>(buffer);
+  const std::size_t recordBytes = std::size_t{kPrinterRecordBytes} * listed.size();
+  if (recordBytes > 0) std::memset(out, 0, recordBytes);
+  std::size_t at = recordBytes;
+  for (const std::string& name : listed) {
+    std::memcpy(out + at, name.c_str(), name.size() + 1);
+    at += name.size() + 1;
+  }
+  names = std::move(listed);
+  return true;
+}
+
+void* SimulatedMachine::AllocZeroed(std::size_t bytes) {
+  std::lock_guard lock(mutex_);
+  Record("AllocZeroed", {}, {bytes});
+  const int call = ++allocationCalls_;
+  if (failAllAllocations_ || failingAllocations_.count(call) != 0) {
+    lastError_ = sim_error::kNotEnoughMemory;
+    return nullptr;
+  }
+  void* block = std::calloc(bytes == 0 ? 1 : bytes, 1);
+  if (block == nullptr) {
+    lastError_ = sim_error::kNotEnoughMemory;
+    return nullptr;
+  }
+  liveBlocks_.insert(block);
+  return block;
+}
+
+void SimulatedMachine::Free(void* block) {
+  std::lock_guard lock(mutex_);
+  Record("Free");
+  if (block == nullptr) return;
+  if (liveBlocks_.erase(block) == 0) {
+    ++badFrees_;  // not ours, or freed twice: never hand it to free()
+    return;
+  }
+  std::free(block);
+}
+
+// ----- Services: printer setup -----
+
+std::uint32_t SimulatedMachine::StartRundll32(const std::string& arguments) {
+  std::lock_guard lock(mutex_);
+  Record("StartRundll32", {arguments});
+  const std::size_t call = startCalls_++;
+  return call < startResults_.size() ? startResults_[call] : defaultStartResult_;
+}
+
+// ----- Services: files -----
+
+bool SimulatedMachine::PathExists(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  Record("PathExists", {path});
+  std::error_code error;
+  const bool exists = !path.empty() && fs::exists(ResolveLocked(path), error);
+  if (!exists) lastError_ = sim_error::kFileNotFound;
+  return exists;
+}
+
+bool SimulatedMachine::CreateFolder(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  Record("CreateFolder", {path});
+  const fs::path folder = ResolveLocked(path);
+  std::error_code error;
+  if (fs::exists(folder, error)) {
+    lastError_ = sim_error::kAlreadyExists;
+    return false;
+  }
+  if (!fs::is_directory(folder.parent_path(), error)) {
+    lastError_ = sim_error::kPathNotFound;
+    return false;
+  }
+  if (!fs::create_directory(folder, error)) {
+    lastError_ = sim_error::kAccessDenied;
+    return false;
+  }
+  return true;
+}
+
+bool SimulatedMachine::CopyFileTo(const std::string& from, const std::string& to,
+                                  bool failIfExists) {
+  std::lock_guard lock(mutex_);
+  Record("CopyFileTo", {from, to}, {failIfExists ? 1u : 0u});
+  const fs::path source = ResolveLocked(from);
+  const fs::path target = ResolveLocked(to);
+  auto fail = [&](std::uint32_t code) {
+    lastError_ = code;
+    return false;
+  };
+  if (const auto scripted = copyFailures_.find(source.filename().string());
+      scripted != copyFailures_.end()) {
+    return fail(scripted->second);
+  }
+  std::error_code error;
+  const fs::file_status sourceStatus = fs::status(source, error);
+  if (!fs::exists(sourceStatus)) return fail(sim_error::kFileNotFound);
+  if (fs::is_directory(sourceStatus)) return fail(sim_error::kAccessDenied);
+  if (!fs::is_directory(target.parent_path(), error)) return fail(sim_error::kPathNotFound);
+  const fs::file_status targetStatus = fs::status(target, error);
+  if (fs::exists(targetStatus)) {
+    if (failIfExists) return fail(sim_error::kFileExists);
+    if (fs::is_directory(targetStatus)) return fail(sim_error::kAccessDenied);
+    if ((AttributesOf(target) & kFileAttributeReadOnly) != 0) return fail(sim_error::kAccessDenied);
+  }
+  if (!fs::copy_file(source, target, fs::copy_options::overwrite_existing, error)) {
+    return fail(sim_error::kAccessDenied);
+  }
+  // A copy takes its source's attributes along.
+  const auto kept = attributes_.find(AttributeKey(source));
+  if (kept != attributes_.end()) {
+    attributes_[AttributeKey(target)] = kept->second;
+  } else {
+    attributes_.erase(AttributeKey(target));
+  }
+  return true;
+}
+
+std::uint32_t SimulatedMachine::GetAttributes(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  Record("GetAttributes", {path});
+  const std::uint32_t attributes = AttributesOf(ResolveLocked(path));
+  if (attributes == kInvalidFileAttributes) lastError_ = sim_error::kFileNotFound;
+  return attributes;
+}
+
+bool SimulatedMachine::SetAttributes(const std::string& path, std::uint32_t attributes) {
+  std::lock_guard lock(mutex_);
+  Record("SetAttributes", {path}, {attributes});
+  const fs::path file = ResolveLocked(path);
+  if (AttributesOf(file) == kInvalidFileAttributes) {
+    lastError_ = sim_error::kFileNotFound;
+    return false;
+  }
+  // The directory bit is the file system's; "normal" stands only alone.
+  std::uint32_t kept = attributes & ~kFileAttributeDirectory;
+  if ((kept & ~kFileAttributeNormal) != 0) kept &= ~kFileAttributeNormal;
+  if (kept == 0) kept = kFileAttributeNormal;
+  attributes_[AttributeKey(file)] = kept;
+  return true;
+}
+
+FindHandle SimulatedMachine::FindFirst(const std::string& pattern, FindData& data) {
+  std::lock_guard lock(mutex_);
+  Record("FindFirst", {pattern});
+  std::string text(pattern);
+  std::replace(text.begin(), text.end(), '\\', '/');
+  const std::size_t slash = text.rfind('/');
+  const std::string mask = slash == std::string::npos ? text : text.substr(slash + 1);
+  const fs::path folder =
+      ResolveLocked(slash == std::string::npos ? std::string(".") : text.substr(0, slash + 1));
+  std::error_code error;
+  if (mask.empty() || !fs::is_directory(folder, error)) {
+    lastError_ = mask.empty() ? sim_error::kFileNotFound : sim_error::kPathNotFound;
+    return nullptr;
+  }
+  Walk walk;
+  for (const char* dots : {".", ".."}) {
+    if (MaskMatches(mask, dots)) walk.entries.push_back(FindData{dots, kFileAttributeDirectory});
+  }
+  std::vector<std::string> names;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+    std::string name = entry.path().filename().string();
+    if (MaskMatches(mask, name)) names.push_back(std::move(name));
+  }
+  std::sort(names.begin(), names.end());  // a fixed order, whatever the file system gives
+  for (std::string& name : names) {
+    const std::uint32_t attributes = AttributesOf(folder / name);
+    walk.entries.push_back(FindData{std::move(name), attributes});
+  }
+  if (walk.entries.empty()) {
+    lastError_ = sim_error::kFileNotFound;
+    return nullptr;
+  }
+  data = walk.entries[0];
+  walk.next = 1;
+  const std::uintptr_t id = nextHandle_++;
+  walks_.emplace(id, std::move(walk));
+  return HandleOf(id);
+}
+
+bool SimulatedMachine::FindNext(FindHandle handle, FindData& data) {
+  std::lock_guard lock(mutex_);
+  Record("FindNext");
+  const auto found = walks_.find(IdOf(handle));
+  if (found == walks_.end()) {
+    ++badHandleUses_;
+    lastError_ = sim_error::kInvalidHandle;
+    return false;
+  }
+  Walk& walk = found->second;
+  if (walk.next >= walk.entries.size()) {
+    lastError_ = sim_error::kNoMoreFiles;
+    return false;
+  }
+  data = walk.entries[walk.next++];
+  return true;
+}
+
+void SimulatedMachine::FindEnd(FindHandle handle) {
+  std::lock_guard lock(mutex_);
+  Record("FindEnd");
+  if (walks_.erase(IdOf(handle)) == 0) ++badHandleUses_;
+}
+
+// ----- Services: time -----
+
+void SimulatedMachine::Sleep(std::uint32_t milliseconds) {
+  std::lock_guard lock(mutex_);
+  Record("Sleep", {}, {milliseconds});
+  clockMs_ += milliseconds;
+  sleeps_.push_back(milliseconds);
+}
+
+// The native build's own services: one machine for the process. Tests
+// normally install a machine of their own with SetServices.
+Services* DefaultServices() {
+  static SimulatedMachine machine;
+  return &machine;
+}
+
+}  // namespace vornell
