@@ -1,0 +1,35 @@
+#include "engine/engine.h"
+#include "engine/state_text.h"
+#include "platform/services.h"
+
+namespace vornell {
+
+namespace {
+// Time for the printer setup to finish; it is not awaited otherwise.
+constexpr std::uint32_t kSetupGraceMs = 12000;
+// WinExec's results: 0 to 31 say why the command did not start.
+constexpr std::uint32_t kLastStartFailure = 31;
+}  // namespace
+
+std::string BuildParallelInstallArguments(const InstallerState& state) {
+  return "printui.dll,PrintUIEntry /if /b \"" + state.lptPrinterName + "\" /f \"" +
+         state.driverSourceFolder + DriverFileName(state, 0) + "\" /r \"COM1:\" /m \"" +
+         state.driverModelName + "\"";
+}
+
+std::uint32_t ParallelInstallThread(void* /*parameter*/) {
+  Services& services = GetServices();
+  const std::uint32_t started = services.StartRundll32(BuildParallelInstallArguments(installerState));
+  services.Sleep(kSetupGraceMs);
+
+  // A started command proves nothing about the queue, and 0 (out of
+  // resources) is a failure too; only the registration wait may turn this
+  // into success when it sees the queue.
+  const std::int32_t status = started >= 1 && started <= kLastStartFailure
+                                  ? static_cast<std::int32_t>(started)
+                                  : kParallelQueueNotSeen;
+  installerState.workerStatus = status;
+  return static_cast<std::uint32_t>(status);
+}
+
+}  // namespace vornell

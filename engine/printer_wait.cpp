@@ -1,0 +1,57 @@
+#include <vector>
+
+#include "engine/engine.h"
+#include "platform/gbk.h"
+#include "platform/services.h"
+#include "wizard/installer_state.h"
+
+namespace vornell {
+
+namespace {
+
+constexpr std::uint32_t kFirstLookDelayMs = 7000;
+constexpr int kAttempts = 20;
+constexpr std::uint32_t kRetryDelayMs = 1000;
+constexpr std::uint32_t kEnumFlags = kPrinterEnumLocal | kPrinterEnumConnections;
+// Slack on top of the size the system asked for; the fill is told the size alone.
+constexpr std::size_t kBufferSlack = 4;
+
+// One look at the printer list; false also when the list could not be read.
+bool ExpectedPrinterListed(Services& services) {
+  const std::uint32_t needed = services.EnumPrintersNeeded(kEnumFlags);
+  void* buffer = services.AllocZeroed(static_cast<std::size_t>(needed) + kBufferSlack);
+  if (buffer == nullptr) return false;
+  std::vector<std::string> names;
+  bool listed = false;
+  // Fails when a printer was added between the two calls; the next attempt
+  // asks for the size again.
+  if (services.EnumPrintersFill(kEnumFlags, buffer, needed, names)) {
+    for (const std::string& name : names) {
+      if (NamesEqualIgnoreCase(name, installerState.expectedPrinterName)) {
+        listed = true;
+        break;
+      }
+    }
+  }
+  services.Free(buffer);
+  return listed;
+}
+
+}  // namespace
+
+std::uint32_t PrinterWaitThread(void* /*parameter*/) {
+  Services& services = GetServices();
+  // The system creates the queue asynchronously after the install.
+  services.Sleep(kFirstLookDelayMs);
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    if (ExpectedPrinterListed(services)) {
+      installerState.workerStatus = 0;
+      return 0;
+    }
+    services.Sleep(kRetryDelayMs);
+  }
+  // Not found: the installation worker's value stands.
+  return static_cast<std::uint32_t>(installerState.workerStatus);
+}
+
+}  // namespace vornell

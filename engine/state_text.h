@@ -1,0 +1,21 @@
+#pragma once
+// Texts the engine reads from the installer state, bounded by their buffers.
+#include <cstring>
+#include <string>
+
+#include "wizard/installer_state.h"
+
+namespace vornell {
+
+// The fixed buffer need not hold a terminating zero; never read past it.
+inline std::string PrinterDriverDirectoryText(const InstallerState& state) {
+  const auto& buffer = state.printerDriverDirectory;
+  return std::string(buffer.data(), strnlen(buffer.data(), buffer.size()));
+}
+
+inline std::string DriverFileName(const InstallerState& state, std::size_t index) {
+  const char* name = state.driverFiles[index];
+  return name != nullptr ? std::string(name) : std::string();
+}
+
+}  // namespace vornell

@@ -1,0 +1,32 @@
+#include "engine/engine.h"
+#include "engine/state_text.h"
+#include "platform/services.h"
+
+namespace vornell {
+
+namespace {
+// Written when the update failed but the INF now sits in the driver store.
+constexpr std::int32_t kInfStoredOnly = -1;
+}  // namespace
+
+std::uint32_t UsbInstallThread(void* /*parameter*/) {
+  Services& services = GetServices();
+  // The staged copy, not the package's: staging put it there for this.
+  const std::string infPath =
+      PrinterDriverDirectoryText(installerState) + "\\" + DriverFileName(installerState, 0);
+  const std::string hardwareId = installerState.hardwareId != nullptr ? installerState.hardwareId : "";
+
+  std::int32_t status = 0;
+  if (!services.UpdateDriver(hardwareId, infPath, kInstallFlagForce)) {
+    // Read before the fall-back call can overwrite it.
+    const std::uint32_t updateError = services.LastError();
+    // Only exactly 1 means the INF entered the store.
+    status = services.SetupCopyOemInf(infPath, kSpostPath, kSpCopyNewer) == 1
+                 ? kInfStoredOnly
+                 : static_cast<std::int32_t>(updateError);
+  }
+  installerState.workerStatus = status;
+  return static_cast<std::uint32_t>(status);
+}
+
+}  // namespace vornell

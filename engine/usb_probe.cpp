@@ -1,0 +1,59 @@
+#include <cstring>
+#include <vector>
+
+#include "engine/engine.h"
+#include "framework/dialog.h"
+#include "platform/gbk.h"
+#include "platform/services.h"
+#include "wizard/installer_state.h"
+
+namespace vornell {
+
+namespace {
+
+// The detail record: a 32-bit size field, padded to 8 bytes on 64-bit
+// Windows, then the zero-terminated device path.
+constexpr std::size_t kDetailBufferSize = 1024;
+constexpr std::size_t kDetailHeaderSize = 8;
+constexpr std::uint32_t kDetailSizeField = 8;
+
+constexpr char kDeviceSetRefused[] = "获取相关的设备信息集GUID句柄失败！";
+
+}  // namespace
+
+bool UsbPathMatches(std::string_view devicePath, std::string_view matchId) {
+  // Only the place right after "\\?\usb#" counts; the same text in the
+  // serial number or behind a longer prefix is another device.
+  const std::string_view piece = devicePath.size() > kUsbPathPrefixLength
+                                     ? devicePath.substr(kUsbPathPrefixLength, kUsbMatchLength)
+                                     : std::string_view();
+  return NamesEqualIgnoreCase(piece, matchId);
+}
+
+void ProbeUsbPrinter(Dialog& dialog) {
+  Services& services = GetServices();
+  DeviceSet set = services.GetUsbDeviceSet(kDigcfPresent | kDigcfDeviceInterface);
+  if (set == nullptr) {
+    dialog.AppMessageBox(kDeviceSetRefused, kMbOk | kMbIconWarning);
+    return;
+  }
+
+  std::vector<char> detail(kDetailBufferSize, '\0');
+  std::memcpy(detail.data(), &kDetailSizeField, sizeof kDetailSizeField);
+  char* const path = detail.data() + kDetailHeaderSize;
+  const std::size_t pathSize = kDetailBufferSize - kDetailHeaderSize;
+
+  for (std::uint32_t index = 0; services.EnumUsbDeviceInterface(set, index); ++index) {
+    // A device whose path does not fit says nothing about the others; a
+    // printer enumerated after it must still be found.
+    if (!services.GetUsbDeviceInterfacePath(set, index, path, pathSize)) continue;
+    if (UsbPathMatches(std::string_view(path, strnlen(path, pathSize)), installerState.usbMatchId)) {
+      installerState.printerDetected = 1;
+      break;
+    }
+  }
+
+  services.DestroyDeviceSet(set);
+}
+
+}  // namespace vornell
