@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -14,6 +15,7 @@
 #include "framework/headless/headless.h"
 #include "platform/simulated/simulated_machine.h"
 #include "res/resource.h"
+#include "wizard/driver_directory.h"
 #include "wizard/installer_state.h"
 #include "wizard/license_text.h"
 #include "wizard/vornell_dlg.h"
@@ -455,6 +457,28 @@ TEST_F(WizardStepTest, UnavailableDriverDirectoryIsAFailedCopy) {
     const auto& buffer = installerState.printerDriverDirectory;
     EXPECT_TRUE(std::all_of(buffer.begin(), buffer.end(), [](char ch) { return ch == '\0'; }));
   }
+}
+
+// The fetch is limited to 260 bytes; "\3" and its zero must still fit.
+TEST(PrinterDriverDirectoryTest, SuffixAppendedWithinTheBuffer) {
+  SimulatedMachine m;
+  SetServices(&m);
+  struct Restore {
+    ~Restore() { SetServices(nullptr); }
+  } restore;
+  std::array<char, kPrinterDriverDirectorySize> buffer{};
+  buffer.fill('#');
+  const std::string longest = "C:\\" + std::string(256, 'd');  // 259 bytes and its zero: 260
+  m.SetDriverDirectory(longest);
+  ASSERT_TRUE(FetchPrinterDriverDirectory(buffer));
+  EXPECT_EQ(std::string(buffer.data()), longest + "\\3");
+  EXPECT_TRUE(std::all_of(buffer.begin() + 262, buffer.end(), [](char c) { return c == '\0'; }));
+  ASSERT_EQ(m.CallsOf("GetDriverDirectory").size(), 1u);
+  EXPECT_EQ(m.CallsOf("GetDriverDirectory")[0].numbers.at(0), 260u);
+
+  m.SetDriverDirectory(longest + "d");  // no room for its zero
+  EXPECT_FALSE(FetchPrinterDriverDirectory(buffer));
+  EXPECT_TRUE(std::all_of(buffer.begin(), buffer.end(), [](char c) { return c == '\0'; }));
 }
 
 // ------------------------------------------------------ install outcomes
