@@ -1,0 +1,156 @@
+// Controls by ID, the window's own state, the system menu, resources and
+// message boxes. Texts cross the boundary as GBK and go in as UTF-16.
+#include <richedit.h>
+
+#include "framework/app.h"
+#include "framework/win32/dialog_impl.h"
+#include "framework/win32/gbk_text.h"
+
+namespace vornell {
+
+using win32::GbkFromWide;
+using win32::WideFromGbk;
+
+namespace {
+
+HWND Item(const Dialog& dialog, int id) {
+  HWND hwnd = win32::WindowOf(dialog);
+  return hwnd != nullptr ? ::GetDlgItem(hwnd, id) : nullptr;
+}
+
+std::string WindowTextGbk(HWND hwnd) {
+  if (hwnd == nullptr) return {};
+  const int length = ::GetWindowTextLengthW(hwnd);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const int copied = ::GetWindowTextW(hwnd, text.data(), length + 1);
+  text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+  return GbkFromWide(text);
+}
+
+}  // namespace
+
+void Dialog::ShowItem(int id, bool show) {
+  if (HWND item = Item(*this, id)) ::ShowWindow(item, show ? SW_SHOW : SW_HIDE);
+}
+
+bool Dialog::IsItemVisible(int id) const {
+  HWND item = Item(*this, id);
+  return item != nullptr && ::IsWindowVisible(item);
+}
+
+void Dialog::EnableItem(int id, bool enable) {
+  if (HWND item = Item(*this, id)) ::EnableWindow(item, enable ? TRUE : FALSE);
+}
+
+bool Dialog::IsItemEnabled(int id) const {
+  HWND item = Item(*this, id);
+  return item != nullptr && ::IsWindowEnabled(item);
+}
+
+void Dialog::SetItemText(int id, const std::string& text) {
+  if (impl_->hwnd == nullptr) return;
+  ::SetDlgItemTextW(impl_->hwnd, id, WideFromGbk(text).c_str());
+}
+
+std::string Dialog::GetItemText(int id) const { return WindowTextGbk(Item(*this, id)); }
+
+LResult Dialog::SendItemMessage(int id, unsigned message, WParam w, LParam l) {
+  if (impl_->hwnd == nullptr) return 0;
+  return ::SendDlgItemMessageW(impl_->hwnd, id, message, w, l);
+}
+
+void Dialog::SetRichEditText(int id, const std::string& text) {
+  if (impl_->hwnd == nullptr) return;
+  // The box takes the GBK bytes as they are: code page 936, whole text replaced.
+  SETTEXTEX settings{};
+  settings.flags = ST_DEFAULT;
+  settings.codepage = 936;
+  ::SendDlgItemMessageW(impl_->hwnd, id, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&settings),
+                        reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+LResult Dialog::SendMessageToSelf(unsigned message, WParam w, LParam l) {
+  if (impl_->hwnd == nullptr) return 0;
+  return ::SendMessageW(impl_->hwnd, message, w, l);
+}
+
+void Dialog::UpdateWindow() {
+  if (impl_->hwnd != nullptr) ::UpdateWindow(impl_->hwnd);
+}
+
+bool Dialog::IsIconic() const { return impl_->hwnd != nullptr && ::IsIconic(impl_->hwnd); }
+
+Rect Dialog::GetClientRect() const {
+  RECT r{};
+  if (impl_->hwnd != nullptr) ::GetClientRect(impl_->hwnd, &r);
+  return {r.left, r.top, r.right, r.bottom};
+}
+
+Rect Dialog::GetItemClientRect(int id) const {
+  RECT r{};
+  HWND item = Item(*this, id);
+  if (item == nullptr || !::GetWindowRect(item, &r)) return {};
+  ::MapWindowPoints(nullptr, impl_->hwnd, reinterpret_cast<POINT*>(&r), 2);
+  return {r.left, r.top, r.right, r.bottom};
+}
+
+void Dialog::InvalidateRect(const Rect& area, bool erase) {
+  // Never with a null window: that would invalidate every window on the desktop.
+  if (impl_->hwnd == nullptr) return;
+  const RECT r{area.left, area.top, area.right, area.bottom};
+  ::InvalidateRect(impl_->hwnd, &r, erase ? TRUE : FALSE);
+}
+
+void* Dialog::GetSystemMenu(bool revert) {
+  if (impl_->hwnd == nullptr) return nullptr;
+  return ::GetSystemMenu(impl_->hwnd, revert ? TRUE : FALSE);
+}
+
+bool Dialog::AppendMenuItem(void* menu, unsigned flags, unsigned id, const std::string& text) {
+  if (menu == nullptr) return false;
+  const std::wstring wide = WideFromGbk(text);
+  // A separator carries no text.
+  const wchar_t* item = (flags & MF_SEPARATOR) != 0 ? nullptr : wide.c_str();
+  return ::AppendMenuW(static_cast<HMENU>(menu), flags, id, item) != FALSE;
+}
+
+std::string Dialog::LoadResourceString(int id) const {
+  // With a zero buffer size LoadStringW hands out the resource's own text,
+  // so no length limit applies.
+  const wchar_t* text = nullptr;
+  const int length = ::LoadStringW(win32::ProgramModule(), static_cast<UINT>(id),
+                                   reinterpret_cast<LPWSTR>(&text), 0);
+  if (length <= 0 || text == nullptr) return {};
+  return GbkFromWide(std::wstring_view(text, static_cast<size_t>(length)));
+}
+
+IconHandle Dialog::LoadResourceIcon(int id) const {
+  return ::LoadIconW(win32::ProgramModule(), MAKEINTRESOURCEW(id));
+}
+
+FontHandle Dialog::CreateFontFrom(const FontSpec& spec) {
+  const std::wstring face = WideFromGbk(spec.face);
+  return ::CreateFontW(spec.height, spec.width, spec.escapement, spec.orientation, spec.weight,
+                       spec.italic, spec.underline, spec.strikeOut, spec.charSet,
+                       spec.outPrecision, spec.clipPrecision, spec.quality, spec.pitchAndFamily,
+                       face.c_str());
+}
+
+int Dialog::ShowMessageBox(const std::string& text, const std::string& caption, unsigned type) {
+  return ::MessageBoxW(impl_->hwnd, WideFromGbk(text).c_str(), WideFromGbk(caption).c_str(),
+                       type);
+}
+
+int Dialog::AppMessageBox(const std::string& text, unsigned type) {
+  App* app = App::Current();
+  HWND owner = nullptr;
+  std::string caption;
+  if (app != nullptr) {
+    caption = app->AppTitle();
+    if (app->mainWindow != nullptr) owner = win32::WindowOf(*app->mainWindow);
+  }
+  return ::MessageBoxW(owner, WideFromGbk(text).c_str(), WideFromGbk(caption).c_str(), type);
+}
+
+}  // namespace vornell

@@ -1,0 +1,27 @@
+#pragma once
+// What the real window keeps behind a Dialog. Only framework/win32 sees it.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include "framework/dialog.h"
+
+namespace vornell {
+
+struct Dialog::Impl {
+  HWND hwnd = nullptr;  // set at WM_INITDIALOG, cleared when the window goes
+
+  static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM w, LPARAM l);
+};
+
+namespace win32 {
+
+// The program's own module: every resource lives in Vornell.exe.
+inline HINSTANCE ProgramModule() { return ::GetModuleHandleW(nullptr); }
+
+inline HWND WindowOf(const Dialog& dialog) { return dialog.impl().hwnd; }
+
+}  // namespace win32
+
+}  // namespace vornell
