@@ -12,6 +12,15 @@ enable_language(RC)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}")
 add_executable(Vornell WIN32 res/vornell.rc)
 target_link_libraries(Vornell PRIVATE ${VORNELL_WIN32_LIBS})
+# Nothing names the entry point or the application object until the libraries
+# were scanned (the C runtime asks for WinMain last; theApp is named by no
+# one): pull both in.
+target_link_options(Vornell PRIVATE -Wl,--undefined=WinMain)
+get_target_property(vornell_app_type vornell_app TYPE)
+if(vornell_app_type STREQUAL "STATIC_LIBRARY")
+  target_link_options(Vornell PRIVATE
+    -Wl,--whole-archive $<TARGET_FILE:vornell_app> -Wl,--no-whole-archive)
+endif()
 set_target_properties(Vornell PROPERTIES OUTPUT_NAME Vornell)
 
 # Programs that drive the real Vornell.exe under Wine.
