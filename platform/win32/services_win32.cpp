@@ -1,0 +1,406 @@
+#include "platform/win32/services_win32.h"
+
+#include <windows.h>
+#include <dbt.h>
+#include <setupapi.h>
+#include <winspool.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <cwchar>
+#include <vector>
+
+#include "platform/win32/gbk_wide.h"
+
+namespace vornell {
+
+namespace {
+
+// GUID_DEVINTERFACE_USB_DEVICE
+constexpr GUID kUsbDeviceInterface = {
+    0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
+
+// Longest wide text we hand out a buffer for (the system's path limit).
+constexpr std::size_t kMaxWideChars = 32767;
+
+// The error a system call left, put back once our own clean-up after it
+// (conversions, freed texts) is done, so LastError() reports the call.
+// Declared first in a function, so it goes last.
+class CallError {
+ public:
+  CallError() = default;
+  ~CallError() {
+    if (noted_) SetLastError(error_);
+  }
+  CallError(const CallError&) = delete;
+  CallError& operator=(const CallError&) = delete;
+  void Note() {
+    error_ = GetLastError();
+    noted_ = true;
+  }
+
+ private:
+  DWORD error_ = ERROR_SUCCESS;
+  bool noted_ = false;
+};
+
+// A GBK text for a wide call; on a text that has no wide form the call is
+// not made and the error says why.
+bool ToWide(const std::string& gbk, std::wstring& wide) {
+  if (GbkToWide(gbk, wide)) return true;
+  SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+  return false;
+}
+
+template <typename Function>
+Function ProcedureOf(HMODULE module, const char* name) {
+  if (module == nullptr) return nullptr;
+  // Through void(*)(), the one cast GCC allows between function types.
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+std::wstring SystemFolder() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const UINT length = GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+    if (length == 0) return std::wstring();
+    if (length < buffer.size()) return std::wstring(buffer.data(), length);
+    if (length > kMaxWideChars) return std::wstring();
+    buffer.resize(length + 1);  // the answer then counts the terminator
+  }
+}
+
+// newdev.dll is optional on the system and never taken from the program's
+// folder: only the system directory is searched.
+using UpdateDriverFunction = BOOL(WINAPI*)(HWND, LPCWSTR, LPCWSTR, DWORD, PBOOL);
+
+struct NewDev {
+  UpdateDriverFunction update = nullptr;
+  DWORD loadError = ERROR_SUCCESS;
+};
+
+const NewDev& LoadNewDev() {
+  static const NewDev loaded = [] {
+    NewDev result;
+    HMODULE module = LoadLibraryExW(L"newdev.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    result.update =
+        ProcedureOf<UpdateDriverFunction>(module, "UpdateDriverForPlugAndPlayDevicesW");
+    if (result.update == nullptr) result.loadError = GetLastError();
+    return result;
+  }();
+  return loaded;
+}
+
+bool CopyOut(const std::string& text, char* buffer, std::size_t bufferSize) {
+  if (buffer == nullptr || text.size() >= bufferSize) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return false;
+  }
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  return true;
+}
+
+void FillFindData(const WIN32_FIND_DATAW& found, FindData& data) {
+  const std::size_t length = wcsnlen(found.cFileName, MAX_PATH);
+  // A name with no GBK form comes out marked with '?': copying it then
+  // fails and is reported, rather than the file being skipped unseen.
+  data.name = WideToGbkMarked(std::wstring_view(found.cFileName, length));
+  data.attributes = found.dwFileAttributes;
+}
+
+}  // namespace
+
+std::uint32_t StartFailureResult(unsigned long error) {
+  switch (error) {
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+    case ERROR_NO_SYSTEM_RESOURCES:
+    case ERROR_COMMITMENT_LIMIT:
+      return 0;  // out of memory or resources
+    default:
+      // As the system's own WinExec: a small code is its own answer; any
+      // other cannot be told apart from a file that is no program.
+      return error < 32 ? static_cast<std::uint32_t>(error) : ERROR_BAD_FORMAT;
+  }
+}
+
+// ----- process and window -----
+
+bool Win32Services::QueryIsWow64Process(bool& isWow64) {
+  using IsWow64Function = BOOL(WINAPI*)(HANDLE, PBOOL);
+  const auto query = ProcedureOf<IsWow64Function>(GetModuleHandleW(L"kernel32"), "IsWow64Process");
+  if (query == nullptr) {
+    isWow64 = false;
+    return false;
+  }
+  BOOL flag = FALSE;
+  query(GetCurrentProcess(), &flag);
+  isWow64 = flag != FALSE;
+  return true;
+}
+
+void Win32Services::RegisterUsbDeviceNotification(void* window) {
+  DEV_BROADCAST_DEVICEINTERFACE_W filter{};
+  filter.dbcc_size = sizeof filter;
+  filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+  filter.dbcc_classguid = kUsbDeviceInterface;
+  RegisterDeviceNotificationW(static_cast<HWND>(window), &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+}
+
+// ----- USB device interfaces -----
+
+DeviceSet Win32Services::GetUsbDeviceSet(std::uint32_t flags) {
+  HDEVINFO set = SetupDiGetClassDevsW(&kUsbDeviceInterface, nullptr, nullptr, flags);
+  return set == INVALID_HANDLE_VALUE ? nullptr : static_cast<DeviceSet>(set);
+}
+
+bool Win32Services::EnumUsbDeviceInterface(DeviceSet set, std::uint32_t index) {
+  SP_DEVICE_INTERFACE_DATA data{};
+  data.cbSize = sizeof data;
+  return SetupDiEnumDeviceInterfaces(static_cast<HDEVINFO>(set), nullptr, &kUsbDeviceInterface,
+                                     index, &data) != FALSE;
+}
+
+bool Win32Services::GetUsbDeviceInterfacePath(DeviceSet set, std::uint32_t index, char* path,
+                                              std::size_t pathSize) {
+  CallError callError;
+  SP_DEVICE_INTERFACE_DATA data{};
+  data.cbSize = sizeof data;
+  if (!SetupDiEnumDeviceInterfaces(static_cast<HDEVINFO>(set), nullptr, &kUsbDeviceInterface,
+                                   index, &data)) {
+    return false;
+  }
+  if (path == nullptr || pathSize == 0) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return false;
+  }
+  // A fixed detail buffer, no size query. It holds as many wide characters
+  // as the caller's buffer holds bytes, so every path that fits the caller
+  // in GBK fits here too and the caller's size is the limit that decides.
+  constexpr std::size_t kPathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath);
+  const std::size_t chars = std::min(pathSize, kMaxWideChars);
+  std::vector<unsigned char> raw(
+      std::max(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W), kPathOffset + chars * sizeof(WCHAR)), 0);
+  auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(raw.data());
+  detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+  const BOOL got = SetupDiGetDeviceInterfaceDetailW(static_cast<HDEVINFO>(set), &data, detail,
+                                                    static_cast<DWORD>(raw.size()), nullptr, nullptr);
+  callError.Note();
+  if (!got) return false;
+  const std::size_t length = wcsnlen(detail->DevicePath, (raw.size() - kPathOffset) / sizeof(WCHAR));
+  // Device paths are built from hardware IDs; a character without a GBK
+  // form becomes '?' as the ANSI call would give it, and cannot match.
+  const bool copied =
+      CopyOut(WideToGbkMarked(std::wstring_view(detail->DevicePath, length)), path, pathSize);
+  if (!copied) callError.Note();  // "does not fit" replaces the call's own
+  return copied;
+}
+
+void Win32Services::DestroyDeviceSet(DeviceSet set) {
+  if (set != nullptr) SetupDiDestroyDeviceInfoList(static_cast<HDEVINFO>(set));
+}
+
+// ----- driver installation -----
+
+bool Win32Services::UpdateDriver(const std::string& hardwareId, const std::string& infPath,
+                                 std::uint32_t installFlags) {
+  CallError callError;
+  std::wstring wideId, wideInf;
+  if (!ToWide(hardwareId, wideId) || !ToWide(infPath, wideInf)) return false;
+  const NewDev& newdev = LoadNewDev();
+  if (newdev.update == nullptr) {
+    SetLastError(newdev.loadError);
+    return false;
+  }
+  const BOOL updated = newdev.update(nullptr, wideId.c_str(), wideInf.c_str(), installFlags, nullptr);
+  callError.Note();
+  return updated != FALSE;
+}
+
+int Win32Services::SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
+                                   std::uint32_t copyStyle) {
+  CallError callError;
+  std::wstring wideInf;
+  if (!ToWide(infPath, wideInf)) return FALSE;
+  const BOOL result = SetupCopyOEMInfW(wideInf.c_str(), nullptr, mediaType, copyStyle, nullptr, 0,
+                                       nullptr, nullptr);
+  callError.Note();
+  return result;
+}
+
+std::uint32_t Win32Services::LastError() { return GetLastError(); }
+
+// ----- spooler -----
+
+bool Win32Services::GetDriverDirectory(char* buffer, std::uint32_t bufferSize) {
+  std::vector<BYTE> wide(MAX_PATH * sizeof(WCHAR) * 2, 0);
+  DWORD needed = 0;
+  BOOL ok = GetPrinterDriverDirectoryW(nullptr, nullptr, 1, wide.data(),
+                                       static_cast<DWORD>(wide.size()), &needed);
+  if (!ok && GetLastError() == ERROR_INSUFFICIENT_BUFFER && needed > wide.size() &&
+      needed <= kMaxWideChars * sizeof(WCHAR)) {
+    wide.assign(needed, 0);
+    ok = GetPrinterDriverDirectoryW(nullptr, nullptr, 1, wide.data(), needed, &needed);
+  }
+  if (!ok) return false;
+  const auto* text = reinterpret_cast<const wchar_t*>(wide.data());
+  const std::size_t length = wcsnlen(text, wide.size() / sizeof(WCHAR));
+  std::string gbk;
+  if (!WideToGbkExact(std::wstring_view(text, length), gbk)) {
+    // A folder we could not name exactly would be a different folder.
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return false;
+  }
+  return CopyOut(gbk, buffer, bufferSize);
+}
+
+namespace {
+wchar_t kNoServerName[] = L"";  // the local machine; EnumPrintersW wants a non-const text
+}
+
+std::uint32_t Win32Services::EnumPrintersNeeded(std::uint32_t flags) {
+  DWORD needed = 0, returned = 0;
+  EnumPrintersW(flags, kNoServerName, 2, nullptr, 0, &needed, &returned);
+  return needed;
+}
+
+bool Win32Services::EnumPrintersFill(std::uint32_t flags, void* buffer, std::uint32_t bufferSize,
+                                     std::vector<std::string>& names) {
+  CallError callError;
+  names.clear();
+  DWORD needed = 0, returned = 0;
+  const BOOL filled = EnumPrintersW(flags, kNoServerName, 2, static_cast<BYTE*>(buffer), bufferSize,
+                                    &needed, &returned);
+  callError.Note();
+  if (!filled) return false;
+  // The system wrote `returned` records into a buffer of `bufferSize` bytes.
+  const std::size_t fit = bufferSize / sizeof(PRINTER_INFO_2W);
+  const auto* records = static_cast<const PRINTER_INFO_2W*>(buffer);
+  for (std::size_t i = 0; i < std::min<std::size_t>(returned, fit); ++i) {
+    const wchar_t* name = records[i].pPrinterName;
+    if (name == nullptr) continue;
+    std::string gbk;
+    // A name with no GBK form cannot be a name the program looks for.
+    if (WideToGbkExact(name, gbk)) names.push_back(std::move(gbk));
+  }
+  return true;
+}
+
+void* Win32Services::AllocZeroed(std::size_t bytes) { return LocalAlloc(LPTR, bytes); }
+
+void Win32Services::Free(void* block) {
+  if (block != nullptr) LocalFree(block);
+}
+
+// ----- printer setup -----
+
+std::uint32_t Win32Services::StartRundll32(const std::string& arguments) {
+  const std::wstring system = SystemFolder();
+  if (system.empty()) return StartFailureResult(GetLastError());
+  std::wstring wideArguments;
+  if (!ToWide(arguments, wideArguments)) return StartFailureResult(ERROR_BAD_FORMAT);
+  // By full path from the system directory, never by a searched bare name.
+  const std::wstring program = system + L"\\rundll32.exe";
+  std::wstring line = L"\"" + program + L"\" " + wideArguments;
+  std::vector<wchar_t> commandLine(line.begin(), line.end());
+  commandLine.push_back(L'\0');  // CreateProcessW may write into it
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      system.c_str(), &startup, &process)) {
+    return StartFailureResult(GetLastError());
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return 33;  // started; not awaited
+}
+
+// ----- files -----
+
+bool Win32Services::PathExists(const std::string& path) {
+  CallError callError;
+  std::wstring wide;
+  if (!ToWide(path, wide)) return false;
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  callError.Note();
+  return attributes != INVALID_FILE_ATTRIBUTES;
+}
+
+bool Win32Services::CreateFolder(const std::string& path) {
+  CallError callError;
+  std::wstring wide;
+  if (!ToWide(path, wide)) return false;
+  const BOOL created = CreateDirectoryW(wide.c_str(), nullptr);
+  callError.Note();
+  return created != FALSE;
+}
+
+bool Win32Services::CopyFileTo(const std::string& from, const std::string& to, bool failIfExists) {
+  CallError callError;
+  std::wstring wideFrom, wideTo;
+  if (!ToWide(from, wideFrom) || !ToWide(to, wideTo)) return false;
+  const BOOL copied = CopyFileW(wideFrom.c_str(), wideTo.c_str(), failIfExists ? TRUE : FALSE);
+  callError.Note();
+  return copied != FALSE;
+}
+
+std::uint32_t Win32Services::GetAttributes(const std::string& path) {
+  CallError callError;
+  std::wstring wide;
+  if (!ToWide(path, wide)) return kInvalidFileAttributes;
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  callError.Note();
+  return attributes;
+}
+
+bool Win32Services::SetAttributes(const std::string& path, std::uint32_t attributes) {
+  CallError callError;
+  std::wstring wide;
+  if (!ToWide(path, wide)) return false;
+  const BOOL set = SetFileAttributesW(wide.c_str(), attributes);
+  callError.Note();
+  return set != FALSE;
+}
+
+FindHandle Win32Services::FindFirst(const std::string& pattern, FindData& data) {
+  CallError callError;
+  std::wstring wide;
+  if (!ToWide(pattern, wide)) return nullptr;
+  WIN32_FIND_DATAW found{};
+  HANDLE walk = FindFirstFileW(wide.c_str(), &found);
+  callError.Note();
+  if (walk == INVALID_HANDLE_VALUE) return nullptr;
+  FillFindData(found, data);
+  return walk;
+}
+
+bool Win32Services::FindNext(FindHandle walk, FindData& data) {
+  CallError callError;
+  WIN32_FIND_DATAW found{};
+  const BOOL next = FindNextFileW(static_cast<HANDLE>(walk), &found);
+  callError.Note();
+  if (!next) return false;
+  FillFindData(found, data);
+  return true;
+}
+
+void Win32Services::FindEnd(FindHandle walk) {
+  if (walk != nullptr) FindClose(static_cast<HANDLE>(walk));
+}
+
+// ----- time -----
+
+void Win32Services::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+// The shipped program's services: the real system.
+Services* DefaultServices() {
+  static Win32Services services;
+  return &services;
+}
+
+}  // namespace vornell

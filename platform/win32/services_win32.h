@@ -1,0 +1,43 @@
+#pragma once
+// The real system behind Services: the wide APIs, with GBK converted to
+// UTF-16 on the way in and back to GBK where names come out.
+#include "platform/services.h"
+
+namespace vornell {
+
+class Win32Services final : public Services {
+ public:
+  bool QueryIsWow64Process(bool& isWow64) override;
+  void RegisterUsbDeviceNotification(void* window) override;
+  DeviceSet GetUsbDeviceSet(std::uint32_t flags) override;
+  bool EnumUsbDeviceInterface(DeviceSet set, std::uint32_t index) override;
+  bool GetUsbDeviceInterfacePath(DeviceSet set, std::uint32_t index, char* path,
+                                 std::size_t pathSize) override;
+  void DestroyDeviceSet(DeviceSet set) override;
+  bool UpdateDriver(const std::string& hardwareId, const std::string& infPath,
+                    std::uint32_t installFlags) override;
+  int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
+                      std::uint32_t copyStyle) override;
+  std::uint32_t LastError() override;
+  bool GetDriverDirectory(char* buffer, std::uint32_t bufferSize) override;
+  std::uint32_t EnumPrintersNeeded(std::uint32_t flags) override;
+  bool EnumPrintersFill(std::uint32_t flags, void* buffer, std::uint32_t bufferSize,
+                        std::vector<std::string>& names) override;
+  void* AllocZeroed(std::size_t bytes) override;
+  void Free(void* block) override;
+  std::uint32_t StartRundll32(const std::string& arguments) override;
+  bool PathExists(const std::string& path) override;
+  bool CreateFolder(const std::string& path) override;
+  bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists) override;
+  std::uint32_t GetAttributes(const std::string& path) override;
+  bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
+  FindHandle FindFirst(const std::string& pattern, FindData& data) override;
+  bool FindNext(FindHandle walk, FindData& data) override;
+  void FindEnd(FindHandle walk) override;
+  void Sleep(std::uint32_t milliseconds) override;
+};
+
+// What a failed process start means in WinExec's terms (0 to 31).
+std::uint32_t StartFailureResult(unsigned long error);
+
+}  // namespace vornell
