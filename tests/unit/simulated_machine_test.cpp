@@ -450,6 +450,7 @@ TEST(SimulatedClock, CallsFromAWorkerAndTheTestThreadAreAllKept) {
 }
 
 TEST(SimulatedServices, DefaultIsASimulatedMachineAndTestsCanReplaceIt) {
+  Services* const before = &GetServices();
   SetServices(nullptr);
   EXPECT_NE(dynamic_cast<SimulatedMachine*>(&GetServices()), nullptr);
   SimulatedMachine mine;
@@ -457,7 +458,7 @@ TEST(SimulatedServices, DefaultIsASimulatedMachineAndTestsCanReplaceIt) {
   EXPECT_EQ(&GetServices(), &mine);
   GetServices().Sleep(5);
   EXPECT_EQ(mine.NowMs(), 5u);
-  SetServices(nullptr);
+  SetServices(before);
 }
 
 }  // namespace
