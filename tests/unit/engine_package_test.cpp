@@ -1,0 +1,274 @@
+// The package check and the staging of the driver files, on a real
+// temporary folder through the simulated machine, with the headless window's
+// progress bar.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+// Not <chrono>: it does not compile with the GBK execution character set;
+// <filesystem> brings the durations the file times need.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine_test_support.h"
+#include "framework/dialog.h"
+#include "framework/headless/headless.h"
+#include "res/resource.h"
+
+namespace vornell {
+namespace {
+
+using namespace engine_test;
+
+// ------------------------------------------------------------ package check
+
+class EnginePackageCheckTest : public EngineTest {};
+
+TEST_F(EnginePackageCheckTest, CompletePackagePassesAfterTestingEachFileInOrder) {
+  CopySamplePackage();
+  folder.WriteFile("x64/driver/README.TXT", "not looked at");
+
+  EXPECT_TRUE(CheckDriverPackage());
+
+  std::vector<std::string> expected;
+  for (const std::string& name : kPackageFiles) expected.push_back(".\\x64\\driver\\" + name);
+  EXPECT_EQ(TextsOf("PathExists"), expected);
+  EXPECT_EQ(machine.Operations(), std::vector<std::string>(8, "PathExists")) << "changes nothing";
+}
+
+TEST_F(EnginePackageCheckTest, EachMissingFileFailsAndTheCheckStopsThere) {
+  const fs::path package = CopySamplePackage();
+  for (std::size_t missing = 0; missing < kPackageFiles.size(); ++missing) {
+    SCOPED_TRACE(kPackageFiles[missing]);
+    const fs::path file = package / kPackageFiles[missing];
+    const fs::path aside = folder.path() / "aside";
+    fs::rename(file, aside);
+    machine.ClearCalls();
+
+    EXPECT_FALSE(CheckDriverPackage());
+
+    const std::vector<std::string> tested = TextsOf("PathExists");
+    ASSERT_EQ(tested.size(), missing + 1) << "no file after the missing one is tested";
+    EXPECT_EQ(tested.back(), ".\\x64\\driver\\" + kPackageFiles[missing]);
+    fs::rename(aside, file);
+  }
+}
+
+TEST_F(EnginePackageCheckTest, FolderNamedLikeAListedFileCounts) {
+  const fs::path package = CopySamplePackage();
+  fs::remove(package / "UNIRES.DLL");
+  fs::create_directory(package / "UNIRES.DLL");
+  EXPECT_TRUE(CheckDriverPackage());
+}
+
+TEST_F(EnginePackageCheckTest, PackageIsLookedForUnderTheCurrentDirectory) {
+  CopySamplePackage("program/x64/driver");
+  folder.MakeFolder("elsewhere");
+
+  machine.SetCurrentFolder(folder.path() / "elsewhere");
+  EXPECT_FALSE(CheckDriverPackage()) << "the package beside the program is not the one in use";
+
+  machine.SetCurrentFolder(folder.path() / "program");
+  EXPECT_TRUE(CheckDriverPackage());
+
+  installerState.driverSourceFolder = ".\\x86\\driver\\";
+  EXPECT_FALSE(CheckDriverPackage()) << "the 32-bit folder is not there";
+}
+
+TEST_F(EnginePackageCheckTest, SourceFolderLongerThanAnyPathBufferIsHandled) {
+  // Longer than MAX_PATH: a fixed path buffer would overflow here.
+  installerState.driverSourceFolder = ".\\" + std::string(300, 'p') + "\\";
+  EXPECT_FALSE(CheckDriverPackage());
+  EXPECT_EQ(TextsOf("PathExists"),
+            std::vector<std::string>{installerState.driverSourceFolder + "RX730TP.INF"});
+}
+
+// ------------------------------------------------------------ staging
+
+class EngineStagingTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    ASSERT_TRUE(headless::Open(dialog));
+    // As the wizard prepares the bar before the check.
+    dialog.SendItemMessage(IDC_PROGRESS, kPbmSetRange, 0, MakeLong(0, 10));
+    dialog.SendItemMessage(IDC_PROGRESS, kPbmSetStep, 1, 0);
+    spool = folder.MakeFolder("spool/drivers/x64");
+    staged = spool / "3";
+    SetPrinterDriverDirectory(installerState, spool.string() + "\\3");
+  }
+
+  bool Stage() {
+    machine.ClearCalls();
+    stepsBefore = ProgressSteps();
+    return StageDriverFiles(dialog);
+  }
+
+  headless::HeadlessWindow& window() { return headless::Headless(dialog); }
+
+  // PBM_STEPIT messages the bar has received so far.
+  int ProgressSteps() {
+    const auto& log = window().control(IDC_PROGRESS).log;
+    return static_cast<int>(std::count_if(log.begin(), log.end(), [](const headless::JournalEntry& e) {
+      return e.op == headless::Op::kItemMessage && e.message == kPbmStepIt;
+    }));
+  }
+  int StepsDuringStaging() { return ProgressSteps() - stepsBefore; }
+
+  std::vector<std::string> CopiedNames() {
+    std::vector<std::string> names;
+    for (const std::string& from : TextsOf("CopyFileTo")) {
+      names.push_back(from.substr(std::string(".\\x64\\driver\\").size()));
+    }
+    return names;
+  }
+
+  Dialog dialog{IDD_VORNELL_DIALOG};
+  fs::path spool, staged;
+  int stepsBefore = 0;
+};
+
+TEST_F(EngineStagingTest, EveryFileOfTheFolderIsCopiedWithAPauseAndAStepEach) {
+  const fs::path package = CopySamplePackage();
+  folder.WriteFile("x64/driver/README.TXT", "extra file");
+
+  ASSERT_TRUE(Stage());
+
+  EXPECT_EQ(TextsOf("FindFirst"), std::vector<std::string>{".\\x64\\driver\\*.*"});
+  EXPECT_EQ(TextsOf("CreateFolder"), std::vector<std::string>{spool.string() + "\\3"});
+  std::vector<std::string> all = kPackageFiles;
+  all.push_back("README.TXT");
+  for (const std::string& name : all) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(fs::is_regular_file(staged / name));
+    EXPECT_EQ(ReadAll(staged / name), ReadAll(package / name));
+  }
+  for (const SimulatedCall& copy : machine.CallsOf("CopyFileTo")) {
+    const std::string name = copy.texts.at(0).substr(std::string(".\\x64\\driver\\").size());
+    EXPECT_EQ(copy.texts.at(1), spool.string() + "\\3\\" + name);
+    EXPECT_EQ(copy.numbers.at(0), 0u) << "fail-if-exists off";
+  }
+  EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>(9, 100));
+  EXPECT_EQ(StepsDuringStaging(), 9);
+  EXPECT_EQ(machine.CountOf("FindEnd"), 1u);
+}
+
+TEST_F(EngineStagingTest, EightFilesLeaveTheBarAtNineOfTenAfterTheCheck) {
+  CopySamplePackage();
+  ASSERT_TRUE(CheckDriverPackage());
+  dialog.SendItemMessage(IDC_PROGRESS, kPbmStepIt, 0, 0);  // the wizard's step for the check
+  ASSERT_TRUE(Stage());
+  const headless::ControlRecord& bar = window().control(IDC_PROGRESS);
+  EXPECT_EQ(bar.rangeMin, 0);
+  EXPECT_EQ(bar.rangeMax, 10);
+  EXPECT_EQ(bar.pos, 9);
+  EXPECT_EQ(machine.NowMs(), 800u);
+}
+
+TEST_F(EngineStagingTest, MissingOrEmptySourceFolderStagesNothingAndSucceeds) {
+  EXPECT_TRUE(Stage()) << "missing folder";
+  EXPECT_EQ(machine.CountOf("CopyFileTo"), 0u);
+  EXPECT_TRUE(machine.Sleeps().empty());
+  EXPECT_EQ(StepsDuringStaging(), 0);
+
+  folder.MakeFolder("x64/driver");
+  EXPECT_TRUE(Stage()) << "empty folder";
+  EXPECT_EQ(machine.CountOf("CopyFileTo"), 0u);
+  EXPECT_TRUE(machine.Sleeps().empty()) << "\".\" and \"..\" cost no pause";
+  EXPECT_EQ(StepsDuringStaging(), 0);
+}
+
+TEST_F(EngineStagingTest, ReadOnlyCopyBecomesNormalOthersKeepTheirAttributes) {
+  const fs::path package = CopySamplePackage();
+  ASSERT_TRUE(machine.SetAttributes((package / "RX730TP.dll").string(),
+                                    kFileAttributeReadOnly | kFileAttributeArchive));
+
+  ASSERT_TRUE(Stage());
+
+  EXPECT_EQ(machine.GetAttributes((staged / "RX730TP.dll").string()), kFileAttributeNormal);
+  EXPECT_EQ(machine.GetAttributes((staged / "RX730TP.gpd").string()), kFileAttributeArchive);
+  const auto changes = machine.CallsOf("SetAttributes");
+  ASSERT_EQ(changes.size(), 1u) << "only the read-only copy is touched";
+  EXPECT_EQ(changes[0].texts.at(0), spool.string() + "\\3\\RX730TP.dll");
+  EXPECT_EQ(changes[0].numbers.at(0), kFileAttributeNormal);
+}
+
+TEST_F(EngineStagingTest, ExistingDestinationFileIsLeftAloneButStillCounted) {
+  CopySamplePackage();
+  const fs::path old = folder.WriteFile("spool/drivers/x64/3/RX730TP.gpd", "older driver's description");
+  const auto oldTime = fs::last_write_time(old) - std::chrono::hours(24 * 400);
+  fs::last_write_time(old, oldTime);
+  ASSERT_TRUE(machine.SetAttributes(old.string(), kFileAttributeReadOnly));
+
+  ASSERT_TRUE(Stage());
+
+  EXPECT_EQ(ReadAll(old), "older driver's description");
+  EXPECT_EQ(fs::last_write_time(old), oldTime);
+  EXPECT_EQ(machine.GetAttributes(old.string()), kFileAttributeReadOnly) << "attributes untouched";
+  EXPECT_EQ(machine.CountOf("CreateFolder"), 0u) << "the folder was there";
+  const std::vector<std::string> copied = CopiedNames();
+  EXPECT_EQ(std::count(copied.begin(), copied.end(), "RX730TP.gpd"), 0);
+  EXPECT_EQ(copied.size(), 7u);
+  EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>(8, 100));
+  EXPECT_EQ(StepsDuringStaging(), 8);
+}
+
+TEST_F(EngineStagingTest, FailedCopyStopsAtOnceAndKeepsEarlierCopies) {
+  CopySamplePackage();
+  // The walk comes in name order here: three RX730TP files, then STDNAMES.GPD.
+  machine.FailCopyOf("STDNAMES.GPD");
+
+  EXPECT_FALSE(Stage());
+
+  EXPECT_EQ(CopiedNames(), (std::vector<std::string>{"RX730TP.INF", "RX730TP.dll", "RX730TP.gpd",
+                                                     "STDNAMES.GPD"}));
+  for (const char* name : {"RX730TP.INF", "RX730TP.dll", "RX730TP.gpd"}) {
+    EXPECT_TRUE(fs::exists(staged / name)) << name << " is not rolled back";
+  }
+  EXPECT_FALSE(fs::exists(staged / "STDNAMES.GPD"));
+  EXPECT_FALSE(fs::exists(staged / "UNIDRV.DLL"));
+  EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>(3, 100)) << "no pause for the failed copy";
+  EXPECT_EQ(StepsDuringStaging(), 3);
+  EXPECT_EQ(machine.CountOf("FindEnd"), 1u);
+}
+
+TEST_F(EngineStagingTest, DestinationThatCannotBeCreatedFailsAtTheFirstCopy) {
+  CopySamplePackage();
+  SetPrinterDriverDirectory(installerState, (folder.path() / "no/such/spool").string() + "\\3");
+
+  EXPECT_FALSE(Stage());
+
+  EXPECT_EQ(machine.CountOf("CreateFolder"), 1u);
+  EXPECT_EQ(machine.CountOf("CopyFileTo"), 1u);
+  EXPECT_TRUE(machine.Sleeps().empty());
+  EXPECT_EQ(StepsDuringStaging(), 0);
+}
+
+TEST_F(EngineStagingTest, SubfolderOfThePackageIsSkipped) {
+  CopySamplePackage();
+  folder.WriteFile("x64/driver/Amd64/extra.cat", "inside a subfolder");
+
+  ASSERT_TRUE(Stage());
+
+  const std::vector<std::string> copied = CopiedNames();
+  EXPECT_EQ(copied.size(), 8u);
+  EXPECT_EQ(std::count(copied.begin(), copied.end(), "Amd64"), 0);
+  EXPECT_FALSE(fs::exists(staged / "Amd64"));
+  EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>(8, 100));
+  EXPECT_EQ(StepsDuringStaging(), 8);
+}
+
+TEST_F(EngineStagingTest, DirectoryBufferWithoutTerminatingZeroIsReadOnlyToItsEnd) {
+  CopySamplePackage();
+  installerState.printerDriverDirectory.fill('d');
+
+  EXPECT_FALSE(Stage()) << "no such folder, so the first copy fails";
+
+  const std::string directory(kPrinterDriverDirectorySize, 'd');
+  EXPECT_EQ(TextsOf("CreateFolder"), std::vector<std::string>{directory});
+  EXPECT_EQ(TextsOf("CopyFileTo", 1), std::vector<std::string>{directory + "\\RX730TP.INF"});
+}
+
+}  // namespace
+}  // namespace vornell

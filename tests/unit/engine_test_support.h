@@ -1,0 +1,93 @@
+#pragma once
+// What the engine's tests share: a fresh installer state filled in as the
+// main window's initialisation fills it, a simulated machine over a real
+// temporary folder, and the sample driver package copied into it.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "platform/simulated/simulated_machine.h"
+#include "wizard/installer_state.h"
+
+namespace vornell::engine_test {
+
+namespace fs = std::filesystem;
+
+// driverFiles in index order, as the check tests them.
+inline const std::vector<std::string> kPackageFiles = {
+    "RX730TP.INF", "RX730TP.dll", "RX730TP.gpd",  "UNIDRV.DLL",
+    "UNIDRV.HLP",  "UNIDRVUI.DLL", "UNIRES.DLL", "STDNAMES.GPD"};
+
+// The GBK bytes spelled out, so the expectations do not lean on the
+// compiler's execution character set.
+inline const std::string kUsbQueue = "Orvane RX730T\xA2\xF2";
+inline const std::string kLptQueue = "Orvane RX730T\xA2\xF2 LPT";
+
+inline std::string ReadAll(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Fills the package part of the state as OnInitDialog does on a 64-bit process.
+inline void FillPackageDescription(InstallerState& state) {
+  state.driverSourceFolder = ".\\x64\\driver\\";
+  state.usbMatchId = "vid_f0e1&pid_c20b";
+  state.hardwareId = "USBPRINT\\OrvaneRX730TII87C8";
+  state.driverFiles[0] = "RX730TP.INF";
+  state.driverFiles[1] = "RX730TP.dll";
+  state.driverFiles[2] = "RX730TP.gpd";
+}
+
+inline void SetPrinterDriverDirectory(InstallerState& state, const std::string& path) {
+  ASSERT_LT(path.size(), state.printerDriverDirectory.size());
+  state.printerDriverDirectory.fill('\0');
+  path.copy(state.printerDriverDirectory.data(), path.size());
+}
+
+class EngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    installerState = InstallerState{};
+    FillPackageDescription(installerState);
+    machine.SetCurrentFolder(folder.path());
+    SetServices(&machine);
+  }
+
+  void TearDown() override {
+    // Every walk, buffer and device set the engine opened was given back.
+    EXPECT_EQ(machine.OpenFindWalks(), 0u);
+    EXPECT_EQ(machine.LiveAllocations(), 0u);
+    EXPECT_EQ(machine.BadFrees(), 0u);
+    EXPECT_EQ(machine.LiveDeviceSets(), 0u);
+    EXPECT_EQ(machine.BadHandleUses(), 0u);
+    SetServices(nullptr);
+    installerState = InstallerState{};
+  }
+
+  // The sample package, copied to `relative` under the temporary folder.
+  fs::path CopySamplePackage(const fs::path& relative = "x64/driver") {
+    const fs::path target = folder.MakeFolder(relative);
+    const fs::path sample = fs::path(VORNELL_SOURCE_DIR) / "tests/fixtures/package/x64/driver";
+    for (const std::string& name : kPackageFiles) {
+      fs::copy_file(sample / name, target / name);
+    }
+    return target;
+  }
+
+  std::vector<std::string> TextsOf(std::string_view operation, std::size_t index = 0) const {
+    std::vector<std::string> texts;
+    for (const SimulatedCall& call : machine.CallsOf(operation)) texts.push_back(call.texts.at(index));
+    return texts;
+  }
+
+  ScopedTempFolder folder;
+  SimulatedMachine machine;
+};
+
+}  // namespace vornell::engine_test

@@ -1,0 +1,241 @@
+// The three worker threads against the simulated machine: the USB driver
+// update with its driver-store fall-back, the parallel-port install command,
+// and the wait for the printer queue, all on the virtual clock.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine_test_support.h"
+
+namespace vornell {
+namespace {
+
+using namespace engine_test;
+
+constexpr std::uint32_t kListFlags = kPrinterEnumLocal | kPrinterEnumConnections;
+constexpr char kStagingFolder[] = "C:\\Windows\\System32\\spool\\DRIVERS\\x64\\3";
+
+// ------------------------------------------------------------ USB worker
+
+class EngineUsbInstallTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    SetPrinterDriverDirectory(installerState, kStagingFolder);
+    installerState.workerStatus = 77;  // whatever was there must be replaced
+  }
+  const std::string infPath = std::string(kStagingFolder) + "\\RX730TP.INF";
+};
+
+TEST_F(EngineUsbInstallTest, UpdateFromTheStagedInfSucceeds) {
+  machine.SetUpdateDriverResult(true);
+  EXPECT_EQ(UsbInstallThread(nullptr), 0u);
+  EXPECT_EQ(installerState.workerStatus, 0);
+
+  const auto updates = machine.CallsOf("UpdateDriver");
+  ASSERT_EQ(updates.size(), 1u);
+  EXPECT_EQ(updates[0].texts, (std::vector<std::string>{"USBPRINT\\OrvaneRX730TII87C8", infPath}));
+  EXPECT_EQ(updates[0].numbers, std::vector<std::uint64_t>{kInstallFlagForce});
+  EXPECT_EQ(machine.CountOf("SetupCopyOemInf"), 0u);
+}
+
+TEST_F(EngineUsbInstallTest, FailedUpdateFallsBackToTheDriverStore) {
+  machine.SetUpdateDriverResult(false, sim_error::kNoSuchDevinst);
+  machine.SetCopyOemInfResult(1);
+
+  EXPECT_EQ(UsbInstallThread(nullptr), 0xFFFFFFFFu);
+  EXPECT_EQ(installerState.workerStatus, -1);
+
+  const auto copies = machine.CallsOf("SetupCopyOemInf");
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(copies[0].texts, std::vector<std::string>{infPath});
+  EXPECT_EQ(copies[0].numbers, (std::vector<std::uint64_t>{kSpostPath, kSpCopyNewer}));
+}
+
+TEST_F(EngineUsbInstallTest, BothFailingLeavesTheUpdatesErrorReadBeforeTheFallBack) {
+  struct Case {
+    std::uint32_t updateError;
+    int storeResult;  // only exactly 1 means stored
+  };
+  for (const Case c : {Case{sim_error::kNoSuchDevinst, 0}, Case{5, 2}, Case{1802, -1}}) {
+    SCOPED_TRACE(c.updateError);
+    machine.ClearCalls();
+    machine.SetUpdateDriverResult(false, c.updateError);
+    // The fall-back leaves its own error, which must not be the one reported.
+    machine.SetCopyOemInfResult(c.storeResult, sim_error::kFileNotFound);
+
+    EXPECT_EQ(UsbInstallThread(nullptr), c.updateError);
+    EXPECT_EQ(installerState.workerStatus, static_cast<std::int32_t>(c.updateError));
+    EXPECT_EQ(machine.Operations(), (std::vector<std::string>{"UpdateDriver", "LastError",
+                                                              "SetupCopyOemInf"}));
+  }
+}
+
+TEST_F(EngineUsbInstallTest, DirectoryBufferWithoutTerminatingZeroIsReadOnlyToItsEnd) {
+  installerState.printerDriverDirectory.fill('d');
+  machine.SetUpdateDriverResult(true);
+  UsbInstallThread(nullptr);
+  EXPECT_EQ(TextsOf("UpdateDriver", 1),
+            std::vector<std::string>{std::string(kPrinterDriverDirectorySize, 'd') + "\\RX730TP.INF"});
+}
+
+// ------------------------------------------------------------ parallel worker
+
+class EngineParallelInstallTest : public EngineTest {};
+
+const std::string kX64Arguments =
+    "printui.dll,PrintUIEntry /if /b \"Orvane RX730T\xA2\xF2 LPT\" /f \".\\x64\\driver\\RX730TP.INF\""
+    " /r \"COM1:\" /m \"Orvane RX730T\xA2\xF2\"";
+
+TEST_F(EngineParallelInstallTest, CommandTextIsExactForBothSourceFolders) {
+  EXPECT_EQ(BuildParallelInstallArguments(installerState), kX64Arguments);
+
+  installerState.driverSourceFolder = ".\\x86\\driver\\";
+  EXPECT_EQ(BuildParallelInstallArguments(installerState),
+            "printui.dll,PrintUIEntry /if /b \"Orvane RX730T\xA2\xF2 LPT\" /f "
+            "\".\\x86\\driver\\RX730TP.INF\" /r \"COM1:\" /m \"Orvane RX730T\xA2\xF2\"");
+}
+
+TEST_F(EngineParallelInstallTest, WorkerStartsTheCommandAndWaitsTwelveSeconds) {
+  machine.SetStartResults({33});
+  ParallelInstallThread(nullptr);
+  EXPECT_EQ(TextsOf("StartRundll32"), std::vector<std::string>{kX64Arguments});
+  EXPECT_EQ(machine.Operations(), (std::vector<std::string>{"StartRundll32", "Sleep"}));
+  EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>{12000});
+}
+
+TEST_F(EngineParallelInstallTest, NoStartResultCountsAsSuccess) {
+  struct Case {
+    std::uint32_t started;
+    std::int32_t status;
+  };
+  for (const Case c : {Case{0, kParallelQueueNotSeen}, Case{2, 2}, Case{31, 31},
+                       Case{32, kParallelQueueNotSeen}, Case{33, kParallelQueueNotSeen}}) {
+    SCOPED_TRACE(c.started);
+    installerState.workerStatus = 0;
+    machine.SetDefaultStartResult(c.started);
+    const std::uint64_t before = machine.NowMs();
+
+    EXPECT_EQ(ParallelInstallThread(nullptr), static_cast<std::uint32_t>(c.status));
+    EXPECT_EQ(installerState.workerStatus, c.status);
+    EXPECT_FALSE(IsInstallSuccess(installerState.workerStatus));
+    EXPECT_EQ(machine.NowMs() - before, 12000u) << "the pause does not depend on the start";
+  }
+}
+
+TEST_F(EngineParallelInstallTest, OnlyTheQueuesAppearanceMakesItASuccess) {
+  installerState.expectedPrinterName = kLptQueue;
+  ParallelInstallThread(nullptr);
+  PrinterWaitThread(nullptr);
+  EXPECT_EQ(installerState.workerStatus, kParallelQueueNotSeen) << "the setup made no queue";
+
+  machine.AddPrinter(kLptQueue);
+  ParallelInstallThread(nullptr);
+  EXPECT_EQ(PrinterWaitThread(nullptr), 0u);
+  EXPECT_EQ(installerState.workerStatus, 0);
+}
+
+// ------------------------------------------------------------ printer wait
+
+class EnginePrinterWaitTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    installerState.expectedPrinterName = kUsbQueue;
+    installerState.workerStatus = -1;
+  }
+};
+
+TEST_F(EnginePrinterWaitTest, ExistingQueueIsFoundSevenSecondsInAtTheFirstLook) {
+  machine.AddPrinter("Fax");
+  machine.AddPrinter(kUsbQueue);
+
+  EXPECT_EQ(PrinterWaitThread(nullptr), 0u);
+
+  EXPECT_EQ(installerState.workerStatus, 0);
+  EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>{7000}) << "no pause after the match";
+  EXPECT_EQ(machine.Operations({"Sleep", "EnumPrintersNeeded", "AllocZeroed", "EnumPrintersFill",
+                                "Free"}),
+            (std::vector<std::string>{"Sleep", "EnumPrintersNeeded", "AllocZeroed",
+                                      "EnumPrintersFill", "Free"}));
+  // The buffer has 4 bytes to spare; the fill is told the size asked for.
+  const std::uint64_t needed = machine.CallsOf("EnumPrintersNeeded").at(0).numbers.at(1);
+  EXPECT_EQ(machine.CallsOf("EnumPrintersNeeded").at(0).numbers.at(0), kListFlags);
+  EXPECT_EQ(machine.CallsOf("AllocZeroed").at(0).numbers, std::vector<std::uint64_t>{needed + 4});
+  EXPECT_EQ(machine.CallsOf("EnumPrintersFill").at(0).numbers,
+            (std::vector<std::uint64_t>{kListFlags, needed}));
+}
+
+TEST_F(EnginePrinterWaitTest, QueueAppearingLaterIsFoundAtThatAttempt) {
+  for (int k = 2; k <= 20; k += 6) {
+    SCOPED_TRACE(k);
+    SimulatedMachine fresh;
+    fresh.AddPrinterAfterEnumerations(kUsbQueue, k - 1);
+    SetServices(&fresh);
+    installerState.workerStatus = 2;
+
+    EXPECT_EQ(PrinterWaitThread(nullptr), 0u);
+
+    EXPECT_EQ(installerState.workerStatus, 0);
+    EXPECT_EQ(fresh.CountOf("EnumPrintersNeeded"), static_cast<std::size_t>(k));
+    EXPECT_EQ(fresh.NowMs(), 7000u + 1000u * (k - 1));
+    EXPECT_EQ(fresh.LiveAllocations(), 0u);
+    SetServices(&machine);
+  }
+}
+
+TEST_F(EnginePrinterWaitTest, NeverFoundRunsTwentyAttemptsAndLeavesTheStatus) {
+  machine.AddPrinter("Fax");
+  EXPECT_EQ(PrinterWaitThread(nullptr), 0xFFFFFFFFu);
+  EXPECT_EQ(installerState.workerStatus, -1);
+
+  std::vector<std::uint32_t> expected{7000};
+  expected.insert(expected.end(), 20, 1000);
+  EXPECT_EQ(machine.Sleeps(), expected);
+  EXPECT_EQ(machine.NowMs(), 27000u);
+  EXPECT_EQ(machine.CountOf("EnumPrintersNeeded"), 20u);
+  EXPECT_EQ(machine.CountOf("EnumPrintersFill"), 20u);
+}
+
+TEST_F(EnginePrinterWaitTest, OnlyWholeNamesMatchWithoutRegardToLatinCase) {
+  // "(副本 1)": the copy the system numbers.
+  machine.AddPrinter(kUsbQueue + " (\xB8\xB1\xB1\xBE 1)");
+  machine.AddPrinter(kLptQueue);
+  machine.AddPrinter("Orvane RX730T");
+  PrinterWaitThread(nullptr);
+  EXPECT_EQ(installerState.workerStatus, -1);
+  EXPECT_EQ(machine.CountOf("EnumPrintersNeeded"), 20u);
+
+  machine.ClearCalls();
+  machine.AddPrinter("ORVANE rx730t\xA2\xF2");
+  EXPECT_EQ(PrinterWaitThread(nullptr), 0u);
+  EXPECT_EQ(installerState.workerStatus, 0);
+  EXPECT_EQ(machine.CountOf("EnumPrintersNeeded"), 1u);
+}
+
+TEST_F(EnginePrinterWaitTest, ListGrowingBetweenTheTwoCallsCostsThatAttempt) {
+  machine.AddPrinterBetweenSizeAndFill(kUsbQueue, 1);
+  EXPECT_EQ(PrinterWaitThread(nullptr), 0u);
+  EXPECT_EQ(machine.Sleeps(), (std::vector<std::uint32_t>{7000, 1000}));
+  const auto sizes = machine.CallsOf("EnumPrintersNeeded");
+  const auto fills = machine.CallsOf("EnumPrintersFill");
+  ASSERT_EQ(fills.size(), 2u);
+  EXPECT_EQ(fills[0].numbers.at(1), sizes[0].numbers.at(1)) << "the first, too small, size is kept";
+  EXPECT_EQ(fills[1].numbers.at(1), sizes[1].numbers.at(1)) << "the next attempt asks again";
+}
+
+TEST_F(EnginePrinterWaitTest, FailedAllocationCostsOneAttempt) {
+  machine.AddPrinter(kUsbQueue);
+  machine.FailAllocation(1);
+  EXPECT_EQ(PrinterWaitThread(nullptr), 0u);
+  EXPECT_EQ(machine.Sleeps(), (std::vector<std::uint32_t>{7000, 1000}));
+  EXPECT_EQ(machine.CountOf("EnumPrintersNeeded"), 2u);
+  EXPECT_EQ(machine.CountOf("EnumPrintersFill"), 1u) << "no fill into a missing buffer";
+  EXPECT_EQ(machine.CountOf("Free"), 1u);
+}
+
+}  // namespace
+}  // namespace vornell
