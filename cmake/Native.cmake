@@ -1,13 +1,8 @@
 # Native Linux build: the wizard and engine against the headless window and
 # the simulated machine, for fast unit tests under the sanitizers.
-option(VORNELL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" ON)
 set(VORNELL_WIN64_DIR "${CMAKE_SOURCE_DIR}/build/win64" CACHE PATH "Build folder of the Windows program, for the Wine tests")
 option(VORNELL_WINE_TESTS "Register the Wine tests of the Windows program" ON)
 
-if(VORNELL_SANITIZE)
-  add_compile_options("$<$<COMPILE_LANGUAGE:CXX>:-fsanitize=address,undefined;-fno-omit-frame-pointer;-fno-sanitize-recover=all>")
-  add_link_options(-fsanitize=address,undefined)
-endif()
 
 vornell_folder_library(vornell_framework_headless framework/headless)
 vornell_folder_library(vornell_platform_simulated platform/simulated)

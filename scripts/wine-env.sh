@@ -25,6 +25,11 @@ vornell_prepare_template() {
     "$VORNELL_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     "$VORNELL_WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
     "$VORNELL_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f >/dev/null 2>&1
+    # Wine has neither of the header fonts the wizard asks for; a Chinese
+    # Windows has both. Stand the CJK font in for them.
+    for face in 微软雅黑 仿宋; do
+      "$VORNELL_WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+    done
     "$VORNELL_WINESERVER" -w
     touch "$template/.vornell-ready"
   ) 9>"$build/wine/.lock"

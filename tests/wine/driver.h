@@ -37,12 +37,14 @@ inline std::string Show(int v) { return Show(static_cast<long long>(v)); }
 inline std::string Show(unsigned v) { return Show(static_cast<long long>(v)); }
 inline std::string Show(long v) { return Show(static_cast<long long>(v)); }
 inline std::string Show(unsigned long v) { return Show(static_cast<long long>(v)); }
+inline std::string Show(unsigned long long v) { return Show(static_cast<long long>(v)); }
 inline std::string Show(bool v) { return v ? "true" : "false"; }
 
 // ---- text ----
 std::wstring Wide(const std::string& gbk);  // GBK -> UTF-16
 std::string Gbk(const std::wstring& wide);  // UTF-16 -> GBK
-std::wstring FromUtf8(const char* utf8);    // for literals written in UTF-8 (u8"...")
+// Narrow literals of the tests are GBK too (the build's execution charset).
+std::wstring FromUtf8(const char* utf8);
 
 // ---- waiting ----
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs = 50);

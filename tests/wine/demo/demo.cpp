@@ -15,7 +15,7 @@ const std::string kFound = "点击 “ 继续 ” 进行打印机驱动安装";
 const std::string kSuccess = "打印机驱动安装成功！";
 const std::string kFailure = "打印机驱动安装失败";
 
-std::wstring QueueName() { return FromUtf8("Orvane RX730TⅡ"); }
+std::wstring QueueName() { return Wide("Orvane RX730TⅡ"); }
 
 // Wine creates no queue when a driver is installed: add it the way the
 // system would once the installation has begun.
