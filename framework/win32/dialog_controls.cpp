@@ -68,6 +68,11 @@ void Dialog::SetRichEditText(int id, const std::string& text) {
   settings.codepage = 936;
   ::SendDlgItemMessageW(impl_->hwnd, id, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&settings),
                         reinterpret_cast<LPARAM>(text.c_str()));
+  // A plain set-window-text leaves the caret and the view at the start of the
+  // new text; Wine's EM_SETTEXTEX leaves them at its end. Put them back, so
+  // the reader always starts at the top.
+  ::SendDlgItemMessageW(impl_->hwnd, id, EM_SETSEL, 0, 0);
+  ::SendDlgItemMessageW(impl_->hwnd, id, EM_SCROLLCARET, 0, 0);
 }
 
 LResult Dialog::SendMessageToSelf(unsigned message, WParam w, LParam l) {
