@@ -1,8 +1,11 @@
 #include "tests/wine/driver.h"
 
+#include <commctrl.h>
+#include <psapi.h>
 #include <setupapi.h>
 #include <winspool.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -454,6 +457,504 @@ std::string ReadFileBytes(const std::wstring& path) {
   std::ostringstream ss;
   ss << in.rdbuf();
   return ss.str();
+}
+
+}  // namespace wt
+
+namespace wt {
+
+std::wstring BuildFolder() { return EnvW(L"VORNELL_BUILD"); }
+
+bool LoadLibraryInto(HANDLE process, const std::wstring& dll, DWORD timeoutMs) {
+  const SIZE_T bytes = (dll.size() + 1) * sizeof(wchar_t);
+  void* remote = VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (remote == nullptr) {
+    Note("VirtualAllocEx failed, error " + std::to_string(GetLastError()));
+    return false;
+  }
+  bool loaded = false;
+  if (WriteProcessMemory(process, remote, dll.c_str(), bytes, nullptr)) {
+    const auto start = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
+    HANDLE thread = CreateRemoteThread(process, nullptr, 0, start, remote, 0, nullptr);
+    if (thread == nullptr) {
+      Note("CreateRemoteThread failed, error " + std::to_string(GetLastError()));
+    } else {
+      // The exit code is the low half of the module handle: 0 almost always
+      // means NULL, so it is only noted; what the library does tells the rest.
+      DWORD module = 0;
+      if (WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &module)) {
+        loaded = true;
+        if (module == 0) Note("LoadLibraryW in the other process seems to have returned NULL");
+      } else {
+        Note("the loading thread did not end in time");
+      }
+      CloseHandle(thread);
+    }
+  } else {
+    Note("WriteProcessMemory failed, error " + std::to_string(GetLastError()));
+  }
+  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  return loaded;
+}
+
+std::wstring ReadFileWide(const std::wstring& path) {
+  const std::string bytes = ReadFileBytes(path);
+  return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+}
+
+std::wstring ValueOf(const std::wstring& lines, const std::wstring& key) {
+  const std::wstring head = key + L"=";
+  size_t at = 0;
+  while (at < lines.size()) {
+    size_t end = lines.find(L'\n', at);
+    if (end == std::wstring::npos) end = lines.size();
+    if (lines.compare(at, head.size(), head) == 0) return lines.substr(at + head.size(), end - at - head.size());
+    at = end + 1;
+  }
+  return L"\x1F<missing>";
+}
+
+}  // namespace wt
+
+// ---- the wizard's route ----
+
+namespace wt {
+
+namespace {
+
+// The window with the wizard's caption of any process other than this one.
+struct OtherWizard {
+  DWORD self;
+  HWND found;
+};
+BOOL CALLBACK OtherWizardProc(HWND hwnd, LPARAM lp) {
+  auto* s = reinterpret_cast<OtherWizard*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid == s->self || !IsWindowVisible(hwnd) || TextW(hwnd) != kWizardCaption) return TRUE;
+  s->found = hwnd;
+  return FALSE;
+}
+
+// Wine's own export: the Unix name of a DOS path, on the process heap.
+std::string UnixFileName(const std::wstring& dosPath) {
+  using UnixNameFunction = char*(CDECL*)(LPCWSTR);
+  const auto unixName = reinterpret_cast<UnixNameFunction>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (unixName == nullptr) return {};
+  char* name = unixName(dosPath.c_str());
+  if (name == nullptr) return {};
+  std::string out(name);
+  HeapFree(GetProcessHeap(), 0, name);
+  return out;
+}
+
+// The current environment with one variable set, as CreateProcessW takes it.
+std::vector<wchar_t> EnvironmentWith(const std::wstring& name, const std::wstring& value) {
+  std::vector<wchar_t> block;
+  wchar_t* strings = GetEnvironmentStringsW();
+  const std::wstring head = name + L"=";
+  for (const wchar_t* p = strings; p != nullptr && *p != L'\0'; p += wcslen(p) + 1) {
+    if (_wcsnicmp(p, head.c_str(), head.size()) == 0) continue;
+    block.insert(block.end(), p, p + wcslen(p) + 1);
+  }
+  if (strings != nullptr) FreeEnvironmentStringsW(strings);
+  const std::wstring entry = head + value;
+  block.insert(block.end(), entry.begin(), entry.end());
+  block.push_back(L'\0');
+  block.push_back(L'\0');
+  return block;
+}
+
+struct PageLook {
+  const char* name;
+  std::vector<int> shown;  // of the controls the wizard drives
+  const char* status;      // nullptr: 1018 hidden
+  const char* next;
+  bool nextEnabled;
+  const char* back;  // nullptr: hidden
+  bool backEnabled;
+};
+
+const int kDrivenControls[] = {1001, 1002, 1003, 1004, 1005, 1007, 1008,
+                               1010, 1011, 1012, 1018, 1019, 1020, 1022};
+const int kHeaderControls[] = {1009, 1014, 1016};
+
+const PageLook& LookOf(WizardPage page) {
+  static const PageLook looks[] = {
+      {"license", {1001, 1002, 1005, 1022}, nullptr, "安装", true, "退出", true},
+      {"retry", {1001, 1002, 1018}, kStatusRetry, "继续", true, "返回", true},
+      {"connection", {1001, 1002, 1018}, kStatusFound, "继续", true, "返回", true},
+      {"install", {1001, 1002, 1008, 1018}, kStatusInstalling, "继续", false, "返回", false},
+      {"success", {1001, 1018, 1019, 1020}, kStatusInstalled, "完成", true, nullptr, false},
+      {"failure", {1001, 1018}, kStatusFailed, "退出", true, nullptr, false},
+  };
+  return looks[static_cast<int>(page)];
+}
+
+}  // namespace
+
+const char* const kStatusRetry = "提示：请检查打印机是否连接";
+const char* const kStatusFound = "点击 “ 继续 ” 进行打印机驱动安装";
+const char* const kStatusInstalling = "正在安装打印机驱动……";
+const char* const kStatusInstalled = "打印机驱动安装成功！";
+const char* const kStatusFailed = "打印机驱动安装失败";
+
+std::wstring PrinterQueueName() { return Wide("Orvane RX730TⅡ"); }
+
+bool StartVornellWithWineDebug(Program& program, const std::string& wineDebug,
+                               const std::wstring& logPath, DWORD timeoutMs) {
+  // The file must exist for Wine to name it, and starts empty.
+  HANDLE created = CreateFileW(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (created == INVALID_HANDLE_VALUE) {
+    Note("cannot create the debug log, error " + std::to_string(GetLastError()));
+    return false;
+  }
+  CloseHandle(created);
+  const std::string unixLog = UnixFileName(logPath);
+  if (unixLog.empty() || unixLog.find('\'') != std::string::npos) {
+    Note("no usable Unix name for the debug log (not under Wine?)");
+    return false;
+  }
+  // Wine runs a non-PE program as a Unix process, passing the environment
+  // block; the loader is the one the harness uses.
+  std::wstring line = L"Z:\\bin\\sh -c \"exec /usr/lib/wine/wine64 '" + ProgramPath() + L"' 2>>'" +
+                      FromUtf8(unixLog.c_str()) + L"'\"";
+  std::vector<wchar_t> environment = EnvironmentWith(L"WINEDEBUG", Wide(wineDebug));
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION shell{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                      environment.data(), InstallFolder().c_str(), &si, &shell)) {
+    Note("could not start the Unix shell, error " + std::to_string(GetLastError()));
+    return false;
+  }
+  if (shell.hThread != nullptr) CloseHandle(shell.hThread);
+  if (shell.hProcess != nullptr) CloseHandle(shell.hProcess);
+
+  OtherWizard s{GetCurrentProcessId(), nullptr};
+  WaitUntil([&] {
+    EnumWindows(OtherWizardProc, reinterpret_cast<LPARAM>(&s));
+    return s.found != nullptr;
+  }, timeoutMs);
+  if (s.found == nullptr) {
+    Note("the wizard window did not appear");
+    return false;
+  }
+  DWORD pid = 0;
+  GetWindowThreadProcessId(s.found, &pid);
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION |
+                                   PROCESS_VM_READ, FALSE, pid);
+  if (process == nullptr) {
+    Note("cannot open the wizard's process, error " + std::to_string(GetLastError()));
+    return false;
+  }
+  program.pi.hProcess = process;
+  program.pi.hThread = nullptr;
+  program.pi.dwProcessId = pid;
+  program.window = s.found;
+  return true;
+}
+
+const char* PageName(WizardPage page) { return LookOf(page).name; }
+
+std::string PageDifferences(HWND dialog, WizardPage page) {
+  const PageLook& look = LookOf(page);
+  std::string out;
+  auto differ = [&](const std::string& what) { out += what + "\n"; };
+  if (!IsWindowVisible(dialog)) differ("the wizard window is hidden");
+  for (int id : kHeaderControls)
+    if (!ItemVisible(dialog, id)) differ(std::to_string(id) + " hidden");
+  for (int id : kDrivenControls) {
+    bool want = false;
+    for (int shown : look.shown) want = want || shown == id;
+    if (id == 1002) want = look.back != nullptr;
+    if (id == 1018) want = look.status != nullptr;
+    if (ItemVisible(dialog, id) != want) differ(std::to_string(id) + (want ? " hidden" : " shown"));
+  }
+  if (look.status != nullptr && ItemText(dialog, 1018) != look.status)
+    differ("1018 reads " + Show(ItemText(dialog, 1018)));
+  if (ItemText(dialog, 1001) != look.next) differ("1001 reads " + Show(ItemText(dialog, 1001)));
+  if (ItemEnabled(dialog, 1001) != look.nextEnabled)
+    differ(std::string("1001 ") + (look.nextEnabled ? "disabled" : "enabled"));
+  if (look.back != nullptr) {
+    if (ItemText(dialog, 1002) != look.back) differ("1002 reads " + Show(ItemText(dialog, 1002)));
+    if (ItemEnabled(dialog, 1002) != look.backEnabled)
+      differ(std::string("1002 ") + (look.backEnabled ? "disabled" : "enabled"));
+  }
+  if (page == WizardPage::kSuccess) {
+    for (int id : {1019, 1020})
+      if (!ItemChecked(dialog, id)) differ(std::to_string(id) + " not checked");
+  }
+  return out;
+}
+
+bool WaitForPage(HWND dialog, WizardPage page, DWORD timeoutMs) {
+  return WaitUntil([&] { return PageDifferences(dialog, page).empty(); }, timeoutMs);
+}
+
+bool Answers(HWND window, DWORD timeoutMs, DWORD* tookMs) {
+  DWORD_PTR result = 0;
+  const ULONGLONG start = GetTickCount64();
+  const bool answered =
+      SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result) != 0;
+  if (tookMs != nullptr) *tookMs = static_cast<DWORD>(GetTickCount64() - start);
+  return answered;
+}
+
+int ProgressPosition(HWND dialog, int id) {
+  DWORD_PTR position = 0;
+  if (!SendMessageTimeoutW(Item(dialog, id), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position))
+    return -1;
+  return static_cast<int>(position);
+}
+
+bool ProgressRange(HWND dialog, int id, int& low, int& high) {
+  DWORD_PTR l = 0, h = 0;
+  if (!SendMessageTimeoutW(Item(dialog, id), PBM_GETRANGE, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &l) ||
+      !SendMessageTimeoutW(Item(dialog, id), PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, 5000, &h))
+    return false;
+  low = static_cast<int>(l);
+  high = static_cast<int>(h);
+  return true;
+}
+
+std::wstring FullTextW(HWND window) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  DWORD_PTR got = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                           SMTO_ABORTIFHUNG, 5000, &got))
+    return {};
+  text.resize(std::min<size_t>(static_cast<size_t>(got), text.size()));
+  return text;
+}
+
+int FirstVisibleLine(HWND edit) {
+  DWORD_PTR line = 0;
+  if (!SendMessageTimeoutW(edit, EM_GETFIRSTVISIBLELINE, 0, 0, SMTO_ABORTIFHUNG, 5000, &line)) return -1;
+  return static_cast<int>(line);
+}
+
+void ScrollToEnd(HWND edit) {
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(edit, EM_SETSEL, static_cast<WPARAM>(-1), -1, SMTO_ABORTIFHUNG, 5000, &ignored);
+  SendMessageTimeoutW(edit, EM_SCROLLCARET, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+  SendMessageTimeoutW(edit, WM_VSCROLL, SB_BOTTOM, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+}
+
+std::vector<std::wstring> ModulePaths(HANDLE process) {
+  std::vector<std::wstring> paths;
+  std::vector<HMODULE> modules(512);
+  DWORD needed = 0;
+  if (!EnumProcessModules(process, modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)),
+                          &needed))
+    return paths;
+  modules.resize(std::min<size_t>(modules.size(), needed / sizeof(HMODULE)));
+  for (HMODULE m : modules) {
+    wchar_t name[MAX_PATH * 2] = {};
+    if (GetModuleFileNameExW(process, m, name, MAX_PATH * 2) != 0) paths.emplace_back(name);
+  }
+  return paths;
+}
+
+}  // namespace wt
+
+#include <algorithm>
+#include <cstddef>
+#include <winternl.h>
+
+namespace wt {
+
+namespace {
+// The head of the process parameters block as 64-bit Windows lays it out.
+struct ParametersHead {
+  ULONG maximumLength, length, flags, debugFlags;
+  HANDLE console;
+  ULONG consoleFlags;
+  HANDLE input, output, error;
+  UNICODE_STRING currentDirectory;
+  HANDLE currentDirectoryHandle;
+  UNICODE_STRING dllPath, imagePath, commandLine;
+};
+static_assert(offsetof(ParametersHead, currentDirectory) == 0x38, "x64 layout");
+static_assert(offsetof(ParametersHead, commandLine) == 0x70, "x64 layout");
+
+std::wstring ReadText(HANDLE process, const UNICODE_STRING& text) {
+  if (text.Buffer == nullptr || text.Length == 0) return {};
+  std::wstring out(text.Length / sizeof(wchar_t), L'\0');
+  if (!ReadProcessMemory(process, text.Buffer, out.data(), text.Length, nullptr)) return {};
+  return out;
+}
+
+// The command line and current directory from the process's own parameters
+// block. The process may still be starting (no block yet) or already gone:
+// then they stay empty.
+void ReadParameters(HANDLE process, StartedProcess& into) {
+  using Query = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
+  static const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+  if (query == nullptr) return;
+  PROCESS_BASIC_INFORMATION basic{};
+  if (query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0 ||
+      basic.PebBaseAddress == nullptr) {
+    return;
+  }
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    PEB peb{};
+    ParametersHead head{};
+    if (ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof peb, nullptr) &&
+        peb.ProcessParameters != nullptr &&
+        ReadProcessMemory(process, peb.ProcessParameters, &head, sizeof head, nullptr) &&
+        head.commandLine.Length > 0) {
+      into.commandLine = ReadText(process, head.commandLine);
+      into.currentDirectory = ReadText(process, head.currentDirectory);
+      if (!into.commandLine.empty()) return;
+    }
+    if (WaitForSingleObject(process, 5) != WAIT_TIMEOUT) return;  // gone
+  }
+}
+}  // namespace
+
+ProcessWatch::~ProcessWatch() {
+  if (port_ != nullptr) CloseHandle(port_);
+  // The job stays with the process: it cannot leave it.
+}
+
+bool ProcessWatch::Begin() {
+  job_ = CreateJobObjectW(nullptr, nullptr);
+  port_ = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
+  if (job_ == nullptr || port_ == nullptr) return false;
+  JOBOBJECT_ASSOCIATE_COMPLETION_PORT link{job_, port_};
+  if (!SetInformationJobObject(job_, JobObjectAssociateCompletionPortInformation, &link, sizeof link) ||
+      !AssignProcessToJobObject(job_, GetCurrentProcess())) {
+    Note("the process watch could not start, error " + std::to_string(GetLastError()));
+    return false;
+  }
+  return true;
+}
+
+std::vector<StartedProcess> ProcessWatch::Collect(DWORD quietMs, DWORD maxMs) {
+  std::vector<StartedProcess> started;
+  if (port_ == nullptr) return started;
+  const ULONGLONG end = GetTickCount64() + maxMs;
+  for (;;) {
+    const ULONGLONG now = GetTickCount64();
+    if (now >= end) break;
+    DWORD message = 0;
+    ULONG_PTR key = 0;
+    OVERLAPPED* data = nullptr;
+    const DWORD wait = static_cast<DWORD>(std::min<ULONGLONG>(quietMs, end - now));
+    if (!GetQueuedCompletionStatus(port_, &message, &key, &data, wait)) break;
+    if (message != JOB_OBJECT_MSG_NEW_PROCESS) continue;
+    StartedProcess process;
+    process.pid = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(data));
+    if (process.pid == GetCurrentProcessId()) continue;
+    HANDLE handle = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, process.pid);
+    if (handle == nullptr) handle = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process.pid);
+    if (handle != nullptr) {
+      wchar_t image[1024] = {};
+      DWORD size = 1024;
+      if (QueryFullProcessImageNameW(handle, 0, image, &size)) process.image.assign(image, size);
+      ReadParameters(handle, process);
+      CloseHandle(handle);
+    }
+    started.push_back(std::move(process));
+  }
+  return started;
+}
+
+}  // namespace wt
+
+namespace wt {
+
+// ---- another process's memory ----
+
+RemoteMemory::RemoteMemory(HANDLE process, size_t size) : process_(process), size_(size) {
+  address_ = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (address_ == nullptr) Note("VirtualAllocEx failed, error " + std::to_string(GetLastError()));
+}
+
+RemoteMemory::~RemoteMemory() {
+  if (address_ != nullptr) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+}
+
+bool RemoteMemory::Write(const void* data, size_t size, size_t offset) {
+  if (address_ == nullptr || offset + size > size_) return false;
+  SIZE_T done = 0;
+  return WriteProcessMemory(process_, static_cast<char*>(address_) + offset, data, size, &done) && done == size;
+}
+
+bool RemoteMemory::Read(void* data, size_t size, size_t offset) const {
+  if (address_ == nullptr || offset + size > size_) return false;
+  SIZE_T done = 0;
+  return ReadProcessMemory(process_, static_cast<char*>(address_) + offset, data, size, &done) && done == size;
+}
+
+bool SendWithin(HWND window, UINT message, WPARAM w, LPARAM l, LRESULT& result, DWORD timeoutMs) {
+  DWORD_PTR r = 0;
+  const bool answered = SendMessageTimeoutW(window, message, w, l, SMTO_ABORTIFHUNG, timeoutMs, &r) != 0;
+  result = static_cast<LRESULT>(r);
+  return answered;
+}
+
+// ---- pixels ----
+
+ClientPixels ReadBitmapPixels(HBITMAP bitmap, int width, int height) {
+  ClientPixels out;
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = -height;  // top-down rows
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  std::vector<DWORD> bgra(static_cast<size_t>(width) * height);
+  HDC screen = GetDC(nullptr);
+  const int rows = GetDIBits(screen, bitmap, 0, height, bgra.data(), &bi, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  if (rows != height) return out;
+  out.width = width;
+  out.height = height;
+  out.pixels.resize(bgra.size());
+  for (size_t i = 0; i < bgra.size(); ++i) {
+    const DWORD p = bgra[i];
+    out.pixels[i] = RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+  }
+  return out;
+}
+
+ClientPixels CaptureClient(HWND window) {
+  RECT client{};
+  if (!GetClientRect(window, &client) || client.right <= 0 || client.bottom <= 0) return {};
+  POINT origin{0, 0};
+  ClientToScreen(window, &origin);
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+  HGDIOBJ old = SelectObject(mem, bitmap);
+  BitBlt(mem, 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+  SelectObject(mem, old);
+  ClientPixels out = ReadBitmapPixels(bitmap, client.right, client.bottom);
+  DeleteObject(bitmap);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return out;
+}
+
+RECT ItemClientRect(HWND dialog, int id) {
+  RECT r{};
+  GetWindowRect(Item(dialog, id), &r);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+std::string ShowColor(COLORREF c) {
+  char b[32];
+  std::snprintf(b, sizeof b, "rgb(%u,%u,%u)", GetRValue(c), GetGValue(c), GetBValue(c));
+  return b;
 }
 
 }  // namespace wt

@@ -119,3 +119,138 @@ bool FileExists(const std::wstring& path);
 std::string ReadFileBytes(const std::wstring& path);
 
 }  // namespace wt
+
+namespace wt {
+
+// ---- reaching into the process under test ----
+// The Windows build folder the test runs from (VORNELL_BUILD), empty when unset.
+std::wstring BuildFolder();
+// Loads a DLL into another process by a thread started there at LoadLibraryW
+// (kernel32 sits at the same address in every Wine process); false with a
+// note when that thread could not start or did not end in time.
+bool LoadLibraryInto(HANDLE process, const std::wstring& dll, DWORD timeoutMs);
+// A UTF-16 file of "key=value" lines, as the window probe writes it.
+std::wstring ReadFileWide(const std::wstring& path);
+std::wstring ValueOf(const std::wstring& lines, const std::wstring& key);
+
+}  // namespace wt
+
+namespace wt {
+
+// ---- the wizard's route: start with Wine's debug output, pages, liveness ----
+
+// Starts Vornell.exe from C:\vornell through a Unix shell, with WINEDEBUG set
+// to `wineDebug` and the Unix standard error going to the file `logPath` (a
+// DOS path). Wine writes its debug channels to the Unix standard error, which
+// every program the wizard starts inherits from it; the Windows standard
+// handles given to CreateProcess do not carry that output. The program is then
+// found by its window and opened by its id for waiting.
+bool StartVornellWithWineDebug(Program& program, const std::string& wineDebug,
+                               const std::wstring& logPath, DWORD timeoutMs = 30000);
+
+// The wizard's pages, as a step leaves them on screen.
+enum class WizardPage { kLicense, kRetry, kConnection, kInstall, kSuccess, kFailure };
+const char* PageName(WizardPage page);
+// "" when the dialog shows exactly that page (visible and hidden controls,
+// status text, captions and enabled state of Next and Back, check boxes);
+// otherwise each difference, one a line.
+std::string PageDifferences(HWND dialog, WizardPage page);
+// Waits until PageDifferences is "" (the page has settled).
+bool WaitForPage(HWND dialog, WizardPage page, DWORD timeoutMs);
+
+// The wizard's texts (GBK), as the pages show them.
+extern const char* const kStatusRetry;
+extern const char* const kStatusFound;
+extern const char* const kStatusInstalling;
+extern const char* const kStatusInstalled;
+extern const char* const kStatusFailed;
+// The queue name of the USB route, as the spooler lists it.
+std::wstring PrinterQueueName();
+
+// Whether the window's thread handled a message within timeoutMs (WM_NULL,
+// SMTO_ABORTIFHUNG); tookMs receives how long the answer took.
+bool Answers(HWND window, DWORD timeoutMs, DWORD* tookMs = nullptr);
+// The progress bar's position; -1 when the control did not answer.
+int ProgressPosition(HWND dialog, int id);
+bool ProgressRange(HWND dialog, int id, int& low, int& high);
+// The whole text of a window of another process, whatever its length.
+std::wstring FullTextW(HWND window);
+// EM_GETFIRSTVISIBLELINE of an edit control; -1 when it did not answer.
+int FirstVisibleLine(HWND edit);
+// Scrolls an edit control to its end and puts the caret there.
+void ScrollToEnd(HWND edit);
+// The files of the modules loaded in a process (needs PROCESS_QUERY_INFORMATION
+// and PROCESS_VM_READ on it).
+std::vector<std::wstring> ModulePaths(HANDLE process);
+
+}  // namespace wt
+
+namespace wt {
+
+// ---- processes started behind the test's back ----
+// Puts this process into a job whose completion port tells of every process
+// that it or any descendant starts from then on (Vornell.exe, the
+// rundll32.exe it starts, anything a planted program would be).
+struct StartedProcess {
+  DWORD pid = 0;
+  std::wstring image;        // full path; empty when the process was gone too soon
+  std::wstring commandLine;  // empty when it could not be read
+  std::wstring currentDirectory;  // as the process started, with its final backslash
+};
+class ProcessWatch {
+ public:
+  ProcessWatch() = default;
+  ~ProcessWatch();
+  ProcessWatch(const ProcessWatch&) = delete;
+  ProcessWatch& operator=(const ProcessWatch&) = delete;
+  bool Begin();
+  // The processes started since the last call, waiting until the port has
+  // been quiet for quietMs (at most maxMs in all).
+  std::vector<StartedProcess> Collect(DWORD quietMs, DWORD maxMs);
+
+ private:
+  HANDLE job_ = nullptr;
+  HANDLE port_ = nullptr;
+};
+
+
+// ---- another process's memory, for messages whose parameters point to data ----
+// Wine copies no data across processes for messages above WM_USER (rich-edit
+// messages among them): the data must live in the receiving process.
+class RemoteMemory {
+ public:
+  RemoteMemory(HANDLE process, size_t size);
+  ~RemoteMemory();
+  RemoteMemory(const RemoteMemory&) = delete;
+  RemoteMemory& operator=(const RemoteMemory&) = delete;
+  bool ok() const { return address_ != nullptr; }
+  // The address in the other process, to pass as a message parameter.
+  WPARAM at(size_t offset = 0) const { return reinterpret_cast<WPARAM>(static_cast<char*>(address_) + offset); }
+  bool Write(const void* data, size_t size, size_t offset = 0);
+  bool Read(void* data, size_t size, size_t offset = 0) const;
+
+ private:
+  HANDLE process_;
+  void* address_ = nullptr;
+  size_t size_ = 0;
+};
+
+// Sends a message and waits at most timeoutMs; false when the receiver did not answer.
+bool SendWithin(HWND window, UINT message, WPARAM w, LPARAM l, LRESULT& result, DWORD timeoutMs = 5000);
+
+// ---- pixels ----
+// A window's client area as it is on the screen, one COLORREF per pixel, row by row.
+struct ClientPixels {
+  int width = 0, height = 0;
+  std::vector<COLORREF> pixels;
+  COLORREF at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+  bool empty() const { return pixels.empty(); }
+};
+ClientPixels CaptureClient(HWND window);
+// A bitmap drawn into a memory context, read back as COLORREFs.
+ClientPixels ReadBitmapPixels(HBITMAP bitmap, int width, int height);
+// A control's rectangle in its dialog's client coordinates.
+RECT ItemClientRect(HWND dialog, int id);
+std::string ShowColor(COLORREF c);
+
+}  // namespace wt
