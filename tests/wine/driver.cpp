@@ -724,7 +724,10 @@ bool ProgressRange(HWND dialog, int id, int& low, int& high) {
 std::wstring FullTextW(HWND window) {
   DWORD_PTR length = 0;
   if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  // Room for the text in bytes: Wine hands a wide request to an ANSI window
+  // (the RichEdit20A box) as a request of as many bytes, which fails rather
+  // than truncates when the double-byte text does not fit.
+  std::wstring text((static_cast<size_t>(length) + 1) * 2, L'\0');
   DWORD_PTR got = 0;
   if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
                            SMTO_ABORTIFHUNG, 5000, &got))

@@ -1,0 +1,196 @@
+// The USB route from the license page to the end, with a printer attached and
+// its queue appearing in the spooler during the install: every page, the
+// staged files, the pauses, and the two printer-setup commands that "完成"
+// starts, as Wine's printui receives them.
+#include <cctype>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/wine/driver.h"
+
+using namespace wt;
+
+namespace {
+
+const wchar_t* const kSerial = L"RX7300001";
+const wchar_t* const kDebugLog = L"C:\\route-wine-debug.log";
+const wchar_t* const kPackage = L"C:\\vornell\\x64\\driver\\";
+const char* const kPackageFiles[] = {"RX730TP.INF", "RX730TP.dll", "RX730TP.gpd", "STDNAMES.GPD",
+                                     "UNIDRV.DLL",  "UNIDRV.HLP",  "UNIDRVUI.DLL", "UNIRES.DLL"};
+
+ULONGLONG Now() { return GetTickCount64(); }
+
+std::string Seconds(ULONGLONG ms) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%.1f s", static_cast<double>(ms) / 1000.0);
+  return b;
+}
+
+// Wine's debug channels print a wide text as L"..." with quotes and
+// backslashes escaped and other characters beyond ASCII as a backslash and
+// four hex digits.
+std::string WineDebugText(const std::wstring& text) {
+  std::string out = "L\"";
+  for (wchar_t c : text) {
+    if (c == L'"' || c == L'\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      char b[8];
+      std::snprintf(b, sizeof b, "\\%04x", static_cast<unsigned>(c));
+      out += b;
+    }
+  }
+  return out + "\"";
+}
+
+std::vector<std::string> LinesWith(const std::string& text, const std::string& piece) {
+  std::vector<std::string> found;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(at, end - at);
+    if (line.find(piece) != std::string::npos) found.push_back(line);
+    at = end + 1;
+  }
+  return found;
+}
+
+// The files the staging is to put into the driver directory's "3" folder.
+std::wstring StagingFolder() { return PrinterDriverDirectory() + L"\\3\\"; }
+
+void CheckStagedFiles() {
+  for (const char* name : kPackageFiles) {
+    const std::wstring staged = StagingFolder() + Wide(name);
+    WT_CHECK(FileExists(staged));
+    const std::string want = ReadFileBytes(std::wstring(kPackage) + Wide(name));
+    WT_CHECK(!want.empty());
+    WT_CHECK_EQ(ReadFileBytes(staged), want);
+  }
+}
+
+// The commands of "完成": each reaches printui's PrintUIEntry once, with the
+// queue name as one argument, started from the system folder's rundll32.
+void CheckPrinterCommands() {
+  const std::wstring queue = PrinterQueueName();
+  const std::string setDefault = WineDebugText(L"/y /n \"" + queue + L"\"");
+  const std::string testPage = WineDebugText(L"/k /n \"" + queue + L"\"");
+  std::string log;
+  // The commands are not awaited by the wizard: they may still be running.
+  const bool both = WaitUntil([&] {
+    log = ReadFileBytes(kDebugLog);
+    return LinesWith(log, "PrintUIEntryW (").size() >= 2;
+  }, 30000, 200);
+  WT_CHECK(both);
+  Sleep(1000);  // nothing more is to come; a third call would show now
+  log = ReadFileBytes(kDebugLog);
+  for (const std::string& line : LinesWith(log, "printui:")) Note("trace: " + line);
+
+  const auto calls = LinesWith(log, "PrintUIEntryW (");
+  WT_CHECK_EQ(calls.size(), 2u);
+  WT_CHECK_EQ(LinesWith(log, ", " + setDefault + ", ").size(), 1u);
+  WT_CHECK_EQ(LinesWith(log, ", " + testPage + ", ").size(), 1u);
+  // printui split each command line into its option and one queue name.
+  WT_CHECK_EQ(LinesWith(log, "parse_rundll flag: L\"y\"").size(), 1u);
+  WT_CHECK_EQ(LinesWith(log, "parse_rundll  cmd: L\"k\"").size(), 1u);
+  WT_CHECK_EQ(LinesWith(log, "opt: L\"n\"  " + WineDebugText(queue)).size(), 2u);
+
+  // Started by full path from the system folder, never through a shell.
+  const std::wstring rundll = L"C:\\windows\\system32\\rundll32.exe";
+  const auto starts = LinesWith(log, "CreateProcessInternalW app " + WineDebugText(rundll));
+  for (const std::string& line : starts) Note("start: " + line);
+  WT_CHECK_EQ(starts.size(), 2u);
+  for (const char* option : {"/y", "/k"}) {
+    const std::wstring line = L"\"" + rundll + L"\" printui.dll,PrintUIEntry " + Wide(option) + L" /n \"" +
+                              queue + L"\"";
+    const std::string start =
+        "CreateProcessInternalW app " + WineDebugText(rundll) + " cmdline " + WineDebugText(line);
+    WT_CHECK_EQ(LinesWith(log, start).size(), 1u);
+  }
+  std::string lower = log;
+  for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  WT_CHECK(LinesWith(lower, "cmd.exe").empty());
+}
+
+}  // namespace
+
+int wmain() {
+  WT_CHECK(AttachPrinter(kSerial));
+  WT_CHECK(!QueueExists(PrinterQueueName()));
+  for (const char* name : kPackageFiles) WT_CHECK(!FileExists(StagingFolder() + Wide(name)));
+
+  Program p;
+  WT_CHECK(StartVornellWithWineDebug(p, "-all,trace+printui,trace+process", kDebugLog));
+  if (p.window == nullptr) return Finish();
+  const HWND w = p.window;
+
+  // License page.
+  WT_CHECK(WaitForPage(w, WizardPage::kLicense, 10000));
+  WT_CHECK_EQ(PageDifferences(w, WizardPage::kLicense), std::string());
+  Sleep(500);
+  WT_CHECK(SaveScreenshot(w, "route-license"));
+
+  const ULONGLONG routeStart = Now();
+  WT_CHECK(ClickAsUser(w, 1001));  // "安装"
+
+  // The printer is attached: straight to the connection page.
+  WT_CHECK(WaitForPage(w, WizardPage::kConnection, 30000));
+  WT_CHECK_EQ(PageDifferences(w, WizardPage::kConnection), std::string());
+  Sleep(300);
+  WT_CHECK(SaveScreenshot(w, "route-connection"));
+  WT_CHECK(ClickAsUser(w, 1001));  // "继续"
+
+  // Install page: the bar starts at 0 of 10 and the buttons are disabled.
+  WT_CHECK(WaitForText(w, 1018, kStatusInstalling, 30000));
+  const ULONGLONG installStart = Now();
+  WT_CHECK_EQ(PageDifferences(w, WizardPage::kInstall), std::string());
+  WT_CHECK(!ClickAsUser(w, 1001));
+  WT_CHECK(!ClickAsUser(w, 1002));
+  // The system adds the queue once the driver is installed; here, the test.
+  WT_CHECK(AddQueue(PrinterQueueName()));
+  // One step for the package check and one per staged file.
+  WT_CHECK(WaitUntil([&] { return ProgressPosition(w, 1008) == 9; }, 10000));
+  int low = -1, high = -1;
+  WT_CHECK(ProgressRange(w, 1008, low, high));
+  WT_CHECK_EQ(low, 0);
+  WT_CHECK_EQ(high, 10);
+  WT_CHECK(SaveScreenshot(w, "route-install"));
+  CheckStagedFiles();
+
+  // Success page, after the wait's first look (7 s) found the queue and the
+  // 3 s pause; without the queue the wait would look 20 more times.
+  WT_CHECK(WaitForText(w, 1018, kStatusInstalled, 60000));
+  const ULONGLONG installTook = Now() - installStart;
+  Note("install page to success page: " + Seconds(installTook));
+  WT_CHECK(installTook >= 10000);
+  WT_CHECK(installTook < 25000);
+  WT_CHECK(WaitForPage(w, WizardPage::kSuccess, 5000));
+  WT_CHECK_EQ(PageDifferences(w, WizardPage::kSuccess), std::string());
+  WT_CHECK_EQ(ItemText(w, 1019), std::string("设置为默认打印机"));
+  WT_CHECK_EQ(ItemText(w, 1020), std::string("打印测试页"));
+  WT_CHECK_EQ(ProgressPosition(w, 1008), 10);
+  Sleep(300);
+  WT_CHECK(SaveScreenshot(w, "route-success"));
+
+  // "完成": a 2.5 s pause, both commands, and the program ends.
+  const ULONGLONG finishClick = Now();
+  WT_CHECK(ClickAsUser(w, 1001));
+  const DWORD code = p.WaitExit(30000);
+  const ULONGLONG finishTook = Now() - finishClick;
+  WT_CHECK(code != STILL_ACTIVE);
+  WT_CHECK_EQ(code, 0ul);
+  WT_CHECK(finishTook >= 2450);
+  Note("finish click to the end of the program: " + Seconds(finishTook));
+  const ULONGLONG routeTook = Now() - routeStart;
+  std::printf("route wall time (install click on the license page to the end of the program): %s\n", Seconds(routeTook).c_str());
+  std::fflush(stdout);
+  WT_CHECK(WaitForMessageBox(p.pid(), w, 200) == nullptr);
+
+  CheckPrinterCommands();
+  WT_CHECK(QueueExists(PrinterQueueName()));
+  return Finish();
+}
