@@ -23,6 +23,9 @@ fi
 build=$(cd "$build" && pwd)
 source "$here/wine-env.sh"
 
+# Other work on the machine spreads the figures: say how busy it was.
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+
 bench="$build/tests/wine/bench/vornell_bench.exe"
 baseline="$build/tests/wine/bench/vornell_baseline.exe"
 for f in "$build/Vornell.exe" "$bench" "$baseline"; do
@@ -84,5 +87,6 @@ echo "|---|---|---|---|"
 cat "$rows"
 echo "| Machine: CPU | ${cpu:-unknown} | $(nproc) logical CPUs | |"
 echo "| Machine: memory | $memory | | |"
+echo "| Machine: load average (1, 5, 15 min) | $load_before before | $(cut -d' ' -f1-3 /proc/loadavg) after | |"
 echo "| Machine: Wine | $wine_version | $(uname -sr), Xvfb 1024×768×24 | |"
 echo "| Build | commit $commit | $(basename "$build"), mingw-w64 Release | |"
