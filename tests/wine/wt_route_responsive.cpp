@@ -1,0 +1,138 @@
+// The window keeps answering while the install worker and the printer wait
+// run: messages are handled within a second throughout, the window moves and
+// repaints. The only stall is the 3 s pause on the dialog's thread just
+// before the success page. No queue is added, so the wait looks 20 times.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/wine/driver.h"
+
+using namespace wt;
+
+namespace {
+
+const wchar_t* const kSerial = L"RX7300006";
+
+ULONGLONG Now() { return GetTickCount64(); }
+
+std::string Seconds(ULONGLONG ms) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%.1f s", static_cast<double>(ms) / 1000.0);
+  return b;
+}
+
+struct Probe {
+  ULONGLONG at;
+  bool answered;
+  DWORD took;
+};
+
+bool Pending(HWND window) { return GetUpdateRect(window, nullptr, FALSE) != FALSE; }
+
+// Moves the window by an offset (posted, so a stuck thread cannot stall the
+// test) and waits until it stands there.
+bool MoveBy(HWND w, int dx, int dy) {
+  RECT from{};
+  GetWindowRect(w, &from);
+  SetWindowPos(w, nullptr, from.left + dx, from.top + dy, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+  return WaitUntil([&] {
+    RECT now{};
+    GetWindowRect(w, &now);
+    return now.left == from.left + dx && now.top == from.top + dy &&
+           now.right - now.left == from.right - from.left;
+  }, 2000, 10);
+}
+
+// Invalidates the window and its controls and waits until nothing is left
+// to paint.
+bool Repaints(HWND w) {
+  RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  return WaitUntil([&] { return !Pending(w) && !Pending(Item(w, 1018)) && !Pending(Item(w, 1008)); },
+                   2000, 10);
+}
+
+}  // namespace
+
+int wmain() {
+  WT_CHECK(AttachPrinter(kSerial));
+  Program p;
+  WT_CHECK(StartVornell(p));
+  if (p.window == nullptr) return Finish();
+  const HWND w = p.window;
+  WT_CHECK(WaitForPage(w, WizardPage::kLicense, 10000));
+  WT_CHECK(ClickAsUser(w, 1001));  // "安装"
+  WT_CHECK(WaitForPage(w, WizardPage::kConnection, 30000));
+  WT_CHECK(ClickAsUser(w, 1001));  // "继续"
+
+  // Staging done (bar at 9): the workers start.
+  WT_CHECK(WaitForText(w, 1018, kStatusInstalling, 30000));
+  WT_CHECK(WaitUntil([&] { return ProgressPosition(w, 1008) == 9; }, 10000, 10));
+  const ULONGLONG workersFrom = Now();
+
+  std::vector<Probe> probes;
+  bool moveChecked = false, repaintChecked = false;
+  std::string stallControl;
+  while (ItemText(w, 1018) != kStatusInstalled && Now() - workersFrom < 90000) {
+    Probe probe{Now(), false, 0};
+    probe.answered = Answers(w, 1000, &probe.took);
+    probes.push_back(probe);
+    if (!probe.answered && stallControl.empty()) {
+      // The thread is blocked: an invalidated window stays to be painted.
+      RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+      stallControl = Pending(w) ? "pending" : "not pending";
+      Note("invalidated while the thread did not answer: " + stallControl);
+    }
+    const ULONGLONG since = Now() - workersFrom;
+    if (!moveChecked && since > 3000) {
+      moveChecked = true;
+      WT_CHECK(MoveBy(w, 60, 40));
+      Sleep(300);
+      WT_CHECK(SaveScreenshot(w, "route-install-moved"));
+      WT_CHECK(MoveBy(w, -60, -40));
+      WT_CHECK_EQ(PageDifferences(w, WizardPage::kInstall), std::string());
+    }
+    if (!repaintChecked && since > 8000) {
+      repaintChecked = true;
+      for (int i = 0; i < 5; ++i) WT_CHECK(Repaints(w));
+      WT_CHECK_EQ(ProgressPosition(w, 1008), 9);
+    }
+    Sleep(150);
+  }
+  const ULONGLONG successSeen = Now();
+  WT_CHECK(moveChecked);
+  WT_CHECK(repaintChecked);
+
+  // The printer wait looked 20 times after its 7 s pause, then 3 s passed.
+  const ULONGLONG workersTook = successSeen - workersFrom;
+  Note("workers and the success pause took " + Seconds(workersTook));
+  WT_CHECK(workersTook >= 29500);
+  WT_CHECK(WaitForPage(w, WizardPage::kSuccess, 5000));
+
+  // Every probe before the success pause was answered within a second.
+  size_t during = 0, answered = 0, stalled = 0;
+  DWORD slowest = 0;
+  for (const Probe& probe : probes) {
+    if (probe.at + 3500 < successSeen) {
+      ++during;
+      if (probe.answered) ++answered;
+      slowest = std::max(slowest, probe.took);
+    } else if (!probe.answered) {
+      ++stalled;
+    }
+  }
+  Note(std::to_string(answered) + " of " + std::to_string(during) +
+       " probes answered while the workers ran, the slowest in " + std::to_string(slowest) + " ms; " +
+       std::to_string(stalled) + " unanswered in the success pause");
+  WT_CHECK(during >= 50);
+  WT_CHECK_EQ(answered, during);
+  // The probes can see a thread that does not answer or paint: the success pause.
+  WT_CHECK(stalled >= 1);
+  WT_CHECK_EQ(stallControl, std::string("pending"));
+
+  PostMessageW(w, WM_CLOSE, 0, 0);
+  WT_CHECK(p.WaitExit(10000) != STILL_ACTIVE);
+  return Finish();
+}
