@@ -793,80 +793,139 @@ std::wstring ReadText(HANDLE process, const UNICODE_STRING& text) {
   return out;
 }
 
-// The command line and current directory from the process's own parameters
-// block. The process may still be starting (no block yet) or already gone:
-// then they stay empty.
-void ReadParameters(HANDLE process, StartedProcess& into) {
+// One look at the process's image and its own parameters block (command line,
+// current directory); false while it is still being set up.
+bool LookAt(HANDLE process, StartedProcess& into) {
   using Query = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
   static const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
-  if (query == nullptr) return;
+  if (into.image.empty()) {
+    wchar_t image[1024] = {};
+    DWORD size = 1024;
+    if (QueryFullProcessImageNameW(process, 0, image, &size)) into.image.assign(image, size);
+  }
   PROCESS_BASIC_INFORMATION basic{};
-  if (query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0 ||
-      basic.PebBaseAddress == nullptr) {
-    return;
+  PEB peb{};
+  ParametersHead head{};
+  if (query == nullptr || query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0 ||
+      basic.PebBaseAddress == nullptr ||
+      !ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof peb, nullptr) ||
+      peb.ProcessParameters == nullptr ||
+      !ReadProcessMemory(process, peb.ProcessParameters, &head, sizeof head, nullptr)) {
+    return false;
   }
-  for (int attempt = 0; attempt < 200; ++attempt) {
-    PEB peb{};
-    ParametersHead head{};
-    if (ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof peb, nullptr) &&
-        peb.ProcessParameters != nullptr &&
-        ReadProcessMemory(process, peb.ProcessParameters, &head, sizeof head, nullptr) &&
-        head.commandLine.Length > 0) {
-      into.commandLine = ReadText(process, head.commandLine);
-      into.currentDirectory = ReadText(process, head.currentDirectory);
-      if (!into.commandLine.empty()) return;
-    }
-    if (WaitForSingleObject(process, 5) != WAIT_TIMEOUT) return;  // gone
-  }
+  into.commandLine = ReadText(process, head.commandLine);
+  into.currentDirectory = ReadText(process, head.currentDirectory);
+  return !into.image.empty() && !into.commandLine.empty();
 }
+
+// The job tells of a process as soon as it exists, while Wine still sets
+// up its parameters (the current directory gets its final backslash last):
+// look until two looks a little apart agree on a finished block, or the
+// process has gone.
+void ReadProcess(HANDLE process, StartedProcess& into) {
+  const ULONGLONG end = GetTickCount64() + 5000;
+  StartedProcess previous;
+  bool havePrevious = false;
+  while (GetTickCount64() < end) {
+    StartedProcess look;
+    look.pid = into.pid;
+    const bool finished = LookAt(process, look) && !look.currentDirectory.empty() &&
+                          look.currentDirectory.back() == L'\\';
+    if (finished && havePrevious && look.image == previous.image &&
+        look.commandLine == previous.commandLine && look.currentDirectory == previous.currentDirectory) {
+      into = look;
+      return;
+    }
+    previous = look;
+    havePrevious = finished;
+    if (WaitForSingleObject(process, 10) != WAIT_TIMEOUT) break;  // gone
+  }
+  if (havePrevious) into = previous;  // seen finished once before it went
+}
+
 }  // namespace
 
+struct ProcessWatch::State {
+  HANDLE job = nullptr;
+  HANDLE port = nullptr;
+  HANDLE thread = nullptr;
+  CRITICAL_SECTION lock;
+  std::vector<StartedProcess> started;  // not yet collected
+  ULONGLONG lastNews = 0;
+
+  static DWORD WINAPI Listen(void* self) {
+    auto* state = static_cast<State*>(self);
+    for (;;) {
+      DWORD message = 0;
+      ULONG_PTR key = 0;
+      OVERLAPPED* data = nullptr;
+      if (!GetQueuedCompletionStatus(state->port, &message, &key, &data, INFINITE)) return 0;
+      if (key == 1) return 0;  // the watch ends
+      if (message != JOB_OBJECT_MSG_NEW_PROCESS) continue;
+      StartedProcess process;
+      process.pid = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(data));
+      if (process.pid == GetCurrentProcessId()) continue;
+      HANDLE handle =
+          OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, process.pid);
+      if (handle != nullptr) {
+        ReadProcess(handle, process);
+        CloseHandle(handle);
+      }
+      EnterCriticalSection(&state->lock);
+      state->started.push_back(std::move(process));
+      state->lastNews = GetTickCount64();
+      LeaveCriticalSection(&state->lock);
+    }
+  }
+};
+
 ProcessWatch::~ProcessWatch() {
-  if (port_ != nullptr) CloseHandle(port_);
+  if (state_ == nullptr) return;
+  if (state_->thread != nullptr) {
+    PostQueuedCompletionStatus(state_->port, 0, 1, nullptr);
+    WaitForSingleObject(state_->thread, 5000);
+    CloseHandle(state_->thread);
+  }
+  if (state_->port != nullptr) CloseHandle(state_->port);
+  DeleteCriticalSection(&state_->lock);
   // The job stays with the process: it cannot leave it.
+  delete state_;
 }
 
 bool ProcessWatch::Begin() {
-  job_ = CreateJobObjectW(nullptr, nullptr);
-  port_ = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
-  if (job_ == nullptr || port_ == nullptr) return false;
-  JOBOBJECT_ASSOCIATE_COMPLETION_PORT link{job_, port_};
-  if (!SetInformationJobObject(job_, JobObjectAssociateCompletionPortInformation, &link, sizeof link) ||
-      !AssignProcessToJobObject(job_, GetCurrentProcess())) {
+  if (state_ != nullptr) return false;
+  state_ = new State;
+  InitializeCriticalSection(&state_->lock);
+  state_->job = CreateJobObjectW(nullptr, nullptr);
+  state_->port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
+  if (state_->job == nullptr || state_->port == nullptr) return false;
+  JOBOBJECT_ASSOCIATE_COMPLETION_PORT link{state_->job, state_->port};
+  if (!SetInformationJobObject(state_->job, JobObjectAssociateCompletionPortInformation, &link,
+                               sizeof link) ||
+      !AssignProcessToJobObject(state_->job, GetCurrentProcess())) {
     Note("the process watch could not start, error " + std::to_string(GetLastError()));
     return false;
   }
-  return true;
+  state_->thread = CreateThread(nullptr, 0, &State::Listen, state_, 0, nullptr);
+  return state_->thread != nullptr;
 }
 
 std::vector<StartedProcess> ProcessWatch::Collect(DWORD quietMs, DWORD maxMs) {
   std::vector<StartedProcess> started;
-  if (port_ == nullptr) return started;
-  const ULONGLONG end = GetTickCount64() + maxMs;
+  if (state_ == nullptr) return started;
+  const ULONGLONG begin = GetTickCount64();
   for (;;) {
+    EnterCriticalSection(&state_->lock);
+    const ULONGLONG last = std::max(state_->lastNews, begin);
+    LeaveCriticalSection(&state_->lock);
     const ULONGLONG now = GetTickCount64();
-    if (now >= end) break;
-    DWORD message = 0;
-    ULONG_PTR key = 0;
-    OVERLAPPED* data = nullptr;
-    const DWORD wait = static_cast<DWORD>(std::min<ULONGLONG>(quietMs, end - now));
-    if (!GetQueuedCompletionStatus(port_, &message, &key, &data, wait)) break;
-    if (message != JOB_OBJECT_MSG_NEW_PROCESS) continue;
-    StartedProcess process;
-    process.pid = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(data));
-    if (process.pid == GetCurrentProcessId()) continue;
-    HANDLE handle = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, process.pid);
-    if (handle == nullptr) handle = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process.pid);
-    if (handle != nullptr) {
-      wchar_t image[1024] = {};
-      DWORD size = 1024;
-      if (QueryFullProcessImageNameW(handle, 0, image, &size)) process.image.assign(image, size);
-      ReadParameters(handle, process);
-      CloseHandle(handle);
-    }
-    started.push_back(std::move(process));
+    if (now - last >= quietMs || now - begin >= maxMs) break;
+    Sleep(50);
   }
+  EnterCriticalSection(&state_->lock);
+  started.swap(state_->started);
+  LeaveCriticalSection(&state_->lock);
   return started;
 }
 
@@ -958,6 +1017,210 @@ std::string ShowColor(COLORREF c) {
   char b[32];
   std::snprintf(b, sizeof b, "rgb(%u,%u,%u)", GetRValue(c), GetGValue(c), GetBValue(c));
   return b;
+}
+
+}  // namespace wt
+
+namespace wt {
+
+// ---- a hostile environment ----
+
+std::wstring LongPath(const std::wstring& path) {
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path;
+  if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
+  return L"\\\\?\\" + path;
+}
+
+bool MakeFolders(const std::wstring& path) {
+  // After the drive's root, one folder at a time.
+  for (size_t at = path.find(L'\\', 3); ; at = path.find(L'\\', at + 1)) {
+    const std::wstring folder = path.substr(0, at);
+    CreateDirectoryW(LongPath(folder).c_str(), nullptr);
+    if (at == std::wstring::npos) break;
+  }
+  const DWORD attributes = FileAttributesOf(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool RemoveTree(const std::wstring& path) {
+  WIN32_FIND_DATAW found{};
+  HANDLE walk = FindFirstFileW(LongPath(path + L"\\*").c_str(), &found);
+  if (walk != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = path + L"\\" + name;
+      // A link is removed, never followed.
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+          (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        RemoveTree(child);
+      } else {
+        SetFileAttributesW(LongPath(child).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(LongPath(child).c_str());
+      }
+    } while (FindNextFileW(walk, &found));
+    FindClose(walk);
+  }
+  RemoveDirectoryW(LongPath(path).c_str());
+  return FileAttributesOf(path) == INVALID_FILE_ATTRIBUTES;
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  return ok && written == bytes.size();
+}
+
+DWORD FileAttributesOf(const std::wstring& path) { return GetFileAttributesW(LongPath(path).c_str()); }
+
+std::vector<std::wstring> FolderNames(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found{};
+  HANDLE walk = FindFirstFileW(LongPath(folder + L"\\*").c_str(), &found);
+  if (walk == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(walk, &found));
+  FindClose(walk);
+  return names;
+}
+
+std::wstring PackageFolder() { return InstallFolder() + L"\\x64\\driver"; }
+
+std::vector<std::wstring> PackageFileNames() {
+  return {L"RX730TP.INF", L"RX730TP.dll", L"RX730TP.gpd", L"UNIDRV.DLL",
+          L"UNIDRV.HLP",  L"UNIDRVUI.DLL", L"UNIRES.DLL", L"STDNAMES.GPD"};
+}
+
+bool CopyPackageTo(const std::wstring& folder, bool withProgram) {
+  const std::wstring target = folder + L"\\x64\\driver";
+  if (!MakeFolders(target)) {
+    Note("could not make " + Gbk(target));
+    return false;
+  }
+  bool ok = true;
+  for (const std::wstring& name : PackageFileNames()) {
+    ok = CopyFileW(LongPath(PackageFolder() + L"\\" + name).c_str(),
+                   LongPath(target + L"\\" + name).c_str(), FALSE) && ok;
+  }
+  if (withProgram) {
+    ok = CopyFileW(ProgramPath().c_str(), LongPath(folder + L"\\Vornell.exe").c_str(), FALSE) && ok;
+  }
+  if (!ok) Note("copying the package to " + Gbk(folder) + " failed, error " + std::to_string(GetLastError()));
+  return ok;
+}
+
+namespace {
+std::wstring Capitals(std::wstring text) {
+  CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+void SnapshotInto(const std::wstring& folder, TreeSnapshot& tree) {
+  WIN32_FIND_DATAW found{};
+  HANDLE walk = FindFirstFileW(LongPath(folder + L"\\*").c_str(), &found);
+  if (walk == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring path = folder + L"\\" + name;
+    FileFacts facts;
+    facts.size = (ULONGLONG{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
+    facts.attributes = found.dwFileAttributes;
+    facts.written = (ULONGLONG{found.ftLastWriteTime.dwHighDateTime} << 32) | found.ftLastWriteTime.dwLowDateTime;
+    // A folder's own time changes with what it holds; its entries tell that.
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) facts.written = 0;
+    tree[Capitals(path)] = facts;
+    // Wine links the user's folders to the Unix home: never followed.
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+        (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+      SnapshotInto(path, tree);
+    }
+  } while (FindNextFileW(walk, &found));
+  FindClose(walk);
+}
+
+bool IsInside(const std::wstring& path, const std::wstring& folder) {
+  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+         path[folder.size()] == L'\\';
+}
+}  // namespace
+
+TreeSnapshot SnapshotTree(const std::wstring& root) {
+  TreeSnapshot tree;
+  std::wstring start = root;
+  while (!start.empty() && start.back() == L'\\') start.pop_back();
+  SnapshotInto(start, tree);
+  return tree;
+}
+
+std::vector<std::wstring> TreeChanges(const TreeSnapshot& before, const TreeSnapshot& after,
+                                      const std::vector<std::wstring>& ignored) {
+  std::vector<std::wstring> folders;
+  for (const std::wstring& folder : ignored) {
+    std::wstring f = Capitals(folder);
+    while (!f.empty() && f.back() == L'\\') f.pop_back();
+    folders.push_back(f);
+  }
+  auto kept = [&](const std::wstring& path) {
+    for (const std::wstring& f : folders)
+      if (path == f || IsInside(path, f)) return false;
+    return true;
+  };
+  std::vector<std::wstring> changes;
+  for (const auto& [path, facts] : after) {
+    if (!kept(path)) continue;
+    const auto old = before.find(path);
+    if (old == before.end()) changes.push_back(L"+ " + path);
+    else if (!(old->second == facts)) changes.push_back(L"* " + path);
+  }
+  for (const auto& [path, facts] : before) {
+    if (kept(path) && after.count(path) == 0) changes.push_back(L"- " + path);
+  }
+  return changes;
+}
+
+bool StartVornellAt(Program& program, const std::wstring& exe, const std::wstring& currentDir,
+                    DWORD timeoutMs) {
+  if (!Start(program, exe, currentDir)) return false;
+  program.window = FindWindowOf(program.pid(), kWizardCaption, timeoutMs);
+  if (program.window == nullptr) Note("the wizard window did not appear");
+  return program.window != nullptr;
+}
+
+bool AdoptProcess(Program& program, DWORD pid) {
+  program.pi.hProcess =
+      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid);
+  program.pi.dwProcessId = pid;
+  return program.pi.hProcess != nullptr;
+}
+
+bool WalkToInstall(HWND dialog, DWORD timeoutMs) {
+  if (!WaitForPage(dialog, WizardPage::kLicense, timeoutMs)) {
+    Note("the license page did not settle:\n" + PageDifferences(dialog, WizardPage::kLicense));
+    return false;
+  }
+  ClickAsUser(dialog, 1001);
+  if (!WaitForPage(dialog, WizardPage::kConnection, timeoutMs)) {
+    Note("the connection page did not come:\n" + PageDifferences(dialog, WizardPage::kConnection));
+    return false;
+  }
+  return ClickAsUser(dialog, 1001);
+}
+
+bool FinishQuietly(Program& program, DWORD timeoutMs) {
+  for (int id : {1019, 1020}) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(Item(program.window, id), BM_SETCHECK, BST_UNCHECKED, 0, SMTO_ABORTIFHUNG, 5000,
+                        &ignored);
+  }
+  if (!ClickAsUser(program.window, 1001)) return false;
+  return program.WaitExit(timeoutMs) != STILL_ACTIVE;
 }
 
 }  // namespace wt

@@ -1,0 +1,94 @@
+// Runs inside Vornell.exe (loaded by a remote thread). Wine keeps menus and
+// fonts private to their process, so what the test wants to see of the
+// window is read here and written as UTF-16 lines "key=value" to
+// C:\window-probe.txt, which appears whole (written aside, then renamed).
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+const wchar_t kCaption[] = L"Orvane\u6253\u5370\u673a\u5b89\u88c5\u7a0b\u5e8f";
+
+struct Search {
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindOwn(HWND hwnd, LPARAM lp) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  wchar_t text[64] = {};
+  GetWindowTextW(hwnd, text, 64);
+  if (pid == GetCurrentProcessId() && std::wstring(text) == kCaption) {
+    reinterpret_cast<Search*>(lp)->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+void FontLines(std::wstring& out, HWND dialog, int id) {
+  const std::wstring key = L"font" + std::to_wstring(id);
+  HWND item = GetDlgItem(dialog, id);
+  // Sent from this thread to the window's own: a real WM_GETFONT.
+  const auto font = reinterpret_cast<HFONT>(SendMessageW(item, WM_GETFONT, 0, 0));
+  LOGFONTW lf{};
+  const int got = font != nullptr ? GetObjectW(font, sizeof lf, &lf) : 0;
+  out += key + L".handle=" + (font != nullptr ? L"yes" : L"no") + L"\n";
+  out += key + L".object=" + std::to_wstring(got) + L"\n";
+  out += key + L".height=" + std::to_wstring(lf.lfHeight) + L"\n";
+  out += key + L".weight=" + std::to_wstring(lf.lfWeight) + L"\n";
+  out += key + L".charset=" + std::to_wstring(lf.lfCharSet) + L"\n";
+  out += key + L".pitch=" + std::to_wstring(lf.lfPitchAndFamily) + L"\n";
+  out += key + L".face=" + lf.lfFaceName + L"\n";
+}
+
+void MenuLines(std::wstring& out, HWND dialog) {
+  HMENU menu = GetSystemMenu(dialog, FALSE);
+  const int count = menu != nullptr ? GetMenuItemCount(menu) : -1;
+  out += L"menu.count=" + std::to_wstring(count) + L"\n";
+  for (int i = 0; i < count; ++i) {
+    wchar_t text[256] = {};
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING;
+    info.dwTypeData = text;
+    info.cch = 255;
+    GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
+    const std::wstring key = L"menu." + std::to_wstring(i);
+    out += key + L".type=" + std::to_wstring(info.fType) + L"\n";
+    out += key + L".id=" + std::to_wstring(info.wID) + L"\n";
+    out += key + L".text=" + text + L"\n";
+  }
+}
+
+DWORD WINAPI Probe(void*) {
+  Search search;
+  EnumWindows(FindOwn, reinterpret_cast<LPARAM>(&search));
+  std::wstring out = L"window=" + std::wstring(search.found != nullptr ? L"yes" : L"no") + L"\n";
+  if (search.found != nullptr) {
+    FontLines(out, search.found, 1009);
+    FontLines(out, search.found, 1014);
+    MenuLines(out, search.found);
+  }
+  out += L"end=1\n";
+  const wchar_t* aside = L"C:\\window-probe.tmp";
+  HANDLE file = CreateFileW(aside, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    DWORD written = 0;
+    WriteFile(file, out.data(), static_cast<DWORD>(out.size() * sizeof(wchar_t)), &written, nullptr);
+    CloseHandle(file);
+    MoveFileExW(aside, L"C:\\window-probe.txt", MOVEFILE_REPLACE_EXISTING);
+  }
+  return 0;
+}
+
+}  // namespace
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
+  // Not under the loader lock: the probe runs on a thread of its own.
+  if (reason == DLL_PROCESS_ATTACH) {
+    HANDLE thread = CreateThread(nullptr, 0, Probe, nullptr, 0, nullptr);
+    if (thread != nullptr) CloseHandle(thread);
+  }
+  return TRUE;
+}

@@ -1,0 +1,270 @@
+// Programs planted in the program's folder and in the current directory
+// under the names a printer-setup command could reach by a searched bare
+// name (Cmd.exe, rundll32.exe/.com/.bat/.cmd) are never run: neither when the
+// services start the setup commands in this process, nor when the real
+// Vornell.exe finishes its happy route with both boxes ticked. Each planted
+// program leaves a mark file if it runs; the processes actually started are
+// watched through a job, with their image, command line and current directory.
+// wine-test-env: WINEDEBUG=-all,trace+printui
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "platform/services.h"
+#include "tests/wine/driver.h"
+#include "wizard/installer_state.h"
+
+using namespace wt;
+
+namespace {
+
+const std::wstring kProgramFolder = L"C:\\vornell";
+const std::wstring kOtherFolder = L"C:\\planted-cwd";
+const wchar_t kSerial[] = L"RX7300077";
+
+std::wstring LowerW(std::wstring s) {
+  for (auto& c : s) c = static_cast<wchar_t>(towlower(c));
+  return s;
+}
+
+// A folder's name in lower case without a final backslash: the system
+// writes a process's current directory with it, or, early on, without.
+std::wstring SameFolder(std::wstring path) {
+  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  return LowerW(path);
+}
+
+std::wstring SystemFolder() {
+  wchar_t buffer[MAX_PATH] = {};
+  const UINT n = GetSystemDirectoryW(buffer, MAX_PATH);
+  return std::wstring(buffer, n);
+}
+
+std::wstring Rundll32() { return SystemFolder() + L"\\rundll32.exe"; }
+
+// ---- planting ----
+
+bool WriteText(const std::wstring& path, const std::string& text) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                  written == text.size();
+  CloseHandle(file);
+  return ok;
+}
+
+// `interpreter` is the command interpreter's name as planted there: file
+// names do not differ by case, so one folder holds "Cmd.exe" and the other "cmd.exe".
+void Plant(const std::wstring& folder, const std::wstring& interpreter) {
+  const std::wstring mark = BuildFolder() + L"\\tests\\wine\\planted\\mark.exe";
+  WT_CHECK(FileExists(mark));
+  CreateDirectoryW(folder.c_str(), nullptr);
+  for (const std::wstring& name : {interpreter, std::wstring(L"rundll32.exe"), std::wstring(L"rundll32.com")}) {
+    WT_CHECK(CopyFileW(mark.c_str(), (folder + L"\\" + name).c_str(), FALSE));
+  }
+  const std::string where = Gbk(folder);
+  for (const char* ext : {"bat", "cmd"}) {
+    const std::string line = "@echo " + where + ">>C:\\planted-ran-rundll32." + ext + ".txt\r\n";
+    WT_CHECK(WriteText(folder + L"\\rundll32." + Wide(ext), line));
+  }
+}
+
+// The marks left so far: "<name>: <what the planted program wrote>".
+std::vector<std::string> Marks() {
+  std::vector<std::string> marks;
+  WIN32_FIND_DATAW found{};
+  HANDLE walk = FindFirstFileW(L"C:\\planted-ran-*.txt", &found);
+  if (walk == INVALID_HANDLE_VALUE) return marks;
+  do {
+    const std::wstring path = std::wstring(L"C:\\") + found.cFileName;
+    std::string text = ReadFileBytes(path);
+    if (text.size() >= 2 && text[1] == '\0') text = Gbk(ReadFileWide(path));  // mark.exe writes UTF-16
+    marks.push_back(Gbk(found.cFileName) + ": " + text);
+  } while (FindNextFileW(walk, &found));
+  FindClose(walk);
+  return marks;
+}
+
+void ClearMarks() {
+  WIN32_FIND_DATAW found{};
+  HANDLE walk = FindFirstFileW(L"C:\\planted-ran-*.txt", &found);
+  if (walk == INVALID_HANDLE_VALUE) return;
+  do {
+    DeleteFileW((std::wstring(L"C:\\") + found.cFileName).c_str());
+  } while (FindNextFileW(walk, &found));
+  FindClose(walk);
+}
+
+bool NoMarks(const char* when) {
+  const std::vector<std::string> marks = Marks();
+  for (const std::string& m : marks) Note(std::string("planted program ran ") + when + ": " + m);
+  return marks.empty();
+}
+
+bool HasMark(const std::string& name) {
+  for (const std::string& m : Marks())
+    if (m.compare(0, name.size() + 1, name + ":") == 0) return true;
+  return false;
+}
+
+// ---- what was started ----
+
+void ShowStarted(const std::vector<StartedProcess>& started) {
+  for (const StartedProcess& p : started)
+    Note("  started " + Gbk(p.image) + " in " + Gbk(p.currentDirectory) + ": " + Gbk(p.commandLine));
+}
+
+bool InPlantedFolder(const StartedProcess& p) {
+  const std::wstring image = LowerW(p.image);
+  return image.rfind(LowerW(kOtherFolder) + L"\\", 0) == 0 ||
+         (image.rfind(LowerW(kProgramFolder) + L"\\", 0) == 0 && image != LowerW(ProgramPath()));
+}
+
+// Each expected command was started once, as the system's rundll32.exe by
+// full path, in the system directory; nothing else was started.
+void CheckStarted(const std::vector<StartedProcess>& started, const std::vector<std::string>& arguments) {
+  ShowStarted(started);
+  WT_CHECK_EQ(started.size(), arguments.size());
+  for (const StartedProcess& p : started) {
+    WT_CHECK(!InPlantedFolder(p));
+    WT_CHECK_EQ(LowerW(p.image), LowerW(Rundll32()));
+    WT_CHECK_EQ(SameFolder(p.currentDirectory), SameFolder(SystemFolder()));
+  }
+  for (const std::string& args : arguments) {
+    const std::wstring line = L"\"" + Rundll32() + L"\" " + Wide(args);
+    const auto count = std::count_if(started.begin(), started.end(), [&](const StartedProcess& p) {
+      return p.commandLine == line;
+    });
+    if (count != 1) Note("expected once: " + Gbk(line));
+    WT_CHECK_EQ(count, 1);
+  }
+}
+
+// ---- the marks work, and a searched bare name would find them ----
+
+void CheckControls(ProcessWatch& watch) {
+  Program direct;
+  WT_CHECK(Start(direct, kOtherFolder + L"\\rundll32.com", kOtherFolder));
+  WT_CHECK_EQ(direct.WaitExit(10000), 0u);
+  WT_CHECK(HasMark("planted-ran-rundll32.com.txt"));
+
+  Program script;
+  WT_CHECK(Start(script, SystemFolder() + L"\\cmd.exe", kOtherFolder, L"/c " + kOtherFolder + L"\\rundll32.cmd"));
+  WT_CHECK_EQ(script.WaitExit(10000), 0u);
+  WT_CHECK(HasMark("planted-ran-rundll32.cmd.txt"));
+
+  ClearMarks();
+
+  // The command line as it was written before: both names searched, the
+  // current directory among the places searched.
+  SetCurrentDirectoryW(kOtherFolder.c_str());
+  const UINT old = WinExec("Cmd.exe /C rundll32 printui.dll,PrintUIEntry /y /n \"Orvane RX730T\xa2\xf2\"", SW_HIDE);
+  WT_CHECK(old > 31);
+  const bool ranPlanted = WaitUntil([] { return !Marks().empty(); }, 10000);
+  Sleep(500);
+  for (const std::string& m : Marks())
+    Note("a bare \"Cmd.exe /C rundll32 ...\" started in " + Gbk(kOtherFolder) + " ran " + m);
+  WT_CHECK(ranPlanted);
+  SetCurrentDirectoryW(L"C:\\");
+  Sleep(500);
+  watch.Collect(500, 5000);
+  ClearMarks();
+  WT_CHECK(Marks().empty());
+}
+
+// ---- (a) the services, in this process ----
+
+void CheckServicesStart(ProcessWatch& watch, const std::wstring& currentDir) {
+  Note("setup commands started by the services with current directory " + Gbk(currentDir));
+  WT_CHECK(SetCurrentDirectoryW(currentDir.c_str()));
+  vornell::InstallerState& s = vornell::installerState;
+  s.driverSourceFolder = ".\\x64\\driver\\";
+  s.driverFiles[0] = "RX730TP.INF";
+  const std::vector<std::string> arguments = {
+      "printui.dll,PrintUIEntry /y /n \"" + s.printerName + "\"",
+      "printui.dll,PrintUIEntry /k /n \"" + s.printerName + "\"",
+      vornell::BuildParallelInstallArguments(s),
+  };
+  watch.Collect(200, 2000);
+  for (const std::string& args : arguments) {
+    const std::uint32_t result = vornell::GetServices().StartRundll32(args);
+    if (result <= 31) Note("StartRundll32 returned " + std::to_string(result));
+    WT_CHECK(result > 31);
+  }
+  const std::vector<StartedProcess> started = watch.Collect(2000, 20000);
+  CheckStarted(started, arguments);
+  SetCurrentDirectoryW(L"C:\\");
+  WT_CHECK(NoMarks("after the services' starts"));
+
+  // The parallel-port command names its INF relative to the current directory,
+  // and rundll32 runs in the system directory.
+  for (const StartedProcess& p : started) {
+    if (p.commandLine.find(L"/if ") == std::wstring::npos) continue;
+    const std::wstring seen = SameFolder(p.currentDirectory) + L"\\x64\\driver\\RX730TP.INF";
+    Note("the parallel-port setup would open " + Gbk(seen) + (FileExists(seen) ? " (present)" : " (absent)"));
+  }
+}
+
+// ---- (b) the real Vornell.exe ----
+
+bool WaitForStatus(HWND w, const char* gbk, DWORD timeoutMs) {
+  const bool ok = WaitForText(w, 1018, gbk, timeoutMs);
+  if (!ok) Note(std::string("the status line did not become ") + gbk + ", it reads " + ItemText(w, 1018));
+  return ok;
+}
+
+void CheckWizardFinish(ProcessWatch& watch) {
+  WT_CHECK(AttachPrinter(kSerial));
+  watch.Collect(200, 2000);
+  Program p;
+  WT_CHECK(StartVornell(p));
+  if (p.window == nullptr) return;
+  const HWND w = p.window;
+  WT_CHECK(WaitUntil([&] { return ItemVisible(w, 1022) && ItemText(w, 1001) == "安装"; }, 10000));
+  WT_CHECK(ClickAsUser(w, 1001));
+  WT_CHECK(WaitForStatus(w, "点击 “ 继续 ” 进行打印机驱动安装", 30000));
+  WT_CHECK(WaitUntil([&] { return ItemEnabled(w, 1001); }, 10000));
+  WT_CHECK(ClickAsUser(w, 1001));
+  WT_CHECK(WaitForStatus(w, "正在安装打印机驱动……", 30000));
+  WT_CHECK(AddQueue(Wide("Orvane RX730TⅡ")));
+  WT_CHECK(WaitForStatus(w, "打印机驱动安装成功！", 120000));
+  WT_CHECK(WaitUntil([&] { return ItemEnabled(w, 1001) && ItemText(w, 1001) == "完成"; }, 10000));
+  WT_CHECK(ItemVisible(w, 1019) && ItemChecked(w, 1019));
+  WT_CHECK(ItemVisible(w, 1020) && ItemChecked(w, 1020));
+  Sleep(300);
+  SaveScreenshot(w, "planting-success");
+  WT_CHECK(ClickAsUser(w, 1001));
+  WT_CHECK(p.WaitExit(30000) != STILL_ACTIVE);
+
+  std::vector<StartedProcess> started = watch.Collect(3000, 20000);
+  // Vornell.exe itself was started by the test; the rest are its doing.
+  const auto self = std::find_if(started.begin(), started.end(),
+                                 [&](const StartedProcess& s) { return s.pid == p.pid(); });
+  WT_CHECK(self != started.end());
+  if (self != started.end()) {
+    WT_CHECK_EQ(SameFolder(self->currentDirectory), SameFolder(kProgramFolder));
+    started.erase(self);
+  }
+  const std::string queue = "\"Orvane RX730TⅡ\"";
+  CheckStarted(started, {"printui.dll,PrintUIEntry /y /n " + queue, "printui.dll,PrintUIEntry /k /n " + queue});
+  WT_CHECK(NoMarks("after the wizard's finish"));
+}
+
+}  // namespace
+
+int wmain() {
+  ProcessWatch watch;
+  WT_CHECK(watch.Begin());
+  ClearMarks();
+  Plant(kProgramFolder, L"Cmd.exe");
+  Plant(kOtherFolder, L"cmd.exe");
+  CheckControls(watch);
+
+  CheckServicesStart(watch, kOtherFolder);
+  CheckServicesStart(watch, kProgramFolder);
+  CheckWizardFinish(watch);
+  WT_CHECK(NoMarks("at the end"));
+  return Finish();
+}
