@@ -1,0 +1,127 @@
+// The failure page: a stand-in newdev.dll whose driver update fails, loaded
+// from the system folder in place of Wine's own (whose update always
+// succeeds), and no queue appearing: after the printer wait's 20 looks the
+// page says the install failed and "退出" ends the program. A copy of the
+// stand-in in the program's folder must not be the one loaded.
+// wine-test-env: WINEDLLOVERRIDES=newdev=n
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/wine/driver.h"
+
+using namespace wt;
+
+namespace {
+
+const wchar_t* const kSerial = L"RX7300008";
+const wchar_t* const kSystemCopy = L"C:\\windows\\system32\\newdev.dll";
+const wchar_t* const kProgramFolderCopy = L"C:\\vornell\\newdev.dll";
+const wchar_t* const kStandInLog = L"C:\\newdev-standin.log";
+const wchar_t* const kStoredInf = L"C:\\windows\\inf\\RX730TP.INF";
+
+ULONGLONG Now() { return GetTickCount64(); }
+
+std::string Seconds(ULONGLONG ms) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%.1f s", static_cast<double>(ms) / 1000.0);
+  return b;
+}
+
+std::wstring Lower(std::wstring s) {
+  for (auto& c : s) c = static_cast<wchar_t>(towlower(c));
+  return s;
+}
+
+std::vector<std::string> Split(const std::string& text, char by) {
+  std::vector<std::string> parts;
+  size_t at = 0;
+  for (;;) {
+    const size_t end = text.find(by, at);
+    parts.push_back(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
+    if (end == std::string::npos) return parts;
+    at = end + 1;
+  }
+}
+
+// The stand-in recorded one wide call: loaded from the system folder, asked
+// to install the printer's hardware ID from the staged INF, forced.
+void CheckTheUpdateCall() {
+  const std::string log = ReadFileBytes(kStandInLog);
+  const std::vector<std::string> lines = Split(log, '\n');
+  WT_CHECK_EQ(lines.size(), 2u);  // one line and its end
+  if (lines.size() < 2) return;
+  Note("stand-in: " + lines[0]);
+  const std::vector<std::string> f = Split(lines[0], '|');
+  WT_CHECK_EQ(f.size(), 5u);
+  if (f.size() != 5) return;
+  WT_CHECK_EQ(f[0], std::string("W"));
+  WT_CHECK(Lower(FromUtf8(f[1].c_str())) == Lower(kSystemCopy));
+  WT_CHECK_EQ(f[2], std::string("USBPRINT\\OrvaneRX730TII87C8"));
+  WT_CHECK(Lower(FromUtf8(f[3].c_str())) == Lower(PrinterDriverDirectory() + L"\\3\\RX730TP.INF"));
+  WT_CHECK_EQ(f[4], std::string("1"));  // INSTALLFLAG_FORCE
+}
+
+void CheckLoadedModules(HANDLE process) {
+  bool system = false, programFolder = false;
+  for (const std::wstring& path : ModulePaths(process)) {
+    system = system || Lower(path) == Lower(kSystemCopy);
+    programFolder = programFolder || Lower(path) == Lower(kProgramFolderCopy);
+  }
+  WT_CHECK(system);
+  WT_CHECK(!programFolder);
+}
+
+}  // namespace
+
+int wmain() {
+  const std::wstring standIn = BuildFolder() + L"\\tests\\wine\\newdev_standin\\newdev.dll";
+  WT_CHECK(FileExists(standIn));
+  WT_CHECK(CopyFileW(standIn.c_str(), kSystemCopy, FALSE) != FALSE);
+  WT_CHECK(CopyFileW(standIn.c_str(), kProgramFolderCopy, FALSE) != FALSE);
+  WT_CHECK(!FileExists(kStoredInf));
+  WT_CHECK(AttachPrinter(kSerial));
+
+  Program p;
+  WT_CHECK(StartVornell(p));
+  if (p.window == nullptr) return Finish();
+  const HWND w = p.window;
+  WT_CHECK(WaitForPage(w, WizardPage::kLicense, 10000));
+  WT_CHECK(ClickAsUser(w, 1001));  // "安装"
+  WT_CHECK(WaitForPage(w, WizardPage::kConnection, 30000));
+  WT_CHECK(ClickAsUser(w, 1001));  // "继续"
+  WT_CHECK(WaitForText(w, 1018, kStatusInstalling, 30000));
+  WT_CHECK(WaitUntil([&] { return ProgressPosition(w, 1008) == 9; }, 10000, 10));
+  const ULONGLONG workersFrom = Now();
+
+  // The install worker has called the update and is done before the wait's
+  // first look.
+  WT_CHECK(WaitUntil([&] { return !ReadFileBytes(kStandInLog).empty(); }, 5000));
+  Sleep(500);
+  CheckTheUpdateCall();
+  CheckLoadedModules(p.pi.hProcess);
+  WT_CHECK_EQ(PageDifferences(w, WizardPage::kInstall), std::string());
+
+  // No queue: the failure page once the wait's 20 looks are over.
+  WT_CHECK(WaitForText(w, 1018, kStatusFailed, 90000));
+  const ULONGLONG took = Now() - workersFrom;
+  Note("workers took " + Seconds(took));
+  WT_CHECK(took >= 27000);
+  WT_CHECK(WaitForPage(w, WizardPage::kFailure, 5000));
+  WT_CHECK_EQ(PageDifferences(w, WizardPage::kFailure), std::string());
+  Sleep(300);
+  WT_CHECK(SaveScreenshot(w, "route-failure"));
+  // The worker's fall-back put the INF into the system's INF folder.
+  WT_CHECK(FileExists(kStoredInf));
+  WT_CHECK(!QueueExists(PrinterQueueName()));
+  WT_CHECK_EQ(Split(ReadFileBytes(kStandInLog), '\n').size(), 2u);  // no second attempt
+
+  // "退出" ends the program, with no pause and no question.
+  const ULONGLONG exitClick = Now();
+  WT_CHECK(ClickAsUser(w, 1001));
+  const DWORD code = p.WaitExit(5000);
+  WT_CHECK(code != STILL_ACTIVE);
+  WT_CHECK_EQ(code, 0ul);
+  Note("\"exit\" to the end of the program: " + Seconds(Now() - exitClick));
+  return Finish();
+}
