@@ -1020,3 +1020,207 @@ std::string ShowColor(COLORREF c) {
 }
 
 }  // namespace wt
+
+namespace wt {
+
+// ---- a hostile environment ----
+
+std::wstring LongPath(const std::wstring& path) {
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path;
+  if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
+  return L"\\\\?\\" + path;
+}
+
+bool MakeFolders(const std::wstring& path) {
+  // After the drive's root, one folder at a time.
+  for (size_t at = path.find(L'\\', 3); ; at = path.find(L'\\', at + 1)) {
+    const std::wstring folder = path.substr(0, at);
+    CreateDirectoryW(LongPath(folder).c_str(), nullptr);
+    if (at == std::wstring::npos) break;
+  }
+  const DWORD attributes = FileAttributesOf(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool RemoveTree(const std::wstring& path) {
+  WIN32_FIND_DATAW found{};
+  HANDLE walk = FindFirstFileW(LongPath(path + L"\\*").c_str(), &found);
+  if (walk != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = path + L"\\" + name;
+      // A link is removed, never followed.
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+          (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        RemoveTree(child);
+      } else {
+        SetFileAttributesW(LongPath(child).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(LongPath(child).c_str());
+      }
+    } while (FindNextFileW(walk, &found));
+    FindClose(walk);
+  }
+  RemoveDirectoryW(LongPath(path).c_str());
+  return FileAttributesOf(path) == INVALID_FILE_ATTRIBUTES;
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  return ok && written == bytes.size();
+}
+
+DWORD FileAttributesOf(const std::wstring& path) { return GetFileAttributesW(LongPath(path).c_str()); }
+
+std::vector<std::wstring> FolderNames(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found{};
+  HANDLE walk = FindFirstFileW(LongPath(folder + L"\\*").c_str(), &found);
+  if (walk == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(walk, &found));
+  FindClose(walk);
+  return names;
+}
+
+std::wstring PackageFolder() { return InstallFolder() + L"\\x64\\driver"; }
+
+std::vector<std::wstring> PackageFileNames() {
+  return {L"RX730TP.INF", L"RX730TP.dll", L"RX730TP.gpd", L"UNIDRV.DLL",
+          L"UNIDRV.HLP",  L"UNIDRVUI.DLL", L"UNIRES.DLL", L"STDNAMES.GPD"};
+}
+
+bool CopyPackageTo(const std::wstring& folder, bool withProgram) {
+  const std::wstring target = folder + L"\\x64\\driver";
+  if (!MakeFolders(target)) {
+    Note("could not make " + Gbk(target));
+    return false;
+  }
+  bool ok = true;
+  for (const std::wstring& name : PackageFileNames()) {
+    ok = CopyFileW(LongPath(PackageFolder() + L"\\" + name).c_str(),
+                   LongPath(target + L"\\" + name).c_str(), FALSE) && ok;
+  }
+  if (withProgram) {
+    ok = CopyFileW(ProgramPath().c_str(), LongPath(folder + L"\\Vornell.exe").c_str(), FALSE) && ok;
+  }
+  if (!ok) Note("copying the package to " + Gbk(folder) + " failed, error " + std::to_string(GetLastError()));
+  return ok;
+}
+
+namespace {
+std::wstring Capitals(std::wstring text) {
+  CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+void SnapshotInto(const std::wstring& folder, TreeSnapshot& tree) {
+  WIN32_FIND_DATAW found{};
+  HANDLE walk = FindFirstFileW(LongPath(folder + L"\\*").c_str(), &found);
+  if (walk == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring path = folder + L"\\" + name;
+    FileFacts facts;
+    facts.size = (ULONGLONG{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
+    facts.attributes = found.dwFileAttributes;
+    facts.written = (ULONGLONG{found.ftLastWriteTime.dwHighDateTime} << 32) | found.ftLastWriteTime.dwLowDateTime;
+    // A folder's own time changes with what it holds; its entries tell that.
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) facts.written = 0;
+    tree[Capitals(path)] = facts;
+    // Wine links the user's folders to the Unix home: never followed.
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+        (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+      SnapshotInto(path, tree);
+    }
+  } while (FindNextFileW(walk, &found));
+  FindClose(walk);
+}
+
+bool IsInside(const std::wstring& path, const std::wstring& folder) {
+  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+         path[folder.size()] == L'\\';
+}
+}  // namespace
+
+TreeSnapshot SnapshotTree(const std::wstring& root) {
+  TreeSnapshot tree;
+  std::wstring start = root;
+  while (!start.empty() && start.back() == L'\\') start.pop_back();
+  SnapshotInto(start, tree);
+  return tree;
+}
+
+std::vector<std::wstring> TreeChanges(const TreeSnapshot& before, const TreeSnapshot& after,
+                                      const std::vector<std::wstring>& ignored) {
+  std::vector<std::wstring> folders;
+  for (const std::wstring& folder : ignored) {
+    std::wstring f = Capitals(folder);
+    while (!f.empty() && f.back() == L'\\') f.pop_back();
+    folders.push_back(f);
+  }
+  auto kept = [&](const std::wstring& path) {
+    for (const std::wstring& f : folders)
+      if (path == f || IsInside(path, f)) return false;
+    return true;
+  };
+  std::vector<std::wstring> changes;
+  for (const auto& [path, facts] : after) {
+    if (!kept(path)) continue;
+    const auto old = before.find(path);
+    if (old == before.end()) changes.push_back(L"+ " + path);
+    else if (!(old->second == facts)) changes.push_back(L"* " + path);
+  }
+  for (const auto& [path, facts] : before) {
+    if (kept(path) && after.count(path) == 0) changes.push_back(L"- " + path);
+  }
+  return changes;
+}
+
+bool StartVornellAt(Program& program, const std::wstring& exe, const std::wstring& currentDir,
+                    DWORD timeoutMs) {
+  if (!Start(program, exe, currentDir)) return false;
+  program.window = FindWindowOf(program.pid(), kWizardCaption, timeoutMs);
+  if (program.window == nullptr) Note("the wizard window did not appear");
+  return program.window != nullptr;
+}
+
+bool AdoptProcess(Program& program, DWORD pid) {
+  program.pi.hProcess =
+      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid);
+  program.pi.dwProcessId = pid;
+  return program.pi.hProcess != nullptr;
+}
+
+bool WalkToInstall(HWND dialog, DWORD timeoutMs) {
+  if (!WaitForPage(dialog, WizardPage::kLicense, timeoutMs)) {
+    Note("the license page did not settle:\n" + PageDifferences(dialog, WizardPage::kLicense));
+    return false;
+  }
+  ClickAsUser(dialog, 1001);
+  if (!WaitForPage(dialog, WizardPage::kConnection, timeoutMs)) {
+    Note("the connection page did not come:\n" + PageDifferences(dialog, WizardPage::kConnection));
+    return false;
+  }
+  return ClickAsUser(dialog, 1001);
+}
+
+bool FinishQuietly(Program& program, DWORD timeoutMs) {
+  for (int id : {1019, 1020}) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(Item(program.window, id), BM_SETCHECK, BST_UNCHECKED, 0, SMTO_ABORTIFHUNG, 5000,
+                        &ignored);
+  }
+  if (!ClickAsUser(program.window, 1001)) return false;
+  return program.WaitExit(timeoutMs) != STILL_ACTIVE;
+}
+
+}  // namespace wt

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -216,6 +217,9 @@ class ProcessWatch {
   State* state_ = nullptr;
 };
 
+}  // namespace wt
+
+namespace wt {
 
 // ---- another process's memory, for messages whose parameters point to data ----
 // Wine copies no data across processes for messages above WM_USER (rich-edit
@@ -255,5 +259,56 @@ ClientPixels ReadBitmapPixels(HBITMAP bitmap, int width, int height);
 // A control's rectangle in its dialog's client coordinates.
 RECT ItemClientRect(HWND dialog, int id);
 std::string ShowColor(COLORREF c);
+
+}  // namespace wt
+
+namespace wt {
+
+// ---- a hostile environment: long and GBK-named folders, the drive's files ----
+// The \\?\ form of an absolute DOS path: file calls take it beyond MAX_PATH.
+std::wstring LongPath(const std::wstring& path);
+// Creates the folder and every missing one above it; true when it is a folder.
+bool MakeFolders(const std::wstring& path);
+// Removes a folder with everything in it (read-only files too).
+bool RemoveTree(const std::wstring& path);
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// INVALID_FILE_ATTRIBUTES when there is no such file.
+DWORD FileAttributesOf(const std::wstring& path);
+// The names in a folder as the system lists them, without "." and "..".
+std::vector<std::wstring> FolderNames(const std::wstring& folder);
+// The sample package's folder (C:\vornell\x64\driver) and its file names.
+std::wstring PackageFolder();
+std::vector<std::wstring> PackageFileNames();
+// Copies the sample package to <folder>\x64\driver, and Vornell.exe into
+// <folder> when `withProgram`.
+bool CopyPackageTo(const std::wstring& folder, bool withProgram);
+
+// What a snapshot keeps of one file or folder: enough to see it written.
+struct FileFacts {
+  ULONGLONG size = 0;
+  DWORD attributes = 0;
+  ULONGLONG written = 0;  // last write time
+  bool operator==(const FileFacts&) const = default;
+};
+// Every file and folder under `root`, by full path in capitals.
+using TreeSnapshot = std::map<std::wstring, FileFacts>;
+TreeSnapshot SnapshotTree(const std::wstring& root);
+// Paths added ("+"), removed ("-") or changed ("*") between two snapshots,
+// leaving out those under any of the `ignored` folders.
+std::vector<std::wstring> TreeChanges(const TreeSnapshot& before, const TreeSnapshot& after,
+                                      const std::vector<std::wstring>& ignored);
+
+// Starts Vornell.exe as `exe` with the current directory `currentDir` and
+// waits for its window; false with a note when either failed.
+bool StartVornellAt(Program& program, const std::wstring& exe, const std::wstring& currentDir,
+                    DWORD timeoutMs = 30000);
+// Takes over a process started by someone else (for waiting and killing).
+bool AdoptProcess(Program& program, DWORD pid);
+// From the license page to the install step: "安装", the connection page,
+// "继续". False with a note when a page did not come.
+bool WalkToInstall(HWND dialog, DWORD timeoutMs = 30000);
+// Clears both check boxes of the success page and clicks "完成", so that
+// the wizard ends without starting its printer commands.
+bool FinishQuietly(Program& program, DWORD timeoutMs = 30000);
 
 }  // namespace wt
