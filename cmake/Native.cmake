@@ -25,3 +25,6 @@ gtest_discover_tests(unit_tests PROPERTIES LABELS unit DISCOVERY_TIMEOUT 60)
 if(VORNELL_WINE_TESTS)
   include(${CMAKE_SOURCE_DIR}/tests/wine/wine_tests.cmake)
 endif()
+
+# The fuzz targets of the clang build (preset "fuzz"), run for a bounded time.
+include(${CMAKE_SOURCE_DIR}/cmake/FuzzTests.cmake)

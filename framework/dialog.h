@@ -123,7 +123,7 @@ class Dialog {
    private:
     Dialog& dialog_;
     DcHandle dc_ = nullptr;
-    void* state_ = nullptr;
+    [[maybe_unused]] void* state_ = nullptr;  // the win32 half keeps its PAINTSTRUCT here
   };
   static void SystemIconSize(int& width, int& height);
   void DrawIconAt(DcHandle dc, int x, int y, IconHandle icon);
