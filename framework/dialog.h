@@ -100,7 +100,7 @@ class Dialog {
   bool AppendMenuItem(void* menu, unsigned flags, unsigned id, const std::string& text);
   std::string LoadResourceString(int id) const;
   IconHandle LoadResourceIcon(int id) const;
-  FontHandle CreateFontFrom(const FontSpec& spec);
+  FontHandle CreateFontFrom(const FontSpec& font);
 
   // Message boxes owned by this dialog. AppMessageBox has the application
   // title as caption, as the framework's standard message box does.

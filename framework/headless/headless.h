@@ -107,7 +107,7 @@ struct MenuItem {
 };
 
 struct CreatedFont {
-  FontSpec spec;
+  FontSpec request;
   FontHandle handle = nullptr;
 };
 

@@ -444,9 +444,9 @@ IconHandle Dialog::LoadResourceIcon(int id) const {
   return headless::detail::FixedHandle(headless::detail::HandleKind::kIcon, static_cast<std::uintptr_t>(id));
 }
 
-FontHandle Dialog::CreateFontFrom(const FontSpec& spec) {
+FontHandle Dialog::CreateFontFrom(const FontSpec& request) {
   FontHandle font = headless::detail::NewHandle(headless::detail::HandleKind::kFont);
-  impl().fonts_.push_back({spec, font});
+  impl().fonts_.push_back({request, font});
   return font;
 }
 

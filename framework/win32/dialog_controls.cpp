@@ -134,11 +134,11 @@ IconHandle Dialog::LoadResourceIcon(int id) const {
   return ::LoadIconW(win32::ProgramModule(), MAKEINTRESOURCEW(id));
 }
 
-FontHandle Dialog::CreateFontFrom(const FontSpec& spec) {
-  const std::wstring face = WideFromGbk(spec.face);
-  return ::CreateFontW(spec.height, spec.width, spec.escapement, spec.orientation, spec.weight,
-                       spec.italic, spec.underline, spec.strikeOut, spec.charSet,
-                       spec.outPrecision, spec.clipPrecision, spec.quality, spec.pitchAndFamily,
+FontHandle Dialog::CreateFontFrom(const FontSpec& font) {
+  const std::wstring face = WideFromGbk(font.face);
+  return ::CreateFontW(font.height, font.width, font.escapement, font.orientation, font.weight,
+                       font.italic, font.underline, font.strikeOut, font.charSet,
+                       font.outPrecision, font.clipPrecision, font.quality, font.pitchAndFamily,
                        face.c_str());
 }
 

@@ -645,7 +645,7 @@ TEST_F(FrameworkTest, SystemMenuStringsIconsAndFonts) {
   EXPECT_NE(f1, f2);
   EXPECT_NE(f1, headless::DialogFont());
   ASSERT_EQ(window().fonts().size(), 2u);
-  EXPECT_EQ(window().fonts()[0].spec.height, 23);
+  EXPECT_EQ(window().fonts()[0].request.height, 23);
   EXPECT_EQ(window().fonts()[1].handle, f2);
 }
 

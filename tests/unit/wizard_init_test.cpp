@@ -116,8 +116,8 @@ TEST_F(WizardInitTest, SourceFolderFollowsTheBitnessQuery) {
 TEST_F(WizardInitTest, HeaderFontsAndText) {
   ASSERT_TRUE(headless::Open(dialog));
   ASSERT_EQ(window().fonts().size(), 2u);
-  const FontSpec& header = window().fonts()[0].spec;
-  const FontSpec& welcome = window().fonts()[1].spec;
+  const FontSpec& header = window().fonts()[0].request;
+  const FontSpec& welcome = window().fonts()[1].request;
   EXPECT_EQ(header.height, 23);
   EXPECT_EQ(header.face, Bytes({0xCE, 0xA2, 0xC8, 0xED, 0xD1, 0xC5, 0xBA, 0xDA}));  // 微软雅黑
   EXPECT_EQ(welcome.height, 18);
