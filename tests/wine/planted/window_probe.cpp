@@ -1,10 +1,14 @@
 // Runs inside Vornell.exe (loaded by a remote thread). Wine keeps menus and
-// fonts private to their process, so what the test wants to see of the
+// fonts private to their process and hands another process an ANSI window's
+// text through the ANSI code page, so what the test wants to see of the
 // window is read here and written as UTF-16 lines "key=value" to
 // C:\window-probe.txt, which appears whole (written aside, then renamed).
 #include <windows.h>
 
+#include <richedit.h>
+
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -61,6 +65,24 @@ void MenuLines(std::wstring& out, HWND dialog) {
   }
 }
 
+// The license box's text as it holds it (UTF-16, whatever the window's
+// class or the ANSI code page), line ends left out to keep it one line.
+void LicenseLine(std::wstring& out, HWND dialog) {
+  HWND box = GetDlgItem(dialog, 1022);
+  GETTEXTLENGTHEX length{GTL_NUMCHARS | GTL_PRECISE, 1200};
+  const LRESULT chars = SendMessageW(box, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length), 0);
+  std::vector<wchar_t> text(static_cast<size_t>(chars > 0 ? chars : 0) + 1, L'\0');
+  GETTEXTEX get{};
+  get.cb = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  get.flags = GT_DEFAULT;
+  get.codepage = 1200;
+  SendMessageW(box, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get), reinterpret_cast<LPARAM>(text.data()));
+  std::wstring line;
+  for (const wchar_t* c = text.data(); *c != L'\0'; ++c)
+    if (*c != L'\r' && *c != L'\n') line += *c;
+  out += L"license=" + line + L"\n";
+}
+
 DWORD WINAPI Probe(void*) {
   Search search;
   EnumWindows(FindOwn, reinterpret_cast<LPARAM>(&search));
@@ -68,7 +90,9 @@ DWORD WINAPI Probe(void*) {
   if (search.found != nullptr) {
     FontLines(out, search.found, 1009);
     FontLines(out, search.found, 1014);
+    FontLines(out, search.found, 1005);
     MenuLines(out, search.found);
+    LicenseLine(out, search.found);
   }
   out += L"end=1\n";
   const wchar_t* aside = L"C:\\window-probe.tmp";
