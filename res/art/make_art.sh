@@ -33,7 +33,14 @@ BMP_OUT=(-alpha off -type TrueColor -compress None -density 96 -units PixelsPerI
 # ---------------------------------------------------------------- background
 # 566x383: flat header band (left part flat so the logo blends in),
 # thin accent rule under it, pale-blue-to-white body, faint swoosh at the bottom.
-W=566; H=383; HB=70
+# The logo (44 px tall, its own background in the header colour) stands at
+# dialog unit y 13 of a 200-unit client area over which this picture is
+# stretched, so its last row falls on picture row (13*u + 44) * 383 / (200*u)
+# for u pixels per vertical unit: 73 at u = 1.75 (the Wine test window, 350 px
+# high), 81 at u = 1.5 (a 12-pixel dialog font). The band stays flat down to
+# row 81 and the rule comes after it; otherwise the logo shows as a box over
+# the rule and the lighter body.
+W=566; H=383; HB=84
 convert \
     \( -size ${W}x${H} xc:white \) \
     \( -size ${HB}x366 gradient:"$HEADER"-'#F3F7FC' -rotate -90 \) -geometry +200+0 -composite \
