@@ -27,3 +27,11 @@ set_target_properties(Vornell PROPERTIES OUTPUT_NAME Vornell)
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/CMakeLists.txt)
   add_subdirectory(tests/wine)
 endif()
+
+# CMake does not see the files the resource script pulls in: name them, so
+# that new artwork reaches the programs.
+file(GLOB vornell_rc_inputs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/*.bmp ${CMAKE_SOURCE_DIR}/res/*.ico
+     ${CMAKE_SOURCE_DIR}/res/*.manifest ${CMAKE_SOURCE_DIR}/res/resource.h)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/res/vornell.rc
+  DIRECTORY ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/tests/wine
+  PROPERTIES OBJECT_DEPENDS "${vornell_rc_inputs}")
