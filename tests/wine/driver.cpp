@@ -782,9 +782,13 @@ struct ParametersHead {
   UNICODE_STRING currentDirectory;
   HANDLE currentDirectoryHandle;
   UNICODE_STRING dllPath, imagePath, commandLine;
+  void* environment;
+  ULONG startingX, startingY, countX, countY, countCharsX, countCharsY, fillAttribute;
+  ULONG windowFlags, showWindowFlags;
 };
 static_assert(offsetof(ParametersHead, currentDirectory) == 0x38, "x64 layout");
 static_assert(offsetof(ParametersHead, commandLine) == 0x70, "x64 layout");
+static_assert(offsetof(ParametersHead, showWindowFlags) == 0xA8, "x64 layout");
 
 std::wstring ReadText(HANDLE process, const UNICODE_STRING& text) {
   if (text.Buffer == nullptr || text.Length == 0) return {};
@@ -816,6 +820,8 @@ bool LookAt(HANDLE process, StartedProcess& into) {
   }
   into.commandLine = ReadText(process, head.commandLine);
   into.currentDirectory = ReadText(process, head.currentDirectory);
+  into.startFlags = head.windowFlags;
+  into.showWindow = head.showWindowFlags;
   return !into.image.empty() && !into.commandLine.empty();
 }
 
@@ -833,7 +839,8 @@ void ReadProcess(HANDLE process, StartedProcess& into) {
     const bool finished = LookAt(process, look) && !look.currentDirectory.empty() &&
                           look.currentDirectory.back() == L'\\';
     if (finished && havePrevious && look.image == previous.image &&
-        look.commandLine == previous.commandLine && look.currentDirectory == previous.currentDirectory) {
+        look.commandLine == previous.commandLine && look.currentDirectory == previous.currentDirectory &&
+        look.startFlags == previous.startFlags && look.showWindow == previous.showWindow) {
       into = look;
       return;
     }

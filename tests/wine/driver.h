@@ -197,6 +197,8 @@ struct StartedProcess {
   std::wstring image;        // full path; empty when the process was gone too soon
   std::wstring commandLine;  // empty when it could not be read
   std::wstring currentDirectory;  // as the process started, with its final backslash
+  DWORD startFlags = 0;  // STARTUPINFO's dwFlags as the process received them
+  DWORD showWindow = 0;  // and its wShowWindow
 };
 class ProcessWatch {
  public:

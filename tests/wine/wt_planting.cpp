@@ -123,7 +123,7 @@ bool InPlantedFolder(const StartedProcess& p) {
 }
 
 // Each expected command was started once, as the system's rundll32.exe by
-// full path, in the system directory; nothing else was started.
+// full path, hidden, in the system directory; nothing else was started.
 void CheckStarted(const std::vector<StartedProcess>& started, const std::vector<std::string>& arguments) {
   ShowStarted(started);
   WT_CHECK_EQ(started.size(), arguments.size());
@@ -131,6 +131,9 @@ void CheckStarted(const std::vector<StartedProcess>& started, const std::vector<
     WT_CHECK(!InPlantedFolder(p));
     WT_CHECK_EQ(LowerW(p.image), LowerW(Rundll32()));
     WT_CHECK_EQ(SameFolder(p.currentDirectory), SameFolder(SystemFolder()));
+    // Hidden: no window comes up over the wizard.
+    WT_CHECK((p.startFlags & STARTF_USESHOWWINDOW) != 0);
+    WT_CHECK_EQ(p.showWindow, static_cast<DWORD>(SW_HIDE));
   }
   for (const std::string& args : arguments) {
     const std::wstring line = L"\"" + Rundll32() + L"\" " + Wide(args);
@@ -145,10 +148,19 @@ void CheckStarted(const std::vector<StartedProcess>& started, const std::vector<
 // ---- the marks work, and a searched bare name would find them ----
 
 void CheckControls(ProcessWatch& watch) {
+  watch.Collect(200, 2000);
   Program direct;
   WT_CHECK(Start(direct, kOtherFolder + L"\\rundll32.com", kOtherFolder));
   WT_CHECK_EQ(direct.WaitExit(10000), 0u);
   WT_CHECK(HasMark("planted-ran-rundll32.com.txt"));
+  // The watch sees what it is asked about: this one was started without a show state.
+  const std::vector<StartedProcess> seen = watch.Collect(500, 5000);
+  WT_CHECK_EQ(seen.size(), 1u);
+  if (seen.size() == 1) {
+    WT_CHECK_EQ(LowerW(seen[0].image), LowerW(kOtherFolder + L"\\rundll32.com"));
+    WT_CHECK_EQ(SameFolder(seen[0].currentDirectory), SameFolder(kOtherFolder));
+    WT_CHECK_EQ(seen[0].startFlags & STARTF_USESHOWWINDOW, 0u);
+  }
 
   Program script;
   WT_CHECK(Start(script, SystemFolder() + L"\\cmd.exe", kOtherFolder, L"/c " + kOtherFolder + L"\\rundll32.cmd"));
