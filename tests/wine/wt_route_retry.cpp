@@ -14,7 +14,9 @@ const wchar_t* const kSerial = L"RX7300002";
 bool ProbeAgain(HWND w) {
   if (!ClickAsUser(w, 1001)) return false;
   // The buttons may be enabled again before this look: the probe is short.
-  if (WaitUntil([&] { return !ItemEnabled(w, 1001); }, 1000, 5)) Note("saw the buttons disabled while probing");
+  if (WaitUntil([&] { return !ItemEnabled(w, 1001); }, 1000, 5)) {
+    Note("saw the buttons disabled while probing");
+  }
   return WaitUntil([&] { return ItemEnabled(w, 1001) && ItemEnabled(w, 1002); }, 30000);
 }
 

@@ -35,7 +35,8 @@ void Record(const char* entry, const wchar_t* hardwareId, const wchar_t* infPath
   GetModuleFileNameW(g_self, self, MAX_PATH * 2);
   const std::string line = std::string(entry) + "|" + Utf8(self) + "|" +
                            Utf8(hardwareId != nullptr ? hardwareId : L"(null)") + "|" +
-                           Utf8(infPath != nullptr ? infPath : L"(null)") + "|" + std::to_string(flags) + "\n";
+                           Utf8(infPath != nullptr ? infPath : L"(null)") + "|" +
+                           std::to_string(flags) + "\n";
   HANDLE log = CreateFileW(L"C:\\newdev-standin.log", FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                            nullptr, OPEN_ALWAYS, 0, nullptr);
   if (log == INVALID_HANDLE_VALUE) return;
