@@ -20,6 +20,8 @@ vornell_prepare_template() {
     rm -rf "$template"
     echo "wine: preparing the prefix template (once per build folder)" >&2
     export WINEPREFIX="$template"
+    # Whatever locale a run asks for, the prefix itself is made under the Chinese one.
+    export LC_CTYPE=zh_CN.UTF-8
     # No mono/gecko installers: the program needs neither.
     WINEDLLOVERRIDES="mscoree,mshtml=" "$VORNELL_WINE" wineboot -i >/dev/null 2>&1
     "$VORNELL_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
