@@ -1,0 +1,141 @@
+// Package files with GBK names are staged under their own names: plain
+// Chinese names, names whose second bytes are a backslash, and names whose
+// second bytes read as ASCII letters and '@'. A name that has no GBK form
+// at all is reported as a failed copy, and no file under another name
+// appears in its place.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/wine/driver.h"
+
+using namespace wt;
+
+namespace {
+
+const wchar_t* const kSerial = L"HOSTILE0002";
+const char* const kCopyFailed = "错误提示：   文件在复制过程中失败，请退出重新安装";
+const char* const kErrorCaption = "错误提示";
+
+std::wstring StagingFolder() { return PrinterDriverDirectory() + L"\\3"; }
+
+struct Extra {
+  std::string gbk;  // the name's bytes, spelled out
+  const char* what;
+};
+
+const std::vector<Extra> kExtras = {
+    {"\xCB\xB5\xC3\xF7.txt", "说明.txt"},
+    {"\x8A\x5C\x81\x5C.txt", "second bytes 0x5C"},
+    {"\x81\x40\x81\x61\x81\x7A.TXT", "second bytes '@', 'a', 'z'"},
+    {"\xB4\xF2\xD3\xA1\xBB\xFA \xC7\xFD\xB6\xAF.pdf", "打印机 驱动.pdf"},
+};
+
+bool HasGbkForm(const std::wstring& name) {
+  BOOL usedDefault = FALSE;
+  WideCharToMultiByte(936, WC_NO_BEST_FIT_CHARS, name.c_str(), static_cast<int>(name.size()), nullptr, 0,
+                      nullptr, &usedDefault);
+  return usedDefault == FALSE;
+}
+
+bool Contains(const std::vector<std::wstring>& names, const std::wstring& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Every name in the staging folder that was not there before is a file of
+// `allowed`, byte for byte as in `source`.
+void CheckOnlyFilesOf(const std::vector<std::wstring>& before, const std::vector<std::wstring>& allowed,
+                      const std::wstring& source) {
+  for (const std::wstring& name : FolderNames(StagingFolder())) {
+    if (Contains(before, name)) continue;
+    const bool known = Contains(allowed, name);
+    if (!known) Note("unexpected file in the staging folder: " + Show(Gbk(name)) + " " + Show(name));
+    WT_CHECK(known);
+    if (known) WT_CHECK_EQ(ReadFileBytes(StagingFolder() + L"\\" + name), ReadFileBytes(source + L"\\" + name));
+  }
+}
+
+void GbkNamesAreStaged() {
+  Note("GBK names");
+  std::vector<std::wstring> allowed = PackageFileNames();
+  for (const Extra& extra : kExtras) {
+    const std::wstring name = Wide(extra.gbk);
+    WT_CHECK_EQ(Gbk(name), extra.gbk);  // the name survives the round trip itself
+    WT_CHECK(WriteFileBytes(PackageFolder() + L"\\" + name, "the file " + extra.gbk));
+    allowed.push_back(name);
+  }
+  const std::vector<std::wstring> before = FolderNames(StagingFolder());
+  const TreeSnapshot drive = SnapshotTree(L"C:\\");
+
+  Program p;
+  WT_CHECK(StartVornell(p));
+  if (p.window == nullptr) return;
+  WT_CHECK(WalkToInstall(p.window));
+  const bool success = WaitForPage(p.window, WizardPage::kSuccess, 90000);
+  WT_CHECK(success);
+  if (!success) {
+    Note(PageDifferences(p.window, WizardPage::kSuccess));
+    HWND box = WaitForMessageBox(p.pid(), p.window, 1000);
+    if (box != nullptr) Note("a box says " + Show(MessageBoxText(box)));
+  }
+  SaveScreenshot(p.window, "hostile-names-gbk");
+
+  const std::vector<std::wstring> staged = FolderNames(StagingFolder());
+  for (const Extra& extra : kExtras) {
+    const std::wstring name = Wide(extra.gbk);
+    const bool there = Contains(staged, name);
+    if (!there) Note(std::string("not staged under its name: ") + extra.what);
+    WT_CHECK(there);
+  }
+  CheckOnlyFilesOf(before, allowed, PackageFolder());
+  const std::vector<std::wstring> changes = TreeChanges(drive, SnapshotTree(L"C:\\"), {PrinterDriverDirectory()});
+  for (const std::wstring& change : changes) Note("written outside the driver directory: " + Gbk(change));
+  WT_CHECK(changes.empty());
+  if (success) WT_CHECK(FinishQuietly(p));
+}
+
+void NameWithoutGbkFormIsAFailedCopy() {
+  Note("a name with no GBK form");
+  const std::wstring folder = Wide("C:\\外文");
+  WT_CHECK(CopyPackageTo(folder, true));
+  const std::wstring foreign = L"\xD55C\xAE00.txt";  // Hangul, which code page 936 lacks
+  WT_CHECK(!HasGbkForm(foreign));
+  const std::wstring source = folder + L"\\x64\\driver";
+  WT_CHECK(WriteFileBytes(source + L"\\" + foreign, "a foreign name"));
+  for (const std::wstring& name : PackageFileNames()) DeleteFileW((StagingFolder() + L"\\" + name).c_str());
+  const std::vector<std::wstring> before = FolderNames(StagingFolder());
+  const TreeSnapshot drive = SnapshotTree(L"C:\\");
+
+  Program p;
+  WT_CHECK(StartVornellAt(p, folder + L"\\Vornell.exe", folder));
+  if (p.window == nullptr) return;
+  WT_CHECK(WalkToInstall(p.window));
+  HWND box = WaitForMessageBox(p.pid(), p.window, 60000);
+  WT_CHECK(box != nullptr);
+  if (box == nullptr) return;
+  WT_CHECK_EQ(MessageBoxText(box), std::string(kCopyFailed));
+  WT_CHECK_EQ(MessageBoxCaption(box), std::string(kErrorCaption));
+  SaveScreenshot(box, "hostile-names-foreign");
+
+  // Whatever was staged before the foreign name is a whole package file;
+  // nothing stands in for it, under a '?' name or any other.
+  CheckOnlyFilesOf(before, PackageFileNames(), source);
+  WT_CHECK(!Contains(FolderNames(StagingFolder()), foreign));
+  const std::vector<std::wstring> changes = TreeChanges(drive, SnapshotTree(L"C:\\"), {PrinterDriverDirectory()});
+  for (const std::wstring& change : changes) Note("written outside the driver directory: " + Gbk(change));
+  WT_CHECK(changes.empty());
+
+  AnswerMessageBox(box, IDYES);
+  const DWORD code = p.WaitExit(20000);
+  WT_CHECK(code != STILL_ACTIVE && code < 0xC0000000u);
+}
+
+}  // namespace
+
+int wmain() {
+  WT_CHECK(AttachPrinter(kSerial));
+  WT_CHECK(AddQueue(PrinterQueueName()));
+  GbkNamesAreStaged();
+  NameWithoutGbkFormIsAFailedCopy();
+  return Finish();
+}
