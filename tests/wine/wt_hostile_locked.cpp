@@ -1,0 +1,127 @@
+// A package file held open by another process without sharing: the copy
+// fails with the wizard's message, the staging folder holds only whole
+// copies of the files before it and nothing of the held one, and once the
+// file is released a new start of the installer completes the folder.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/wine/driver.h"
+
+using namespace wt;
+
+namespace {
+
+const wchar_t* const kSerial = L"HOSTILE0004";
+const char* const kCopyFailed = "错误提示：   文件在复制过程中失败，请退出重新安装";
+const char* const kErrorCaption = "错误提示";
+
+std::wstring StagingFolder() { return PrinterDriverDirectory() + L"\\3"; }
+
+bool Contains(const std::vector<std::wstring>& names, const std::wstring& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+ULONGLONG WriteTime(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (ULONGLONG{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+}
+
+// What the held file leaves in the staging folder while the box is up: the
+// files the walk met before it, whole, and nothing of it or after it. The
+// walk's order is the folder's listing order, as this process sees it too.
+void CheckNothingHalfWritten(const std::vector<std::wstring>& before, const std::wstring& held) {
+  const std::vector<std::wstring> now = FolderNames(StagingFolder());
+  bool reached = false;
+  int whole = 0;
+  for (const std::wstring& name : FolderNames(PackageFolder())) {
+    reached = reached || name == held;
+    const std::wstring staged = StagingFolder() + L"\\" + name;
+    if (reached) {
+      if (FileExists(staged)) Note("staged although the walk stopped before it: " + Show(name));
+      WT_CHECK(!FileExists(staged));
+      continue;
+    }
+    WT_CHECK_EQ(ReadFileBytes(staged), ReadFileBytes(PackageFolder() + L"\\" + name));
+    ++whole;
+  }
+  WT_CHECK(reached);
+  for (const std::wstring& name : now) {
+    const bool known = Contains(before, name) || Contains(PackageFileNames(), name);
+    if (!known) Note("unexpected file in the staging folder: " + Show(name));
+    WT_CHECK(known);
+  }
+  Note(std::to_string(whole) + " whole files staged before the held one");
+}
+
+void HeldFile(const std::wstring& held, DWORD access) {
+  Note("held open without sharing: " + Gbk(held));
+  for (const std::wstring& name : PackageFileNames()) DeleteFileW((StagingFolder() + L"\\" + name).c_str());
+  const std::vector<std::wstring> before = FolderNames(StagingFolder());
+  const TreeSnapshot drive = SnapshotTree(L"C:\\");
+
+  HANDLE hold = CreateFileW((PackageFolder() + L"\\" + held).c_str(), access, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  WT_CHECK(hold != INVALID_HANDLE_VALUE);
+  {
+    Program p;
+    WT_CHECK(StartVornell(p));
+    if (p.window == nullptr) {
+      CloseHandle(hold);
+      return;
+    }
+    WT_CHECK(WalkToInstall(p.window));
+    HWND box = WaitForMessageBox(p.pid(), p.window, 60000);
+    WT_CHECK(box != nullptr);
+    if (box != nullptr) {
+      WT_CHECK_EQ(MessageBoxText(box), std::string(kCopyFailed));
+      WT_CHECK_EQ(MessageBoxCaption(box), std::string(kErrorCaption));
+      WT_CHECK(MessageBoxHasButton(box, IDYES) && MessageBoxHasButton(box, IDNO));
+      SaveScreenshot(box, "hostile-locked-box-" + Gbk(held));
+      // The installation did not go on behind the box.
+      WT_CHECK_EQ(ItemText(p.window, 1018), std::string(kStatusInstalling));
+      WT_CHECK(!ItemEnabled(p.window, 1001));
+      CheckNothingHalfWritten(before, held);
+      AnswerMessageBox(box, IDYES);
+      const DWORD code = p.WaitExit(20000);
+      WT_CHECK(code != STILL_ACTIVE && code < 0xC0000000u);
+    }
+  }
+  CloseHandle(hold);
+  CheckNothingHalfWritten(before, held);
+
+  // Released: the installer started again finishes the folder and keeps
+  // the copies it made the first time.
+  std::vector<std::pair<std::wstring, ULONGLONG>> kept;
+  for (const std::wstring& name : PackageFileNames()) {
+    if (FileExists(StagingFolder() + L"\\" + name)) kept.emplace_back(name, WriteTime(StagingFolder() + L"\\" + name));
+  }
+  Program again;
+  WT_CHECK(StartVornell(again));
+  if (again.window == nullptr) return;
+  WT_CHECK(WalkToInstall(again.window));
+  const bool success = WaitForPage(again.window, WizardPage::kSuccess, 90000);
+  WT_CHECK(success);
+  if (!success) Note(PageDifferences(again.window, WizardPage::kSuccess));
+  for (const std::wstring& name : PackageFileNames()) {
+    WT_CHECK_EQ(ReadFileBytes(StagingFolder() + L"\\" + name), ReadFileBytes(PackageFolder() + L"\\" + name));
+  }
+  for (const auto& [name, time] : kept) WT_CHECK_EQ(WriteTime(StagingFolder() + L"\\" + name), time);
+  if (success) WT_CHECK(FinishQuietly(again));
+
+  const std::vector<std::wstring> changes = TreeChanges(drive, SnapshotTree(L"C:\\"), {PrinterDriverDirectory()});
+  for (const std::wstring& change : changes) Note("written outside the driver directory: " + Gbk(change));
+  WT_CHECK(changes.empty());
+}
+
+}  // namespace
+
+int wmain() {
+  WT_CHECK(AttachPrinter(kSerial));
+  WT_CHECK(AddQueue(PrinterQueueName()));
+  WT_CHECK(MakeFolders(StagingFolder()));
+  HeldFile(L"UNIDRV.HLP", GENERIC_READ);
+  // The INF, which the package check also looks at, held for writing.
+  HeldFile(L"RX730TP.INF", GENERIC_READ | GENERIC_WRITE);
+  return Finish();
+}
