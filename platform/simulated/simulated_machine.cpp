@@ -1,5 +1,7 @@
 #include "platform/simulated/simulated_machine.h"
 
+#include "platform/gbk.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +15,16 @@ namespace vornell {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Windows separators to POSIX ones, a character at a time: the second byte
+// of a GBK character may be 0x5C and is part of the name, not a separator.
+std::string ToPosixSeparators(std::string_view path) {
+  std::string text(path);
+  for (std::size_t i = 0; i < text.size(); i += GbkCharacterBytes(text, i)) {
+    if (text[i] == '\\') text[i] = '/';
+  }
+  return text;
+}
 
 // Relative paths resolve here until a test chooses a current folder, so a
 // test that forgot to choose one finds nothing instead of the process's cwd.
@@ -302,9 +314,7 @@ std::vector<std::string> SimulatedMachine::ListedPrinters(bool inFill) const {
 }
 
 fs::path SimulatedMachine::ResolveLocked(std::string_view path) const {
-  std::string text(path);
-  std::replace(text.begin(), text.end(), '\\', '/');
-  fs::path p(text);
+  fs::path p(ToPosixSeparators(path));
   if (p.is_absolute()) return p.lexically_normal();
   return (currentFolder_ / p).lexically_normal();
 }
@@ -647,8 +657,7 @@ bool SimulatedMachine::SetAttributes(const std::string& path, std::uint32_t attr
 FindHandle SimulatedMachine::FindFirst(const std::string& pattern, FindData& data) {
   std::lock_guard lock(mutex_);
   Record("FindFirst", {pattern});
-  std::string text(pattern);
-  std::replace(text.begin(), text.end(), '\\', '/');
+  const std::string text = ToPosixSeparators(pattern);
   const std::size_t slash = text.rfind('/');
   const std::string mask = slash == std::string::npos ? text : text.substr(slash + 1);
   const fs::path folder =

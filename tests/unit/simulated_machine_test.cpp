@@ -322,6 +322,21 @@ TEST_F(SimulatedFiles, RelativePathsResolveAgainstTheChosenFolderWithBackslashes
   EXPECT_EQ(m.CallsOf("PathExists")[0].texts[0], ".\\x64\\driver\\RX730TP.INF");
 }
 
+TEST_F(SimulatedFiles, TrailByteThatLooksLikeABackslashStaysInTheName) {
+  // "奬" is 8A 5C in GBK: its second byte is not a separator.
+  const std::string name = "奬.txt";
+  root.WriteFile("pkg/" + name, "x");
+  EXPECT_TRUE(m.PathExists(".\\pkg\\" + name));
+  FindData entry;
+  FindHandle walk = m.FindFirst(".\\pkg\\*.*", entry);
+  ASSERT_NE(walk, nullptr);
+  std::vector<std::string> names;
+  do names.push_back(entry.name);
+  while (m.FindNext(walk, entry));
+  m.FindEnd(walk);
+  EXPECT_EQ(names, (std::vector<std::string>{".", "..", name}));
+}
+
 TEST_F(SimulatedFiles, CreateFolderOneLevelOnly) {
   EXPECT_TRUE(m.CreateFolder("drivers"));
   EXPECT_TRUE(std::filesystem::is_directory(root.path() / "drivers"));
