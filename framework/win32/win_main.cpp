@@ -23,9 +23,19 @@ void RestrictLibraryLoading() {
   ::SetDllDirectoryW(L"");
 }
 
+// Restart-manager support, restart only: after a system update the system
+// may start the program again. It reads no command line, so it gives none.
+void RegisterForRestart() {
+  const vornell::App* app = vornell::App::Current();
+  if (app != nullptr && (app->restartManagerSupport & 1u) != 0) {
+    ::RegisterApplicationRestart(nullptr, 0);
+  }
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   RestrictLibraryLoading();
+  RegisterForRestart();
   return vornell::RunApplication();
 }
