@@ -16,3 +16,8 @@ foreach(source IN LISTS wine_test_sources)
   set_tests_properties(wine.${name} PROPERTIES LABELS wine RESOURCE_LOCK wine TIMEOUT 900
                        ENVIRONMENT "${env}")
 endforeach()
+
+# Vornell.exe is one self-contained file that imports only system DLLs.
+add_test(NAME package.imports
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/package/check_imports.sh ${VORNELL_WIN64_DIR}/Vornell.exe)
+set_tests_properties(package.imports PROPERTIES LABELS package)

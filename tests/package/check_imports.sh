@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Vornell.exe must be one self-contained file: a 64-bit GUI program whose
+# imports are all DLLs that every Windows has. A runtime DLL of the toolchain
+# (libstdc++, libgcc, winpthread) would make it fail on a clean machine.
+#   tests/package/check_imports.sh PATH/TO/Vornell.exe
+set -euo pipefail
+exe="$1"
+dump=$(x86_64-w64-mingw32-objdump -p "$exe")
+
+is_system_dll() {
+  case "$1" in
+    kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | setupapi.dll | winspool.drv | msvcrt.dll | \
+    advapi32.dll | shlwapi.dll | shell32.dll | ole32.dll | newdev.dll | riched20.dll | version.dll) return 0 ;;
+    *) return 1 ;;
+  esac
+}
+failures=0
+grep -q 'file format pei-x86-64' <<<"$dump" || { echo "not a 64-bit PE program"; failures=$((failures + 1)); }
+grep -Eq '^Subsystem[[:space:]]+0*2[[:space:]]' <<<"$dump" || { echo "not a GUI program (subsystem 2)"; failures=$((failures + 1)); }
+
+imports=$(awk '/DLL Name:/ {print tolower($3)}' <<<"$dump")
+[ -n "$imports" ] || { echo "no imports found"; failures=$((failures + 1)); }
+for dll in $imports; do
+  if is_system_dll "$dll"; then
+    echo "ok   $dll"
+  else
+    echo "NOT A SYSTEM DLL: $dll"
+    failures=$((failures + 1))
+  fi
+done
+echo "$(wc -w <<<"$imports") imports, $failures problems"
+[ "$failures" -eq 0 ]
