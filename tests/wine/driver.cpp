@@ -156,38 +156,42 @@ bool Start(Program& program, const std::wstring& exe, const std::wstring& curren
 }
 
 namespace {
-struct FindState {
-  DWORD pid;
-  const std::wstring* caption;
+struct WindowSearch {
+  const std::function<bool(HWND)>* wanted;
   HWND found;
 };
-BOOL CALLBACK FindProc(HWND hwnd, LPARAM lp) {
-  auto* s = reinterpret_cast<FindState*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  if (pid != s->pid || !IsWindowVisible(hwnd)) return TRUE;
-  if (TextW(hwnd) == *s->caption) {
-    s->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
+BOOL CALLBACK WindowSearchProc(HWND hwnd, LPARAM lp) {
+  auto* s = reinterpret_cast<WindowSearch*>(lp);
+  if (!(*s->wanted)(hwnd)) return TRUE;
+  s->found = hwnd;
+  return FALSE;
 }
-}  // namespace
 
-HWND FindWindowOf(DWORD pid, const std::wstring& caption, DWORD timeoutMs) {
-  FindState s{pid, &caption, nullptr};
+// The first top-level window that is wanted, looked for until timeoutMs.
+HWND WaitForWindow(const std::function<bool(HWND)>& wanted, DWORD timeoutMs) {
+  WindowSearch s{&wanted, nullptr};
   WaitUntil([&] {
-    EnumWindows(FindProc, reinterpret_cast<LPARAM>(&s));
+    EnumWindows(WindowSearchProc, reinterpret_cast<LPARAM>(&s));
     return s.found != nullptr;
   }, timeoutMs);
   return s.found;
 }
 
+DWORD ProcessOf(HWND hwnd) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  return pid;
+}
+}  // namespace
+
+HWND FindWindowOf(DWORD pid, const std::wstring& caption, DWORD timeoutMs) {
+  return WaitForWindow([&](HWND hwnd) {
+    return ProcessOf(hwnd) == pid && IsWindowVisible(hwnd) && TextW(hwnd) == caption;
+  }, timeoutMs);
+}
+
 bool StartVornell(Program& program, DWORD timeoutMs) {
-  if (!Start(program, ProgramPath(), InstallFolder())) return false;
-  program.window = FindWindowOf(program.pid(), kWizardCaption, timeoutMs);
-  if (program.window == nullptr) Note("the wizard window did not appear");
-  return program.window != nullptr;
+  return StartVornellAt(program, ProgramPath(), InstallFolder(), timeoutMs);
 }
 
 // ---- controls ----
@@ -228,34 +232,14 @@ bool WaitForText(HWND dialog, int id, const std::string& gbk, DWORD timeoutMs) {
 
 // ---- message boxes ----
 
-namespace {
-struct BoxState {
-  DWORD pid;
-  HWND except;
-  HWND found;
-};
-BOOL CALLBACK BoxProc(HWND hwnd, LPARAM lp) {
-  auto* s = reinterpret_cast<BoxState*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  if (pid != s->pid || hwnd == s->except || !IsWindowVisible(hwnd)) return TRUE;
-  wchar_t cls[64];
-  GetClassNameW(hwnd, cls, 64);
-  if (std::wcscmp(cls, L"#32770") != 0) return TRUE;
-  // A message box carries its text in the static control 0xFFFF.
-  if (GetDlgItem(hwnd, 0xFFFF) == nullptr) return TRUE;
-  s->found = hwnd;
-  return FALSE;
-}
-}  // namespace
-
 HWND WaitForMessageBox(DWORD pid, HWND except, DWORD timeoutMs) {
-  BoxState s{pid, except, nullptr};
-  WaitUntil([&] {
-    EnumWindows(BoxProc, reinterpret_cast<LPARAM>(&s));
-    return s.found != nullptr;
+  return WaitForWindow([&](HWND hwnd) {
+    if (ProcessOf(hwnd) != pid || hwnd == except || !IsWindowVisible(hwnd)) return false;
+    wchar_t cls[64];
+    GetClassNameW(hwnd, cls, 64);
+    // A message box carries its text in the static control 0xFFFF.
+    return std::wcscmp(cls, L"#32770") == 0 && GetDlgItem(hwnd, 0xFFFF) != nullptr;
   }, timeoutMs);
-  return s.found;
 }
 
 std::string MessageBoxText(HWND box) { return TextGbk(GetDlgItem(box, 0xFFFF)); }
@@ -523,20 +507,6 @@ namespace wt {
 
 namespace {
 
-// The window with the wizard's caption of any process other than this one.
-struct OtherWizard {
-  DWORD self;
-  HWND found;
-};
-BOOL CALLBACK OtherWizardProc(HWND hwnd, LPARAM lp) {
-  auto* s = reinterpret_cast<OtherWizard*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  if (pid == s->self || !IsWindowVisible(hwnd) || TextW(hwnd) != kWizardCaption) return TRUE;
-  s->found = hwnd;
-  return FALSE;
-}
-
 // Wine's own export: the Unix name of a DOS path, on the process heap.
 std::string UnixFileName(const std::wstring& dosPath) {
   using UnixNameFunction = char*(CDECL*)(LPCWSTR);
@@ -634,17 +604,15 @@ bool StartVornellWithWineDebug(Program& program, const std::string& wineDebug,
   if (shell.hThread != nullptr) CloseHandle(shell.hThread);
   if (shell.hProcess != nullptr) CloseHandle(shell.hProcess);
 
-  OtherWizard s{GetCurrentProcessId(), nullptr};
-  WaitUntil([&] {
-    EnumWindows(OtherWizardProc, reinterpret_cast<LPARAM>(&s));
-    return s.found != nullptr;
+  // The window with the wizard's caption of any process other than this one.
+  const HWND found = WaitForWindow([](HWND hwnd) {
+    return ProcessOf(hwnd) != GetCurrentProcessId() && IsWindowVisible(hwnd) && TextW(hwnd) == kWizardCaption;
   }, timeoutMs);
-  if (s.found == nullptr) {
+  if (found == nullptr) {
     Note("the wizard window did not appear");
     return false;
   }
-  DWORD pid = 0;
-  GetWindowThreadProcessId(s.found, &pid);
+  const DWORD pid = ProcessOf(found);
   HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION |
                                    PROCESS_VM_READ, FALSE, pid);
   if (process == nullptr) {
@@ -654,7 +622,7 @@ bool StartVornellWithWineDebug(Program& program, const std::string& wineDebug,
   program.pi.hProcess = process;
   program.pi.hThread = nullptr;
   program.pi.dwProcessId = pid;
-  program.window = s.found;
+  program.window = found;
   return true;
 }
 
