@@ -1199,3 +1199,56 @@ bool FinishQuietly(Program& program, DWORD timeoutMs) {
 }
 
 }  // namespace wt
+
+namespace wt {
+
+// ---- steps and facts several tests share ----
+
+std::string ShowSeconds(ULONGLONG ms) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%.1f s", static_cast<double>(ms) / 1000.0);
+  return b;
+}
+
+bool WalkToWorkers(HWND dialog, DWORD timeoutMs) {
+  if (!WalkToInstall(dialog, timeoutMs)) return false;
+  if (!WaitForText(dialog, 1018, kStatusInstalling, timeoutMs)) {
+    Note("the install page did not come, 1018 reads " + Show(ItemText(dialog, 1018)));
+    return false;
+  }
+  // Polled often: the tests time the workers from this moment.
+  if (!WaitUntil([&] { return ProgressPosition(dialog, 1008) == 9; }, 10000, 10)) {
+    Note("the bar did not reach 9, it stands at " + std::to_string(ProgressPosition(dialog, 1008)));
+    return false;
+  }
+  return true;
+}
+
+bool WaitForSuccessPage(Program& program, DWORD timeoutMs) {
+  if (WaitForPage(program.window, WizardPage::kSuccess, timeoutMs)) return true;
+  Note(PageDifferences(program.window, WizardPage::kSuccess));
+  const HWND box = WaitForMessageBox(program.pid(), program.window, 1000);
+  if (box != nullptr) Note("a box says " + Show(MessageBoxText(box)));
+  return false;
+}
+
+std::wstring StagingFolder() { return PrinterDriverDirectory() + L"\\3"; }
+
+void ClearStagedPackage() {
+  for (const std::wstring& name : PackageFileNames()) {
+    SetFileAttributesW((StagingFolder() + L"\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW((StagingFolder() + L"\\" + name).c_str());
+  }
+}
+
+std::vector<std::wstring> WrittenOutsideDriverDirectory(const TreeSnapshot& before) {
+  const std::vector<std::wstring> changes = TreeChanges(before, SnapshotTree(L"C:\\"), {PrinterDriverDirectory()});
+  for (const std::wstring& change : changes) Note("written outside the driver directory: " + Gbk(change));
+  return changes;
+}
+
+const char* const kBoxFilesMissing = "错误提示：   缺失安装文件，请重新下载安装程序";
+const char* const kBoxCopyFailed = "错误提示：   文件在复制过程中失败，请退出重新安装";
+const char* const kBoxErrorCaption = "错误提示";
+
+}  // namespace wt

@@ -314,3 +314,31 @@ bool WalkToInstall(HWND dialog, DWORD timeoutMs = 30000);
 bool FinishQuietly(Program& program, DWORD timeoutMs = 30000);
 
 }  // namespace wt
+
+namespace wt {
+
+// ---- steps and facts several tests share ----
+// A duration in milliseconds as "12.3 s", for notes.
+std::string ShowSeconds(ULONGLONG ms);
+// From the license page to the install step's workers: WalkToInstall, the
+// install page's status, then the bar at 9 (the package check and the eight
+// staged files done). False with a note when a step did not come.
+bool WalkToWorkers(HWND dialog, DWORD timeoutMs = 30000);
+// Waits for the success page; when it does not come, notes how the page
+// differs and what a message box of the program says.
+bool WaitForSuccessPage(Program& program, DWORD timeoutMs = 90000);
+
+// The folder the wizard stages the package into: the driver directory's "3".
+std::wstring StagingFolder();
+// Deletes the package's files from the staging folder, read-only ones too.
+void ClearStagedPackage();
+// Takes a new snapshot of C:\ and returns the paths changed since `before`
+// outside the printer-driver directory, each of them noted.
+std::vector<std::wstring> WrittenOutsideDriverDirectory(const TreeSnapshot& before);
+
+// The wizard's error boxes (GBK).
+extern const char* const kBoxFilesMissing;
+extern const char* const kBoxCopyFailed;
+extern const char* const kBoxErrorCaption;
+
+}  // namespace wt

@@ -20,19 +20,7 @@ using namespace wt;
 namespace {
 
 const wchar_t* const kSerial = L"HOSTILE0001";
-const char* const kPackageIncomplete = "错误提示：   缺失安装文件，请重新下载安装程序";
-const char* const kErrorCaption = "错误提示";
 const wchar_t* const kLaunchResult = L"C:\\hostile-launch.txt";
-
-std::wstring StagingFolder() { return PrinterDriverDirectory() + L"\\3"; }
-
-// Empties the staging folder of the package, so each run stages anew.
-void ClearStaged() {
-  for (const std::wstring& name : PackageFileNames()) {
-    SetFileAttributesW((StagingFolder() + L"\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW((StagingFolder() + L"\\" + name).c_str());
-  }
-}
 
 int StagedCount() {
   int count = 0;
@@ -75,17 +63,14 @@ void CheckNormalExit(DWORD code, const std::string& where) {
 // page, the package staged byte for byte.
 void RunExpectingSuccess(const std::wstring& exe, const std::wstring& folder, const std::string& name) {
   Note("started in " + Show(Gbk(folder)) + " (" + std::to_string(folder.size()) + " characters)");
-  ClearStaged();
+  ClearStagedPackage();
   Program p;
   WT_CHECK(StartVornellAt(p, exe, folder));
   if (p.window == nullptr) return;
   WT_CHECK(WalkToInstall(p.window));
-  const bool success = WaitForPage(p.window, WizardPage::kSuccess, 90000);
+  const bool success = WaitForSuccessPage(p);
   WT_CHECK(success);
   if (!success) {
-    Note(PageDifferences(p.window, WizardPage::kSuccess));
-    HWND box = WaitForMessageBox(p.pid(), p.window, 1000);
-    if (box != nullptr) Note("a box says " + Show(MessageBoxText(box)));
     SaveScreenshot(p.window, name + "-failed");
     return;
   }
@@ -101,8 +86,8 @@ void CheckMissingBox(Program& p, const std::string& name) {
   HWND box = WaitForMessageBox(p.pid(), p.window, 60000);
   WT_CHECK(box != nullptr);
   if (box == nullptr) return;
-  WT_CHECK_EQ(MessageBoxText(box), std::string(kPackageIncomplete));
-  WT_CHECK_EQ(MessageBoxCaption(box), std::string(kErrorCaption));
+  WT_CHECK_EQ(MessageBoxText(box), std::string(kBoxFilesMissing));
+  WT_CHECK_EQ(MessageBoxCaption(box), std::string(kBoxErrorCaption));
   WT_CHECK(MessageBoxHasButton(box, IDYES) && MessageBoxHasButton(box, IDNO));
   SaveScreenshot(box, name);
   WT_CHECK_EQ(StagedCount(), 0);
@@ -112,7 +97,7 @@ void CheckMissingBox(Program& p, const std::string& name) {
 
 void RunExpectingMissing(const std::wstring& exe, const std::wstring& folder, const std::string& name) {
   Note("started in " + Show(Gbk(folder)) + " without the package");
-  ClearStaged();
+  ClearStagedPackage();
   Program p;
   WT_CHECK(StartVornellAt(p, exe, folder));
   if (p.window == nullptr) return;
@@ -140,7 +125,7 @@ int Launch(const std::wstring& exe, const std::wstring& folder) {
 
 void RunBeyondTheLimit(const std::wstring& folder, const std::string& name) {
   Note("starting in a folder of " + std::to_string(folder.size()) + " characters");
-  ClearStaged();
+  ClearStagedPackage();
   DeleteFileW(kLaunchResult);
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -228,10 +213,6 @@ int wmain(int argc, wchar_t** argv) {
   }
 
   DeleteFileW(kLaunchResult);
-  const TreeSnapshot after = SnapshotTree(L"C:\\");
-  const std::vector<std::wstring> changes =
-      TreeChanges(before, after, {PrinterDriverDirectory()});
-  for (const std::wstring& change : changes) Note("written outside the driver directory: " + Gbk(change));
-  WT_CHECK(changes.empty());
+  WT_CHECK(WrittenOutsideDriverDirectory(before).empty());
   return Finish();
 }

@@ -13,8 +13,6 @@ namespace {
 
 const wchar_t* const kSerial = L"HOSTILE0003";
 
-std::wstring StagingFolder() { return PrinterDriverDirectory() + L"\\3"; }
-
 struct Existing {
   std::wstring name;
   std::string content;
@@ -54,12 +52,9 @@ bool Install(int round) {
   WT_CHECK(StartVornell(p));
   if (p.window == nullptr) return false;
   WT_CHECK(WalkToInstall(p.window));
-  const bool success = WaitForPage(p.window, WizardPage::kSuccess, 90000);
+  const bool success = WaitForSuccessPage(p);
   WT_CHECK(success);
   if (!success) {
-    Note(PageDifferences(p.window, WizardPage::kSuccess));
-    HWND box = WaitForMessageBox(p.pid(), p.window, 1000);
-    if (box != nullptr) Note("a box says " + Show(MessageBoxText(box)));
     SaveScreenshot(p.window, "hostile-dest-failed-" + std::to_string(round));
     return false;
   }
@@ -118,8 +113,6 @@ int wmain() {
     }
   }
 
-  const std::vector<std::wstring> changes = TreeChanges(drive, SnapshotTree(L"C:\\"), {PrinterDriverDirectory()});
-  for (const std::wstring& change : changes) Note("written outside the driver directory: " + Gbk(change));
-  WT_CHECK(changes.empty());
+  WT_CHECK(WrittenOutsideDriverDirectory(drive).empty());
   return Finish();
 }

@@ -13,10 +13,6 @@ using namespace wt;
 namespace {
 
 const wchar_t* const kSerial = L"HOSTILE0004";
-const char* const kCopyFailed = "错误提示：   文件在复制过程中失败，请退出重新安装";
-const char* const kErrorCaption = "错误提示";
-
-std::wstring StagingFolder() { return PrinterDriverDirectory() + L"\\3"; }
 
 bool Contains(const std::vector<std::wstring>& names, const std::wstring& name) {
   return std::find(names.begin(), names.end(), name) != names.end();
@@ -57,7 +53,7 @@ void CheckNothingHalfWritten(const std::vector<std::wstring>& before, const std:
 
 void HeldFile(const std::wstring& held, DWORD access) {
   Note("held open without sharing: " + Gbk(held));
-  for (const std::wstring& name : PackageFileNames()) DeleteFileW((StagingFolder() + L"\\" + name).c_str());
+  ClearStagedPackage();
   const std::vector<std::wstring> before = FolderNames(StagingFolder());
   const TreeSnapshot drive = SnapshotTree(L"C:\\");
 
@@ -74,8 +70,8 @@ void HeldFile(const std::wstring& held, DWORD access) {
     HWND box = WaitForMessageBox(p.pid(), p.window, 60000);
     WT_CHECK(box != nullptr);
     if (box != nullptr) {
-      WT_CHECK_EQ(MessageBoxText(box), std::string(kCopyFailed));
-      WT_CHECK_EQ(MessageBoxCaption(box), std::string(kErrorCaption));
+      WT_CHECK_EQ(MessageBoxText(box), std::string(kBoxCopyFailed));
+      WT_CHECK_EQ(MessageBoxCaption(box), std::string(kBoxErrorCaption));
       WT_CHECK(MessageBoxHasButton(box, IDYES) && MessageBoxHasButton(box, IDNO));
       SaveScreenshot(box, "hostile-locked-box-" + Gbk(held));
       // The installation did not go on behind the box.
@@ -100,18 +96,15 @@ void HeldFile(const std::wstring& held, DWORD access) {
   WT_CHECK(StartVornell(again));
   if (again.window == nullptr) return;
   WT_CHECK(WalkToInstall(again.window));
-  const bool success = WaitForPage(again.window, WizardPage::kSuccess, 90000);
+  const bool success = WaitForSuccessPage(again);
   WT_CHECK(success);
-  if (!success) Note(PageDifferences(again.window, WizardPage::kSuccess));
   for (const std::wstring& name : PackageFileNames()) {
     WT_CHECK_EQ(ReadFileBytes(StagingFolder() + L"\\" + name), ReadFileBytes(PackageFolder() + L"\\" + name));
   }
   for (const auto& [name, time] : kept) WT_CHECK_EQ(WriteTime(StagingFolder() + L"\\" + name), time);
   if (success) WT_CHECK(FinishQuietly(again));
 
-  const std::vector<std::wstring> changes = TreeChanges(drive, SnapshotTree(L"C:\\"), {PrinterDriverDirectory()});
-  for (const std::wstring& change : changes) Note("written outside the driver directory: " + Gbk(change));
-  WT_CHECK(changes.empty());
+  WT_CHECK(WrittenOutsideDriverDirectory(drive).empty());
 }
 
 }  // namespace

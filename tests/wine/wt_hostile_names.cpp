@@ -14,10 +14,6 @@ using namespace wt;
 namespace {
 
 const wchar_t* const kSerial = L"HOSTILE0002";
-const char* const kCopyFailed = "错误提示：   文件在复制过程中失败，请退出重新安装";
-const char* const kErrorCaption = "错误提示";
-
-std::wstring StagingFolder() { return PrinterDriverDirectory() + L"\\3"; }
 
 struct Extra {
   std::string gbk;  // the name's bytes, spelled out
@@ -71,13 +67,8 @@ void GbkNamesAreStaged() {
   WT_CHECK(StartVornell(p));
   if (p.window == nullptr) return;
   WT_CHECK(WalkToInstall(p.window));
-  const bool success = WaitForPage(p.window, WizardPage::kSuccess, 90000);
+  const bool success = WaitForSuccessPage(p);
   WT_CHECK(success);
-  if (!success) {
-    Note(PageDifferences(p.window, WizardPage::kSuccess));
-    HWND box = WaitForMessageBox(p.pid(), p.window, 1000);
-    if (box != nullptr) Note("a box says " + Show(MessageBoxText(box)));
-  }
   SaveScreenshot(p.window, "hostile-names-gbk");
 
   const std::vector<std::wstring> staged = FolderNames(StagingFolder());
@@ -88,9 +79,7 @@ void GbkNamesAreStaged() {
     WT_CHECK(there);
   }
   CheckOnlyFilesOf(before, allowed, PackageFolder());
-  const std::vector<std::wstring> changes = TreeChanges(drive, SnapshotTree(L"C:\\"), {PrinterDriverDirectory()});
-  for (const std::wstring& change : changes) Note("written outside the driver directory: " + Gbk(change));
-  WT_CHECK(changes.empty());
+  WT_CHECK(WrittenOutsideDriverDirectory(drive).empty());
   if (success) WT_CHECK(FinishQuietly(p));
 }
 
@@ -102,7 +91,7 @@ void NameWithoutGbkFormIsAFailedCopy() {
   WT_CHECK(!HasGbkForm(foreign));
   const std::wstring source = folder + L"\\x64\\driver";
   WT_CHECK(WriteFileBytes(source + L"\\" + foreign, "a foreign name"));
-  for (const std::wstring& name : PackageFileNames()) DeleteFileW((StagingFolder() + L"\\" + name).c_str());
+  ClearStagedPackage();
   const std::vector<std::wstring> before = FolderNames(StagingFolder());
   const TreeSnapshot drive = SnapshotTree(L"C:\\");
 
@@ -113,17 +102,15 @@ void NameWithoutGbkFormIsAFailedCopy() {
   HWND box = WaitForMessageBox(p.pid(), p.window, 60000);
   WT_CHECK(box != nullptr);
   if (box == nullptr) return;
-  WT_CHECK_EQ(MessageBoxText(box), std::string(kCopyFailed));
-  WT_CHECK_EQ(MessageBoxCaption(box), std::string(kErrorCaption));
+  WT_CHECK_EQ(MessageBoxText(box), std::string(kBoxCopyFailed));
+  WT_CHECK_EQ(MessageBoxCaption(box), std::string(kBoxErrorCaption));
   SaveScreenshot(box, "hostile-names-foreign");
 
   // Whatever was staged before the foreign name is a whole package file;
   // nothing stands in for it, under a '?' name or any other.
   CheckOnlyFilesOf(before, PackageFileNames(), source);
   WT_CHECK(!Contains(FolderNames(StagingFolder()), foreign));
-  const std::vector<std::wstring> changes = TreeChanges(drive, SnapshotTree(L"C:\\"), {PrinterDriverDirectory()});
-  for (const std::wstring& change : changes) Note("written outside the driver directory: " + Gbk(change));
-  WT_CHECK(changes.empty());
+  WT_CHECK(WrittenOutsideDriverDirectory(drive).empty());
 
   AnswerMessageBox(box, IDYES);
   const DWORD code = p.WaitExit(20000);
