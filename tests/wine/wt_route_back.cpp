@@ -47,18 +47,23 @@ void CheckLicensePage(HWND w) {
   WT_CHECK_EQ(static_cast<unsigned long>(selection), 0ul);  // caret at 0, nothing selected
 }
 
-// Leaves the agreement scrolled to its end, then, once the page is gone,
-// replaces its text: only a rebuilt page shows it whole from the start.
-void SpoilLicenseBox(HWND w) {
+// "安装" to `page`, and "返回" from there to a rebuilt license page. The
+// agreement is left scrolled to its end and, once the page is gone, its text
+// is replaced: only a rebuilt page shows it whole from the start.
+void BackFrom(HWND w, WizardPage page, const std::string& shot) {
   ScrollToEnd(Item(w, 1022));
   WT_CHECK(FirstVisibleLine(Item(w, 1022)) > 0);
-}
-void ReplaceHiddenLicenseText(HWND w) {
+  WT_CHECK(ClickAsUser(w, 1001));  // "安装"
+  WT_CHECK(WaitForPage(w, page, 30000));
   WT_CHECK(!ItemVisible(w, 1022));
   DWORD_PTR ignored = 0;
   WT_CHECK(SendMessageTimeoutW(Item(w, 1022), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"x"),
                                SMTO_ABORTIFHUNG, 5000, &ignored) != 0);
   WT_CHECK(FullTextW(Item(w, 1022)) == L"x");
+  WT_CHECK(ClickAsUser(w, 1002));  // "返回"
+  CheckLicensePage(w);
+  Sleep(300);
+  WT_CHECK(SaveScreenshot(w, shot));
 }
 
 }  // namespace
@@ -71,26 +76,12 @@ int wmain() {
   CheckLicensePage(w);
 
   // From the retry page (no printer).
-  SpoilLicenseBox(w);
-  WT_CHECK(ClickAsUser(w, 1001));  // "安装"
-  WT_CHECK(WaitForPage(w, WizardPage::kRetry, 30000));
-  ReplaceHiddenLicenseText(w);
-  WT_CHECK(ClickAsUser(w, 1002));  // "返回"
-  CheckLicensePage(w);
-  Sleep(300);
-  WT_CHECK(SaveScreenshot(w, "route-back-from-retry"));
+  BackFrom(w, WizardPage::kRetry, "route-back-from-retry");
 
   // From the connection page (printer attached). "安装" goes straight on to
   // the probe: the retry page's hold was cleared by the license page.
   WT_CHECK(AttachPrinter(kSerial));
-  SpoilLicenseBox(w);
-  WT_CHECK(ClickAsUser(w, 1001));  // "安装"
-  WT_CHECK(WaitForPage(w, WizardPage::kConnection, 30000));
-  ReplaceHiddenLicenseText(w);
-  WT_CHECK(ClickAsUser(w, 1002));  // "返回"
-  CheckLicensePage(w);
-  Sleep(300);
-  WT_CHECK(SaveScreenshot(w, "route-back-from-connection"));
+  BackFrom(w, WizardPage::kConnection, "route-back-from-connection");
 
   // And the route goes on from there as before.
   WT_CHECK(ClickAsUser(w, 1001));
