@@ -8,21 +8,9 @@
 
 #include <string>
 
+#include "tests/wine/probe_dll.h"
+
 namespace {
-
-const wchar_t kCaption[] = L"Orvane\u6253\u5370\u673a\u5b89\u88c5\u7a0b\u5e8f";
-
-BOOL CALLBACK FindOwn(HWND hwnd, LPARAM lp) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  wchar_t text[64] = {};
-  GetWindowTextW(hwnd, text, 64);
-  if (pid == GetCurrentProcessId() && std::wstring(text) == kCaption) {
-    *reinterpret_cast<HWND*>(lp) = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
 
 std::wstring Hex(ULONG_PTR v) {
   wchar_t b[32];
@@ -68,8 +56,7 @@ void Ask(std::wstring& out, HWND dialog, UINT message, int id, const wchar_t* na
 }
 
 DWORD WINAPI Probe(void*) {
-  HWND dialog = nullptr;
-  EnumWindows(FindOwn, reinterpret_cast<LPARAM>(&dialog));
+  const HWND dialog = probe::OwnWizardWindow();
   std::wstring out = L"window=" + std::wstring(dialog != nullptr ? L"yes" : L"no") + L"\n";
   if (dialog != nullptr) {
     out += L"hollow=" + Hex(reinterpret_cast<ULONG_PTR>(GetStockObject(NULL_BRUSH))) + L"\n";
@@ -100,24 +87,13 @@ DWORD WINAPI Probe(void*) {
     Ask(out, dialog, WM_CTLCOLORDLG, 1001, L"dlg");
   }
   out += L"end=1\n";
-  const wchar_t* aside = L"C:\\colour-probe.tmp";
-  HANDLE file = CreateFileW(aside, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    DWORD written = 0;
-    WriteFile(file, out.data(), static_cast<DWORD>(out.size() * sizeof(wchar_t)), &written, nullptr);
-    CloseHandle(file);
-    MoveFileExW(aside, L"C:\\colour-probe.txt", MOVEFILE_REPLACE_EXISTING);
-  }
+  probe::WriteWhole(out, L"C:\\colour-probe.tmp", L"C:\\colour-probe.txt");
   return 0;
 }
 
 }  // namespace
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
-  // Not under the loader lock: the probe runs on a thread of its own.
-  if (reason == DLL_PROCESS_ATTACH) {
-    HANDLE thread = CreateThread(nullptr, 0, Probe, nullptr, 0, nullptr);
-    if (thread != nullptr) CloseHandle(thread);
-  }
+  probe::StartProbe(reason, Probe);
   return TRUE;
 }

@@ -10,25 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/wine/probe_dll.h"
+
 namespace {
-
-const wchar_t kCaption[] = L"Orvane\u6253\u5370\u673a\u5b89\u88c5\u7a0b\u5e8f";
-
-struct Search {
-  HWND found = nullptr;
-};
-
-BOOL CALLBACK FindOwn(HWND hwnd, LPARAM lp) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  wchar_t text[64] = {};
-  GetWindowTextW(hwnd, text, 64);
-  if (pid == GetCurrentProcessId() && std::wstring(text) == kCaption) {
-    reinterpret_cast<Search*>(lp)->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
 
 void FontLines(std::wstring& out, HWND dialog, int id) {
   const std::wstring key = L"font" + std::to_wstring(id);
@@ -84,35 +68,23 @@ void LicenseLine(std::wstring& out, HWND dialog) {
 }
 
 DWORD WINAPI Probe(void*) {
-  Search search;
-  EnumWindows(FindOwn, reinterpret_cast<LPARAM>(&search));
-  std::wstring out = L"window=" + std::wstring(search.found != nullptr ? L"yes" : L"no") + L"\n";
-  if (search.found != nullptr) {
-    FontLines(out, search.found, 1009);
-    FontLines(out, search.found, 1014);
-    FontLines(out, search.found, 1005);
-    MenuLines(out, search.found);
-    LicenseLine(out, search.found);
+  const HWND dialog = probe::OwnWizardWindow();
+  std::wstring out = L"window=" + std::wstring(dialog != nullptr ? L"yes" : L"no") + L"\n";
+  if (dialog != nullptr) {
+    FontLines(out, dialog, 1009);
+    FontLines(out, dialog, 1014);
+    FontLines(out, dialog, 1005);
+    MenuLines(out, dialog);
+    LicenseLine(out, dialog);
   }
   out += L"end=1\n";
-  const wchar_t* aside = L"C:\\window-probe.tmp";
-  HANDLE file = CreateFileW(aside, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    DWORD written = 0;
-    WriteFile(file, out.data(), static_cast<DWORD>(out.size() * sizeof(wchar_t)), &written, nullptr);
-    CloseHandle(file);
-    MoveFileExW(aside, L"C:\\window-probe.txt", MOVEFILE_REPLACE_EXISTING);
-  }
+  probe::WriteWhole(out, L"C:\\window-probe.tmp", L"C:\\window-probe.txt");
   return 0;
 }
 
 }  // namespace
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
-  // Not under the loader lock: the probe runs on a thread of its own.
-  if (reason == DLL_PROCESS_ATTACH) {
-    HANDLE thread = CreateThread(nullptr, 0, Probe, nullptr, 0, nullptr);
-    if (thread != nullptr) CloseHandle(thread);
-  }
+  probe::StartProbe(reason, Probe);
   return TRUE;
 }
