@@ -29,9 +29,6 @@ using namespace wt;
 namespace {
 
 const wchar_t* kSerial = L"RX7300001";
-const std::string kFound = "点击 “ 继续 ” 进行打印机驱动安装";
-const std::string kSuccess = "打印机驱动安装成功！";
-const std::string kFailure = "打印机驱动安装失败";
 const wchar_t* kBaselineCaption = L"Vornell baseline";
 constexpr int kLicenseBox = 1022;
 constexpr int kNext = 1001;
@@ -367,14 +364,14 @@ bool RunInstall(InstallRun& run) {
     std::printf("install: the license page's button could not be clicked\n");
     return false;
   }
-  if (!WaitForText(w, kStatus, kFound, 30000) || !WaitUntil([&] { return ItemEnabled(w, kNext); }, 10000)) {
+  if (!WaitForText(w, kStatus, kStatusFound, 30000) || !WaitUntil([&] { return ItemEnabled(w, kNext); }, 10000)) {
     std::printf("install: the connection page did not show\n");
     return false;
   }
   Sleep(500);  // the page settles; its thread count is the reference
   run.baseThreads = CountThreads(p.pid());
   // Added before the click, so the wait finds the queue at its first look.
-  if (!AddQueue(Wide("Orvane RX730TⅡ"))) return false;
+  if (!AddQueue(PrinterQueueName())) return false;
 
   const double click = NowMs();
   sampler.Record(click);
@@ -385,11 +382,11 @@ bool RunInstall(InstallRun& run) {
   std::string status;
   const bool ended = WaitUntil([&] {
     status = ItemText(w, kStatus);
-    return status == kSuccess || status == kFailure;
+    return status == kStatusInstalled || status == kStatusFailed;
   }, 120000, 2);
   run.totalMs = NowMs() - click;
   sampler.Pause();
-  if (!ended || status != kSuccess) {
+  if (!ended || status != kStatusInstalled) {
     std::printf("install: %s\n", ended ? "the failure page showed" : "no result page within 120 s");
     return false;
   }

@@ -9,18 +9,11 @@ using namespace wt;
 namespace {
 
 const wchar_t* kSerial = L"RX7300001";
-const std::string kInstalling = "正在安装打印机驱动……";
-const std::string kRetry = "提示：请检查打印机是否连接";
-const std::string kFound = "点击 “ 继续 ” 进行打印机驱动安装";
-const std::string kSuccess = "打印机驱动安装成功！";
-const std::string kFailure = "打印机驱动安装失败";
-
-std::wstring QueueName() { return Wide("Orvane RX730TⅡ"); }
 
 // Wine creates no queue when a driver is installed: add it the way the
 // system would once the installation has begun.
 void AddQueueDuringInstall(HWND w) {
-  if (WaitForText(w, 1018, kInstalling, 60000)) AddQueue(QueueName());
+  if (WaitForText(w, 1018, kStatusInstalling, 60000)) AddQueue(PrinterQueueName());
 }
 
 bool Step(HWND w, const char* what, const std::string& expect, DWORD timeoutMs) {
@@ -41,29 +34,29 @@ int Walk() {
 
   // No printer yet: the retry page.
   ClickAsUser(w, 1001);
-  if (!Step(w, "retry page (no printer)", kRetry, 30000)) return 1;
+  if (!Step(w, "retry page (no printer)", kStatusRetry, 30000)) return 1;
   SaveScreenshot(w, "walk-2-retry");
 
   // The printer is plugged in; "继续" finds it.
   if (!AttachPrinter(kSerial)) return 1;
   WaitUntil([&] { return ItemEnabled(w, 1001); }, 10000);
   ClickAsUser(w, 1001);
-  if (!Step(w, "connection page (printer found)", kFound, 30000)) return 1;
+  if (!Step(w, "connection page (printer found)", kStatusFound, 30000)) return 1;
   SaveScreenshot(w, "walk-3-connection");
 
   WaitUntil([&] { return ItemEnabled(w, 1001); }, 10000);
   ClickAsUser(w, 1001);
-  if (!Step(w, "install page", kInstalling, 30000)) return 1;
-  AddQueue(QueueName());
+  if (!Step(w, "install page", kStatusInstalling, 30000)) return 1;
+  AddQueue(PrinterQueueName());
   Sleep(1500);
   SaveScreenshot(w, "walk-4-install");
 
-  const bool success = WaitUntil([&] { return ItemText(w, 1018) == kSuccess || ItemText(w, 1018) == kFailure; },
-                                 120000);
+  const bool success = WaitUntil(
+      [&] { return ItemText(w, 1018) == kStatusInstalled || ItemText(w, 1018) == kStatusFailed; }, 120000);
   Sleep(400);
   std::printf("%-34s %s\n", "result page", success ? "ok" : "did not appear");
-  SaveScreenshot(w, ItemText(w, 1018) == kSuccess ? "walk-5-success" : "walk-5-failure");
-  if (ItemText(w, 1018) != kSuccess) return 1;
+  SaveScreenshot(w, ItemText(w, 1018) == kStatusInstalled ? "walk-5-success" : "walk-5-failure");
+  if (ItemText(w, 1018) != kStatusInstalled) return 1;
 
   ClickAsUser(w, 1001);  // "完成"
   const DWORD code = p.WaitExit(30000);
