@@ -28,7 +28,12 @@ long GdiObjects() {
     unsigned char type, flags;
     unsigned long long user;
   };
+  // NtCurrentTeb reads the thread block through the gs segment, which GCC
+  // takes for an access out of bounds of a zero-sized array.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
   const auto* peb = reinterpret_cast<const unsigned char*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+#pragma GCC diagnostic pop
   const auto* table = *reinterpret_cast<const Entry* const*>(peb + 0xF8);
   if (table == nullptr) return -1;
   long n = 0;
