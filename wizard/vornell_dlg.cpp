@@ -16,13 +16,13 @@ constexpr ColorRef kLicenseBoxBackground = 0x00FFB464;  // red 100, green 180, b
 constexpr unsigned kAboutCommandMask = 0xFFF0;          // the system keeps the low four bits
 
 FontSpec HeaderFont(int height, const char* face) {
-  FontSpec spec;
-  spec.height = height;
-  spec.weight = 400;            // FW_NORMAL
-  spec.charSet = 0;             // ANSI_CHARSET
-  spec.pitchAndFamily = 0x20;   // FF_SWISS | DEFAULT_PITCH
-  spec.face = face;
-  return spec;
+  FontSpec font;
+  font.height = height;
+  font.weight = 400;            // FW_NORMAL
+  font.charSet = 0;             // ANSI_CHARSET
+  font.pitchAndFamily = 0x20;   // FF_SWISS | DEFAULT_PITCH
+  font.face = face;
+  return font;
 }
 
 }  // namespace

@@ -637,11 +637,11 @@ TEST_F(FrameworkTest, SystemMenuStringsIconsAndFonts) {
   EXPECT_EQ(dlg.LoadResourceIcon(IDR_MAINFRAME), dlg.LoadResourceIcon(IDR_MAINFRAME));
   EXPECT_EQ(dlg.LoadResourceIcon(999), nullptr);
 
-  FontSpec spec;
-  spec.height = 23;
-  spec.face = "face";
-  FontHandle f1 = dlg.CreateFontFrom(spec);
-  FontHandle f2 = dlg.CreateFontFrom(spec);
+  FontSpec font;
+  font.height = 23;
+  font.face = "face";
+  FontHandle f1 = dlg.CreateFontFrom(font);
+  FontHandle f2 = dlg.CreateFontFrom(font);
   EXPECT_NE(f1, f2);
   EXPECT_NE(f1, headless::DialogFont());
   ASSERT_EQ(window().fonts().size(), 2u);
