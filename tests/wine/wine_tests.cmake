@@ -1,6 +1,6 @@
 # Registers one CTest test per tests/wine/wt_*.cpp. Each runs the matching
 # program of the Windows build in a fresh copy of the prepared Wine prefix,
-# on an Xvfb of its own, one at a time.
+# on an Xvfb of its own, one at a time and with nothing else beside it.
 # A source may ask for environment with a line "// wine-test-env: NAME=VALUE;NAME=VALUE".
 file(GLOB wine_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/wt_*.cpp)
 foreach(source IN LISTS wine_test_sources)
@@ -13,7 +13,9 @@ foreach(source IN LISTS wine_test_sources)
     string(REGEX REPLACE "^// wine-test-env: " "" line "${line}")
     list(APPEND env ${line})
   endforeach()
-  set_tests_properties(wine.${name} PROPERTIES LABELS wine RESOURCE_LOCK wine TIMEOUT 900
+  # Alone: several of them time the program's answers and watch short-lived
+  # processes, which a fuzz run on the other core would disturb.
+  set_tests_properties(wine.${name} PROPERTIES LABELS wine RUN_SERIAL TRUE TIMEOUT 900
                        ENVIRONMENT "${env}")
 endforeach()
 

@@ -123,11 +123,20 @@ bool InPlantedFolder(const StartedProcess& p) {
 }
 
 // Each expected command was started once, as the system's rundll32.exe by
-// full path, hidden, in the system directory; nothing else was started.
+// full path, hidden, in the system directory; nothing else was started. A
+// process that ended before the watch could open it says nothing either way
+// (the marks still tell whether a planted program ran); it may stand in for
+// one expected command, never for more than it is.
 void CheckStarted(const std::vector<StartedProcess>& started, const std::vector<std::string>& arguments) {
   ShowStarted(started);
   WT_CHECK_EQ(started.size(), arguments.size());
+  int unread = 0;
   for (const StartedProcess& p : started) {
+    if (p.image.empty()) {
+      ++unread;
+      Note("a started process ended before the watch could read it");
+      continue;
+    }
     WT_CHECK(!InPlantedFolder(p));
     WT_CHECK_EQ(LowerW(p.image), LowerW(Rundll32()));
     WT_CHECK_EQ(SameFolder(p.currentDirectory), SameFolder(SystemFolder()));
@@ -140,6 +149,10 @@ void CheckStarted(const std::vector<StartedProcess>& started, const std::vector<
     const auto count = std::count_if(started.begin(), started.end(), [&](const StartedProcess& p) {
       return p.commandLine == line;
     });
+    if (count == 0 && unread > 0) {
+      --unread;
+      continue;
+    }
     if (count != 1) Note("expected once: " + Gbk(line));
     WT_CHECK_EQ(count, 1);
   }
@@ -200,12 +213,24 @@ void CheckServicesStart(ProcessWatch& watch, const std::wstring& currentDir) {
       vornell::BuildParallelInstallArguments(s),
   };
   watch.Collect(200, 2000);
-  for (const std::string& args : arguments) {
-    const std::uint32_t result = vornell::GetServices().StartRundll32(args);
-    if (result <= 31) Note("StartRundll32 returned " + std::to_string(result));
-    WT_CHECK(result > 31);
+  // A rundll32 that fails at once (the parallel-port one here) can be gone
+  // before the watch opens it, and then nothing can be said of it: start the
+  // commands again until every process was seen, three times at most.
+  std::vector<StartedProcess> started;
+  for (int attempt = 1; attempt <= 3; ++attempt) {
+    started.clear();
+    for (const std::string& args : arguments) {
+      const std::uint32_t result = vornell::GetServices().StartRundll32(args);
+      if (result <= 31) Note("StartRundll32 returned " + std::to_string(result));
+      WT_CHECK(result > 31);
+      for (StartedProcess& p : watch.Collect(500, 5000)) started.push_back(std::move(p));
+    }
+    for (StartedProcess& p : watch.Collect(1500, 20000)) started.push_back(std::move(p));
+    const bool allSeen = std::all_of(started.begin(), started.end(),
+                                     [](const StartedProcess& p) { return !p.image.empty(); });
+    if (allSeen) break;
+    Note("a process ended before the watch could read it (attempt " + std::to_string(attempt) + ")");
   }
-  const std::vector<StartedProcess> started = watch.Collect(2000, 20000);
   CheckStarted(started, arguments);
   SetCurrentDirectoryW(L"C:\\");
   WT_CHECK(NoMarks("after the services' starts"));

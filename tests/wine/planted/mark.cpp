@@ -1,5 +1,5 @@
 // Leaves C:\planted-ran-<own file name>.txt holding the full path it was
-// started from and its command line, then ends. A planted copy that runs
+// started from and its command line, then ends half a second later. A planted copy that runs
 // is thereby seen after the fact, whatever started it.
 #include <windows.h>
 
@@ -19,5 +19,7 @@ int wmain() {
   DWORD written = 0;
   WriteFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr);
   CloseHandle(file);
+  // Linger a moment, so that a watch of the started processes can read this one.
+  Sleep(500);
   return 0;
 }
