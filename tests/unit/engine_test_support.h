@@ -50,6 +50,15 @@ inline void SetPrinterDriverDirectory(InstallerState& state, const std::string& 
   path.copy(state.printerDriverDirectory.data(), path.size());
 }
 
+// Every walk, buffer and device set the code opened was given back.
+inline void ExpectNothingLeftOpen(const SimulatedMachine& machine) {
+  EXPECT_EQ(machine.OpenFindWalks(), 0u);
+  EXPECT_EQ(machine.LiveAllocations(), 0u);
+  EXPECT_EQ(machine.BadFrees(), 0u);
+  EXPECT_EQ(machine.LiveDeviceSets(), 0u);
+  EXPECT_EQ(machine.BadHandleUses(), 0u);
+}
+
 class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -60,12 +69,7 @@ class EngineTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    // Every walk, buffer and device set the engine opened was given back.
-    EXPECT_EQ(machine.OpenFindWalks(), 0u);
-    EXPECT_EQ(machine.LiveAllocations(), 0u);
-    EXPECT_EQ(machine.BadFrees(), 0u);
-    EXPECT_EQ(machine.LiveDeviceSets(), 0u);
-    EXPECT_EQ(machine.BadHandleUses(), 0u);
+    ExpectNothingLeftOpen(machine);
     SetServices(nullptr);
     installerState = InstallerState{};
   }

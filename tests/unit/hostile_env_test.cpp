@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "framework/headless/headless.h"
+#include "tests/unit/engine_test_support.h"
 #include "platform/simulated/simulated_machine.h"
 #include "res/resource.h"
 #include "wizard/installer_state.h"
@@ -107,10 +108,7 @@ class HostileEnvTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    EXPECT_EQ(machine.OpenFindWalks(), 0u);
-    EXPECT_EQ(machine.LiveAllocations(), 0u);
-    EXPECT_EQ(machine.LiveDeviceSets(), 0u);
-    EXPECT_EQ(machine.BadHandleUses(), 0u);
+    engine_test::ExpectNothingLeftOpen(machine);
     SetServices(nullptr);
     installerState = InstallerState{};
   }
@@ -393,7 +391,7 @@ TEST_F(HostileEnvTest, UnreadablePackageFileStopsTheCopyWithNothingHalfWrittenAn
   SetServices(&machine);
   ExpectPackageStaged(package);
   EXPECT_EQ(released.CallsOf("CopyFileTo").size(), 3u) << "only what was missing";
-  EXPECT_EQ(released.OpenFindWalks(), 0u);
+  engine_test::ExpectNothingLeftOpen(released);
 }
 
 // --------------------------------------- the driver directory at its limit
