@@ -372,12 +372,12 @@ void CheckRepaintsLeaveNothing(Program& p, const ClientPixels& picture) {
        ", private bytes " + std::to_string(before.privateBytes) + " -> " + std::to_string(after.privateBytes));
   WT_CHECK(before.gdi.read && after.gdi.read);
   WT_CHECK(before.gdi.inUse > 0);
-  WT_CHECK_EQ(after.gdi.inUse, before.gdi.inUse);
   // Each paint made and freed its memory context and bitmap: entries were reused.
   WT_CHECK(ReusedEntries(before.gdi, after.gdi) > 0);
-  // Wine keeps a few device contexts for windows once they have been painted;
-  // a leak in the paint handler would add one or more objects per paint.
-  WT_CHECK(before.gdi.inUse - start.gdi.inUse < 10);
+  // Wine keeps a few objects for a window once it has been painted (a DC, a
+  // region, a bitmap: +3, in the first or the second hundred, as it happens);
+  // a leak in the paint handler would add at least one object per paint.
+  WT_CHECK(after.gdi.inUse - start.gdi.inUse < 10);
 }
 
 // ---- control colours, asked from inside the program ----
