@@ -14,6 +14,11 @@ CVornellApp theApp;
 
 CVornellApp::CVornellApp() { restartManagerSupport = kRestartOnly; }
 
+const AppCommandEntry* CVornellApp::CommandMap() const {
+  static const AppCommandEntry entries[] = {{kIdHelp, &App::OnHelp}, {0, nullptr}};
+  return entries;
+}
+
 bool CVornellApp::InitInstance() {
   InitCommonControls(kWin95Classes);
   // The license box is a "RichEdit20A" control; without its class the

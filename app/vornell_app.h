@@ -11,6 +11,10 @@ class CVornellApp : public App {
   // Always false: the process ends when the wizard closes, with no message
   // loop of the application's own.
   bool InitInstance() override;
+
+ protected:
+  // The Help command, to the framework's standard handler.
+  const AppCommandEntry* CommandMap() const override;
 };
 
 // The process's one application object.

@@ -44,7 +44,12 @@ std::uint32_t PrinterWaitThread(void* parameter);
 
 // Pure helpers, kept apart so they can be tested and fuzzed alone.
 bool UsbPathMatches(std::string_view devicePath, std::string_view matchId);
-// The text after "rundll32 " of the parallel-port install command.
-std::string BuildParallelInstallArguments(const InstallerState& state);
+// The text after "rundll32 " of the parallel-port install command, naming
+// the package's INF by `infPath`.
+std::string BuildParallelInstallArguments(const InstallerState& state, const std::string& infPath);
+// The package's INF as a full path: the command runs in the system
+// directory, where the package's relative path names nothing. False when
+// the path cannot be resolved or has no GBK form.
+bool ResolvePackageInf(const InstallerState& state, std::string& infPath);
 
 }  // namespace vornell

@@ -9,17 +9,27 @@ namespace {
 constexpr std::uint32_t kSetupGraceMs = 12000;
 // WinExec's results: 0 to 31 say why the command did not start.
 constexpr std::uint32_t kLastStartFailure = 31;
+// What WinExec says of a program file it cannot find: an INF without a full
+// path is a command that cannot start.
+constexpr std::uint32_t kInfNotFound = 2;
 }  // namespace
 
-std::string BuildParallelInstallArguments(const InstallerState& state) {
-  return "printui.dll,PrintUIEntry /if /b \"" + state.lptPrinterName + "\" /f \"" +
-         state.driverSourceFolder + DriverFileName(state, 0) + "\" /r \"COM1:\" /m \"" +
-         state.driverModelName + "\"";
+std::string BuildParallelInstallArguments(const InstallerState& state, const std::string& infPath) {
+  return "printui.dll,PrintUIEntry /if /b \"" + state.lptPrinterName + "\" /f \"" + infPath +
+         "\" /r \"COM1:\" /m \"" + state.driverModelName + "\"";
+}
+
+bool ResolvePackageInf(const InstallerState& state, std::string& infPath) {
+  return GetServices().FullPath(state.driverSourceFolder + DriverFileName(state, 0), infPath);
 }
 
 std::uint32_t ParallelInstallThread(void* /*parameter*/) {
   Services& services = GetServices();
-  const std::uint32_t started = services.StartRundll32(BuildParallelInstallArguments(installerState));
+  std::string infPath;
+  const std::uint32_t started =
+      ResolvePackageInf(installerState, infPath)
+          ? services.StartRundll32(BuildParallelInstallArguments(installerState, infPath))
+          : kInfNotFound;
   services.Sleep(kSetupGraceMs);
 
   // A started command proves nothing about the queue, and 0 (out of

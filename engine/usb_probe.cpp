@@ -11,10 +11,11 @@ namespace vornell {
 
 namespace {
 
-// The detail record: a 32-bit size field, padded to 8 bytes on 64-bit
-// Windows, then the zero-terminated device path.
+// The detail record: a 32-bit size field, then the zero-terminated device
+// path at offset 4. The size field holds 8, the record's padded size on
+// 64-bit Windows, which is not where the path starts.
 constexpr std::size_t kDetailBufferSize = 1024;
-constexpr std::size_t kDetailHeaderSize = 8;
+constexpr std::size_t kDetailPathOffset = 4;
 constexpr std::uint32_t kDetailSizeField = 8;
 
 constexpr char kDeviceSetRefused[] = "获取相关的设备信息集GUID句柄失败！";
@@ -40,8 +41,8 @@ void ProbeUsbPrinter(Dialog& dialog) {
 
   std::vector<char> detail(kDetailBufferSize, '\0');
   std::memcpy(detail.data(), &kDetailSizeField, sizeof kDetailSizeField);
-  char* const path = detail.data() + kDetailHeaderSize;
-  const std::size_t pathSize = kDetailBufferSize - kDetailHeaderSize;
+  char* const path = detail.data() + kDetailPathOffset;
+  const std::size_t pathSize = kDetailBufferSize - kDetailPathOffset;
 
   for (std::uint32_t index = 0; services.EnumUsbDeviceInterface(set, index); ++index) {
     // A device whose path does not fit says nothing about the others; a

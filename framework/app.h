@@ -2,11 +2,27 @@
 // The application object: one per process, constructed before start-up.
 // The entry point (framework/win32 or a test) calls RunApplication, which
 // runs InitInstance once; its FALSE ends the process.
+#include <cstdint>
 #include <string>
 
 namespace vornell {
 
 class Dialog;
+class App;
+
+// One row of the application's command map; the last row has no handler.
+struct AppCommandEntry {
+  unsigned id;
+  void (*handler)(App&);
+};
+
+// The framework's Help command (ID_HELP).
+constexpr unsigned kIdHelp = 0xE146;
+
+// RegisterApplicationRestart's flags for a restart-manager support value:
+// restart only means after a system update, never after a crash or a hang.
+// 0 when no restart is asked for.
+std::uint32_t RestartRegistrationFlags(unsigned restartManagerSupport);
 
 class App {
  public:
@@ -26,6 +42,14 @@ class App {
   unsigned restartManagerSupport = 0;
 
   static App* Current();
+
+  // A command no window answered; false when the map has no row for it.
+  bool RouteCommand(unsigned id);
+
+ protected:
+  virtual const AppCommandEntry* CommandMap() const;
+  // The framework's standard help. There is no help file: nothing to open.
+  static void OnHelp(App&) {}
 };
 
 // Runs the application object's start-up; returns the process exit code.

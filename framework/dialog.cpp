@@ -1,5 +1,7 @@
 #include "framework/dialog.h"
 
+#include "framework/app.h"
+
 namespace vornell {
 
 
@@ -31,6 +33,13 @@ bool Dialog::RouteMessage(unsigned message, WParam w, LParam l, LResult& result)
       if (message < e->first || message > e->last) continue;
       if (message == msg::kCommand && (e->code != code || e->id != id)) continue;
       result = e->handler(*this, message, w, l);
+      return true;
+    }
+  }
+  // A command no window answers goes to the application, as the framework routes it.
+  if (message == msg::kCommand && code == kBnClicked) {
+    if (App* app = App::Current(); app != nullptr && app->RouteCommand(static_cast<unsigned>(id))) {
+      result = 0;
       return true;
     }
   }

@@ -86,6 +86,19 @@ class Dialog {
   // Replaces the whole text of a rich-edit box with one set-text message.
   void SetRichEditText(int id, const std::string& text);
 
+  // Keyboard focus. Disabling the focused control leaves the focus nowhere,
+  // and Enter, Tab and Escape with it, so a page parks it on the dialog
+  // first and hands it to a button again when the page is ready.
+  bool ItemHasFocus(int id) const;
+  // WM_NEXTDLGCTL: a push button given the focus also becomes the default.
+  void FocusItem(int id);
+  void FocusDialog();
+  // Drops the mouse and keyboard input that queued while this thread was
+  // busy. Windows matches queued input to a window only when it is taken
+  // out, so a click on a disabled button would land on whatever has been
+  // enabled under it since.
+  void DiscardQueuedInput();
+
   // The window itself.
   LResult SendMessageToSelf(unsigned message, WParam w = 0, LParam l = 0);
   void UpdateWindow();

@@ -94,6 +94,9 @@ class Services {
   virtual std::uint32_t StartRundll32(const std::string& arguments) = 0;
 
   // --- files (names in windows.h are macros, hence the other names) ---
+  // `path` made absolute against the process's current directory; false
+  // when that fails or the full path has no GBK form.
+  virtual bool FullPath(const std::string& path, std::string& full) = 0;
   virtual bool PathExists(const std::string& path) = 0;
   virtual bool CreateFolder(const std::string& path) = 0;
   virtual bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists) = 0;

@@ -76,11 +76,15 @@ void CVornellDlg::RunStep() {
                            IDC_CONNECTION_GROUP, IDC_USB, IDC_PARALLEL}) {
         ShowItem(id, false);
       }
+      ParkFocus();
       EnableItem(IDC_NEXT, false);
       EnableItem(IDC_BACK, false);
       // The probe blocks this thread: draw the page with its disabled buttons first.
       UpdateWindow();
       ProbeUsbPrinter(*this);
+      // What was clicked or typed meanwhile was meant for the page with its
+      // disabled buttons, not for the buttons enabled now.
+      DiscardQueuedInput();
       if (s.printerDetected != 0) {
         EnableItem(IDC_NEXT, true);
         EnableItem(IDC_BACK, true);
@@ -88,6 +92,7 @@ void CVornellDlg::RunStep() {
         SetItemText(IDC_STATUS, kPrinterFound);
         RefreshControl(IDC_STATUS);
         ShowItem(IDC_BACK, true);
+        FocusItem(IDC_NEXT);
         return;
       }
       s.connectionRetry = 1;
@@ -98,6 +103,7 @@ void CVornellDlg::RunStep() {
       RefreshControl(IDC_STATUS);
       EnableItem(IDC_NEXT, true);
       EnableItem(IDC_BACK, true);
+      FocusItem(IDC_NEXT);
       return;
 
     case 4:
@@ -106,6 +112,9 @@ void CVornellDlg::RunStep() {
 
     case 5:
       GetServices().Sleep(kSuccessPause);
+      // A click of the pause must not land on "完成" once it is enabled: it
+      // would start the printer commands nobody chose.
+      DiscardQueuedInput();
       ShowItem(IDC_SET_DEFAULT, true);
       ShowItem(IDC_TEST_PAGE, true);
       ShowItem(IDC_PROGRESS, false);
@@ -116,6 +125,7 @@ void CVornellDlg::RunStep() {
       EnableItem(IDC_NEXT, true);
       SetItemText(IDC_NEXT, "完成");
       ShowItem(IDC_BACK, false);
+      FocusItem(IDC_NEXT);
       return;
 
     case 6:
@@ -129,6 +139,7 @@ void CVornellDlg::RunStep() {
       EnableItem(IDC_NEXT, true);
       SetItemText(IDC_NEXT, "退出");
       ShowItem(IDC_BACK, false);
+      FocusItem(IDC_NEXT);
       return;
 
     case 8:
@@ -143,6 +154,7 @@ void CVornellDlg::RunStep() {
 void CVornellDlg::RunInstallStep() {
   InstallerState& s = installerState;
   ShowItem(IDC_PROGRESS, true);
+  ParkFocus();
   EnableItem(IDC_NEXT, false);
   EnableItem(IDC_BACK, false);
   SetItemText(IDC_STATUS, kInstalling);
@@ -159,6 +171,8 @@ void CVornellDlg::RunInstallStep() {
   // window's close commands remain.
   if (!CheckDriverPackage()) {
     RefreshControl(IDC_LICENSE_HEADING);
+    // A click queued during the check must not answer the box.
+    DiscardQueuedInput();
     if (ShowMessageBox(kPackageIncomplete, kErrorCaption, kMbYesNo) == kIdYes) {
       EndDialog(kIdCancel);
     }
@@ -169,11 +183,14 @@ void CVornellDlg::RunInstallStep() {
   // Without the directory nothing is staged: it counts as a failed copy.
   if (!haveDriverDirectory || !StageDriverFiles(*this)) {
     RefreshControl(IDC_LICENSE_HEADING);
+    DiscardQueuedInput();
     if (ShowMessageBox(kCopyFailed, kErrorCaption, kMbYesNo) == kIdYes) {
       EndDialog(kIdCancel);
     }
     return;
   }
+
+  DiscardQueuedInput();
 
   // The workers receive the address of the main window's handle.
   WindowHandle mainWindow = GetSafeHwnd();
@@ -204,6 +221,10 @@ void CVornellDlg::RunInstallStep() {
     s.step = 7;
   }
   RunStep();
+}
+
+void CVornellDlg::ParkFocus() {
+  if (ItemHasFocus(IDC_NEXT) || ItemHasFocus(IDC_BACK)) FocusDialog();
 }
 
 void CVornellDlg::RunFinishStep() {

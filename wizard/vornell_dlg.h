@@ -43,6 +43,9 @@ class CVornellDlg : public Dialog {
   void RunFinishStep();
   // Yes to "leave the installation?".
   bool ConfirmExit();
+  // Takes the focus off Next and Back before they are disabled, which would
+  // leave it nowhere.
+  void ParkFocus();
 
   IconHandle appIcon = nullptr;
   // Created on the first colour request of the license box, deleted with the dialog.

@@ -223,6 +223,15 @@ class HeadlessWindow {
   void SetDuringWorkerWait(std::function<void(Dialog&)> during) { duringWait_ = std::move(during); }
   const std::vector<WorkerWaitRecord>& workerWaits() const { return workerWaits_; }
 
+  // Keyboard focus: a control ID, kFocusOnDialog, or kFocusNowhere (as
+  // Windows leaves it when the focused control is disabled).
+  static constexpr int kFocusOnDialog = 0;
+  static constexpr int kFocusNowhere = -1;
+  int focus() const { return focus_; }
+  // The lowest focus seen since the last call: kFocusNowhere if it was lost.
+  int TakeLowestFocus();
+  int inputDiscards() const { return inputDiscards_; }
+
   // What DoModal plays after OnInitDialog; takes precedence over SetModalScript.
   void SetScript(std::function<void(Dialog&)> script) { script_ = std::move(script); }
 
@@ -272,6 +281,11 @@ class HeadlessWindow {
   std::vector<WorkerWaitRecord> workerWaits_;
 
   std::function<void(Dialog&)> script_;
+
+  int focus_ = kFocusNowhere;
+  int lowestFocus_ = kFocusNowhere;
+  int inputDiscards_ = 0;
+  void SetFocusTo(int focus);
 };
 
 HeadlessWindow& Headless(Dialog& dialog);

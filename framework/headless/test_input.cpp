@@ -46,7 +46,18 @@ bool Open(Dialog& dialog) {
   HeadlessWindow& window = Headless(dialog);
   window.Build();
   if (!window.created()) return false;
-  return dialog.CallOnInitDialog();
+  const bool systemSetsFocus = dialog.CallOnInitDialog();
+  // As the dialog manager: the first visible, enabled tab stop.
+  constexpr std::uint32_t kTabStop = 0x00010000;
+  if (systemSetsFocus) {
+    for (const ControlRecord& c : window.controls()) {
+      if (c.visible && c.enabled && (c.style & kTabStop) != 0) {
+        dialog.FocusItem(c.id);
+        break;
+      }
+    }
+  }
+  return systemSetsFocus;
 }
 
 bool Click(Dialog& dialog, int id) {

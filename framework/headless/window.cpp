@@ -1,5 +1,6 @@
 // The in-memory window: controls built from the layout table, the dialog's
 // operations applied to them with the real controls' semantics, all recorded.
+#include <algorithm>
 #include <thread>
 
 #include "framework/app.h"
@@ -251,12 +252,10 @@ Dialog::~Dialog() = default;
 
 std::intptr_t Dialog::DoModal() {
   Impl& w = impl();
-  w.Build();
-  if (!w.created_) {
+  if (!headless::Open(*this) && !w.created_) {
     headless::detail::RecordModalRun(templateId_, -1);
     return -1;
   }
-  CallOnInitDialog();
   std::function<void(Dialog&)> script = w.script_ ? w.script_ : headless::detail::ModalScriptFor(templateId_);
   if (script && !w.ended_) script(*this);
   const std::intptr_t result = w.ended_ ? w.result_ : -1;
@@ -294,9 +293,36 @@ void Dialog::EnableItem(int id, bool enable) {
   Impl& w = impl();
   if (auto* c = w.ControlFor(id, "EnableItem")) {
     c->enabled = enable;
+    // As Windows does: a disabled control loses the focus, to no one.
+    if (!enable && w.focus_ == id) w.SetFocusTo(headless::HeadlessWindow::kFocusNowhere);
     w.Record({Op::kEnableItem, id, 0, enable ? 1u : 0u, 0, 0, {}});
   }
 }
+
+void headless::HeadlessWindow::SetFocusTo(int focus) {
+  focus_ = focus;
+  lowestFocus_ = std::min(lowestFocus_, focus);
+}
+
+int headless::HeadlessWindow::TakeLowestFocus() {
+  const int lowest = lowestFocus_;
+  lowestFocus_ = focus_;
+  return lowest;
+}
+
+bool Dialog::ItemHasFocus(int id) const {
+  Impl& w = impl();
+  return w.ControlFor(id, "ItemHasFocus") != nullptr && w.focus_ == id;
+}
+
+void Dialog::FocusItem(int id) {
+  Impl& w = impl();
+  if (auto* c = w.ControlFor(id, "FocusItem"); c != nullptr && c->enabled) w.SetFocusTo(id);
+}
+
+void Dialog::FocusDialog() { impl().SetFocusTo(headless::HeadlessWindow::kFocusOnDialog); }
+
+void Dialog::DiscardQueuedInput() { ++impl().inputDiscards_; }
 
 bool Dialog::IsItemEnabled(int id) const {
   auto* c = impl().ControlFor(id, "IsItemEnabled");

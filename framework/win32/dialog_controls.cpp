@@ -75,6 +75,34 @@ void Dialog::SetRichEditText(int id, const std::string& text) {
   ::SendDlgItemMessageW(impl_->hwnd, id, EM_SCROLLCARET, 0, 0);
 }
 
+bool Dialog::ItemHasFocus(int id) const {
+  HWND item = Item(*this, id);
+  return item != nullptr && ::GetFocus() == item;
+}
+
+void Dialog::FocusItem(int id) {
+  if (HWND item = Item(*this, id)) {
+    ::SendMessageW(impl_->hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item), TRUE);
+  }
+}
+
+void Dialog::FocusDialog() {
+  // The dialog itself stays enabled, and with the focus on it the dialog
+  // manager still answers Enter, Tab and Escape.
+  if (impl_->hwnd != nullptr) {
+    ::SendMessageW(impl_->hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(impl_->hwnd), TRUE);
+  }
+}
+
+void Dialog::DiscardQueuedInput() {
+  // Mouse and keys only: posted messages, paints and timers stay queued.
+  MSG message;
+  while (::PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+  }
+  while (::PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+  }
+}
+
 LResult Dialog::SendMessageToSelf(unsigned message, WParam w, LParam l) {
   if (impl_->hwnd == nullptr) return 0;
   return ::SendMessageW(impl_->hwnd, message, w, l);

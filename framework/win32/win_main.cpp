@@ -24,12 +24,13 @@ void RestrictLibraryLoading() {
 }
 
 // Restart-manager support, restart only: after a system update the system
-// may start the program again. It reads no command line, so it gives none.
+// may start the program again, never after a crash or a hang. It gives no
+// command line, so a restart opens the wizard.
 void RegisterForRestart() {
   const vornell::App* app = vornell::App::Current();
-  if (app != nullptr && (app->restartManagerSupport & 1u) != 0) {
-    ::RegisterApplicationRestart(nullptr, 0);
-  }
+  if (app == nullptr) return;
+  const DWORD flags = vornell::RestartRegistrationFlags(app->restartManagerSupport);
+  if (flags != 0) ::RegisterApplicationRestart(nullptr, flags);
 }
 
 }  // namespace

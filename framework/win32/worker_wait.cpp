@@ -19,6 +19,10 @@ DWORD WINAPI WorkerTrampolineThread(LPVOID parameter) {
   return proc(arg);
 }
 
+// QS_ALLINPUT as Windows 7 knows it. Newer headers add QS_TOUCH and
+// QS_POINTER, which Windows 7 refuses: every wait would fail there.
+constexpr DWORD kWakeMask = 0x04FF;
+
 }  // namespace
 
 WorkerWait Dialog::WaitForWorker(WorkerProc proc, void* arg) {
@@ -30,19 +34,34 @@ WorkerWait Dialog::WaitForWorker(WorkerProc proc, void* arg) {
   }
 
   WorkerWait outcome = WorkerWait::kEnded;
+  bool quit = false;
+  WPARAM quitCode = 0;
   for (;;) {
-    const DWORD woke = ::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
+    const DWORD woke = ::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, kWakeMask);
     if (woke == WAIT_OBJECT_0) break;
     if (woke == WAIT_FAILED) {
+      // The worker may still be writing the shared state: the caller moves
+      // on only once it has ended.
+      ::WaitForSingleObject(thread, INFINITE);
       outcome = WorkerWait::kWaitFailed;
       break;
     }
-    // One message per wake, as it comes: no translation and no dialog keys
-    // while the worker runs.
+    // Everything queued now: the wait wakes only for input that is new since
+    // the last look, so a message left behind would sit until the next one.
+    // No translation and no dialog keys while the worker runs.
     MSG message;
-    if (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        quit = true;
+        quitCode = message.wParam;
+        continue;
+      }
+      ::DispatchMessageW(&message);
+    }
   }
   ::CloseHandle(thread);
+  // Whoever asked the thread to quit is told once the wait is over.
+  if (quit) ::PostQuitMessage(static_cast<int>(quitCode));
   return outcome;
 }
 

@@ -315,8 +315,30 @@ std::vector<std::string> SimulatedMachine::ListedPrinters(bool inFill) const {
 
 fs::path SimulatedMachine::ResolveLocked(std::string_view path) const {
   fs::path p(ToPosixSeparators(path));
-  if (p.is_absolute()) return p.lexically_normal();
-  return (currentFolder_ / p).lexically_normal();
+  const fs::path spelled = p.is_absolute() ? p.lexically_normal() : (currentFolder_ / p).lexically_normal();
+  // Windows finds a name whatever its letter case: each part that is not
+  // there as spelled takes the spelling of an entry that matches it so.
+  // A part with no match keeps its spelling (a file about to be made).
+  fs::path found;
+  bool walking = true;
+  for (const fs::path& part : spelled) {
+    fs::path next = found / part;
+    std::error_code error;
+    if (walking && !part.has_root_path() && !fs::exists(next, error)) {
+      bool matched = false;
+      for (const fs::directory_entry& entry : fs::directory_iterator(found, error)) {
+        const std::string name = entry.path().filename().string();
+        if (NamesEqualIgnoreCase(name, part.string())) {
+          next = found / name;
+          matched = true;
+          break;
+        }
+      }
+      walking = matched;
+    }
+    found = std::move(next);
+  }
+  return found;
 }
 
 std::uint32_t SimulatedMachine::AttributesOf(const fs::path& file) const {
@@ -556,12 +578,38 @@ void SimulatedMachine::Free(void* block) {
 
 std::uint32_t SimulatedMachine::StartRundll32(const std::string& arguments) {
   std::lock_guard lock(mutex_);
-  Record("StartRundll32", {arguments});
+  // The started process's current directory: the system directory.
+  Record("StartRundll32", {arguments, systemFolder_});
   const std::size_t call = startCalls_++;
   return call < startResults_.size() ? startResults_[call] : defaultStartResult_;
 }
 
 // ----- Services: files -----
+
+bool SimulatedMachine::FullPath(const std::string& path, std::string& full) {
+  std::lock_guard lock(mutex_);
+  Record("FullPath", {path});
+  full.clear();
+  if (fullPathError_ != 0 || path.empty()) {
+    lastError_ = fullPathError_ != 0 ? fullPathError_ : sim_error::kInvalidParameter;
+    return false;
+  }
+  // The resolved folder, written back with Windows separators ('/' is never
+  // part of a GBK character).
+  full = ResolveLocked(path).string();
+  std::replace(full.begin(), full.end(), '/', '\\');
+  return true;
+}
+
+void SimulatedMachine::FailFullPath(std::uint32_t error) {
+  std::lock_guard lock(mutex_);
+  fullPathError_ = error;
+}
+
+void SimulatedMachine::SetSystemFolder(std::string folder) {
+  std::lock_guard lock(mutex_);
+  systemFolder_ = std::move(folder);
+}
 
 bool SimulatedMachine::PathExists(const std::string& path) {
   std::lock_guard lock(mutex_);

@@ -55,7 +55,8 @@ constexpr std::uint32_t kNoSuchDevinst = 0xE000020B;
 //   EnumPrintersFill               numbers {flags, bufferSize}
 //   AllocZeroed                    numbers {bytes}
 //   Free                           -
-//   StartRundll32                  texts {arguments}
+//   StartRundll32                  texts {arguments, the new process's current directory}
+//   FullPath                       texts {path}
 //   PathExists, CreateFolder,
 //   GetAttributes                  texts {path}
 //   CopyFileTo                     texts {from, to}, numbers {failIfExists}
@@ -163,6 +164,11 @@ class SimulatedMachine : public Services {
   // current directory is never used). Until a test sets one, relative paths
   // name nothing that exists.
   void SetCurrentFolder(std::filesystem::path folder);
+  // FullPath fails with `error` (0: it works again).
+  void FailFullPath(std::uint32_t error);
+  // The system directory, where started processes run; text only, naming
+  // nothing here. Default "C:\Windows\System32".
+  void SetSystemFolder(std::string folder);
   // CopyFileTo fails with `error` when the source's file name is `fileName`.
   void FailCopyOf(std::string fileName, std::uint32_t error = sim_error::kAccessDenied);
 
@@ -208,6 +214,7 @@ class SimulatedMachine : public Services {
   void* AllocZeroed(std::size_t bytes) override;
   void Free(void* block) override;
   std::uint32_t StartRundll32(const std::string& arguments) override;
+  bool FullPath(const std::string& path, std::string& full) override;
   bool PathExists(const std::string& path) override;
   bool CreateFolder(const std::string& path) override;
   bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists) override;
@@ -278,6 +285,8 @@ class SimulatedMachine : public Services {
   std::uint32_t defaultStartResult_ = kDefaultStartResult;
 
   std::filesystem::path currentFolder_;
+  std::uint32_t fullPathError_ = 0;
+  std::string systemFolder_ = "C:\\Windows\\System32";
   std::map<std::string, std::uint32_t> copyFailures_;
   // Attributes that Linux cannot hold, by resolved path.
   std::map<std::string, std::uint32_t> attributes_;

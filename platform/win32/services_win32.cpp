@@ -322,6 +322,34 @@ std::uint32_t Win32Services::StartRundll32(const std::string& arguments) {
 
 // ----- files -----
 
+bool Win32Services::FullPath(const std::string& path, std::string& full) {
+  CallError callError;
+  full.clear();
+  std::wstring wide;
+  if (!ToWide(path, wide)) return false;
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length =
+        GetFullPathNameW(wide.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    if (length == 0) {
+      callError.Note();
+      return false;
+    }
+    if (length < buffer.size()) {
+      if (WideToGbkExact(std::wstring_view(buffer.data(), length), full)) return true;
+      SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+      callError.Note();
+      return false;
+    }
+    if (length > kMaxWideChars) {
+      SetLastError(ERROR_FILENAME_EXCED_RANGE);
+      callError.Note();
+      return false;
+    }
+    buffer.resize(length);  // the answer then counts the terminator
+  }
+}
+
 bool Win32Services::PathExists(const std::string& path) {
   CallError callError;
   std::wstring wide;

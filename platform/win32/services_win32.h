@@ -26,6 +26,7 @@ class Win32Services final : public Services {
   void* AllocZeroed(std::size_t bytes) override;
   void Free(void* block) override;
   std::uint32_t StartRundll32(const std::string& arguments) override;
+  bool FullPath(const std::string& path, std::string& full) override;
   bool PathExists(const std::string& path) override;
   bool CreateFolder(const std::string& path) override;
   bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists) override;

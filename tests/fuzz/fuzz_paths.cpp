@@ -85,7 +85,7 @@ void ParallelCommand(FuzzedDataProvider& input) {
   state.driverSourceFolder = folder;
   state.driverFiles[0] = inf.c_str();
   state.driverModelName = model;
-  const std::string arguments = BuildParallelInstallArguments(state);
+  const std::string arguments = BuildParallelInstallArguments(state, folder + inf);
 
   FUZZ_CHECK(IsExactly(arguments, {"printui.dll,PrintUIEntry /if /b \"", queue, "\" /f \"", folder, inf,
                                    "\" /r \"COM1:\" /m \"", model, "\""}));

@@ -28,9 +28,9 @@ constexpr char kUsbPrefix[] = "\\\\?\\usb#";
 constexpr char kMatchId[] = "vid_f0e1&pid_c20b";
 constexpr std::size_t kPrefixLength = sizeof kUsbPrefix - 1;
 constexpr std::size_t kPieceLength = sizeof kMatchId - 1;
-// The detail buffer is 1,024 bytes and begins with an 8-byte size field:
+// The detail buffer is 1,024 bytes and begins with a 4-byte size field:
 // the path and its zero get the rest.
-constexpr std::size_t kPathRoom = 1024 - 8;
+constexpr std::size_t kPathRoom = 1024 - 4;
 constexpr int kDeviceSlots = 4;
 
 // The piece as the engine defines it: the bytes after the prefix, as many

@@ -28,6 +28,26 @@ class AppStartTest : public ::testing::Test {
 TEST_F(AppStartTest, ApplicationObjectRestartsOnly) {
   EXPECT_EQ(theApp.restartManagerSupport, 1u);
   EXPECT_EQ(theApp.mainWindow, nullptr);
+  // After a system update only: RESTART_NO_CRASH | RESTART_NO_HANG.
+  EXPECT_EQ(RestartRegistrationFlags(theApp.restartManagerSupport), 0x3u);
+}
+
+// The Help command reaches the application's map and harms nothing: the
+// wizard stays on its page, no box, no end.
+TEST_F(AppStartTest, HelpCommandIsAnsweredByTheApplication) {
+  bool played = false;
+  headless::SetModalScript(IDD_VORNELL_DIALOG, [&](Dialog& d) {
+    played = true;
+    const std::size_t unrouted = headless::Headless(d).defaultProcessing().size();
+    d.SendMessageToSelf(msg::kCommand, kIdHelp, 0);
+    EXPECT_EQ(headless::Headless(d).defaultProcessing().size(), unrouted);
+    EXPECT_FALSE(headless::Headless(d).ended());
+    EXPECT_TRUE(headless::Headless(d).messageBoxes().empty());
+    EXPECT_EQ(installerState.step, 1);
+    headless::PressEscape(d);
+  });
+  theApp.InitInstance();
+  EXPECT_TRUE(played);
 }
 
 TEST_F(AppStartTest, InitInstanceRunsTheWizardAsMainWindowAndReturnsFalse) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 // Not <chrono>: it does not compile with the GBK execution character set;
 // <filesystem> brings the durations the file times need.
 #include <filesystem>
@@ -212,6 +213,30 @@ TEST_F(EngineStagingTest, ExistingDestinationFileIsLeftAloneButStillCounted) {
   EXPECT_EQ(copied.size(), 7u);
   EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>(8, 100));
   EXPECT_EQ(StepsDuringStaging(), 8);
+}
+
+// Windows finds names whatever their letter case: a package spelled in
+// lower case is complete, and a staged file spelled differently is the same file.
+TEST_F(EngineStagingTest, NamesAreTheSameFilesWhateverTheirLetterCase) {
+  const fs::path package = folder.MakeFolder("x64/driver");
+  const fs::path sample = fs::path(VORNELL_SOURCE_DIR) / "tests/fixtures/package/x64/driver";
+  for (const std::string& name : kPackageFiles) {
+    std::string lower = name;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    fs::copy_file(sample / name, package / lower);
+  }
+  fs::remove(package / "unidrv.dll");
+  fs::copy_file(sample / "UNIDRV.DLL", package / "UNIDRV.DLL");
+  const fs::path kept = folder.WriteFile("spool/drivers/x64/3/unidrv.dll", "the driver's own copy");
+  EXPECT_TRUE(CheckDriverPackage());
+
+  ASSERT_TRUE(Stage());
+
+  EXPECT_EQ(ReadAll(kept), "the driver's own copy");
+  EXPECT_FALSE(fs::exists(staged / "UNIDRV.DLL")) << "not copied a second time under another spelling";
+  const std::vector<std::string> copied = CopiedNames();
+  EXPECT_EQ(std::count(copied.begin(), copied.end(), "UNIDRV.DLL"), 0);
+  EXPECT_EQ(copied.size(), 7u);
 }
 
 TEST_F(EngineStagingTest, FailedCopyStopsAtOnceAndKeepsEarlierCopies) {

@@ -81,8 +81,8 @@ TEST_F(EngineUsbProbeTest, AttachedPrinterIsFoundWithinTheDetailBuffer) {
   EXPECT_EQ(sets[0].numbers.at(0), kDigcfPresent | kDigcfDeviceInterface);
   EXPECT_EQ(DetailIndexes(), (std::vector<std::uint64_t>{0, 1, 2}));
   for (const SimulatedCall& call : machine.CallsOf("GetUsbDeviceInterfacePath")) {
-    // The 1024-byte detail record less its 8-byte header.
-    EXPECT_EQ(call.numbers.at(1), 1016u);
+    // The 1024-byte detail record less its 4-byte size field.
+    EXPECT_EQ(call.numbers.at(1), 1020u);
   }
   EXPECT_EQ(machine.CountOf("DestroyDeviceSet"), 1u);
   EXPECT_TRUE(window().messageBoxes().empty());

@@ -3,6 +3,7 @@
 // and the wait for the printer queue, all on the virtual clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -84,26 +85,61 @@ TEST_F(EngineUsbInstallTest, DirectoryBufferWithoutTerminatingZeroIsReadOnlyToIt
 
 // ------------------------------------------------------------ parallel worker
 
-class EngineParallelInstallTest : public EngineTest {};
+class EngineParallelInstallTest : public EngineTest {
+ protected:
+  // The sample package under the current folder, as the wizard finds it.
+  void SetUp() override {
+    EngineTest::SetUp();
+    CopySamplePackage();
+  }
+  std::string Arguments(const std::string& inf) const {
+    return "printui.dll,PrintUIEntry /if /b \"Orvane RX730T\xA2\xF2 LPT\" /f \"" + inf +
+           "\" /r \"COM1:\" /m \"Orvane RX730T\xA2\xF2\"";
+  }
+  // The package's INF as the full path the machine gives it.
+  std::string FullInf(const std::string& relative) const {
+    std::string full = (folder.path() / relative).lexically_normal().string();
+    std::replace(full.begin(), full.end(), '/', '\\');
+    return full;
+  }
+};
 
-const std::string kX64Arguments =
-    "printui.dll,PrintUIEntry /if /b \"Orvane RX730T\xA2\xF2 LPT\" /f \".\\x64\\driver\\RX730TP.INF\""
-    " /r \"COM1:\" /m \"Orvane RX730T\xA2\xF2\"";
-
-TEST_F(EngineParallelInstallTest, CommandTextIsExactForBothSourceFolders) {
-  EXPECT_EQ(BuildParallelInstallArguments(installerState), kX64Arguments);
+TEST_F(EngineParallelInstallTest, CommandNamesTheInfByItsFullPath) {
+  std::string inf;
+  ASSERT_TRUE(ResolvePackageInf(installerState, inf));
+  EXPECT_EQ(inf, FullInf("x64/driver/RX730TP.INF"));
+  EXPECT_EQ(TextsOf("FullPath"), std::vector<std::string>{".\\x64\\driver\\RX730TP.INF"});
+  EXPECT_EQ(BuildParallelInstallArguments(installerState, inf), Arguments(inf));
 
   installerState.driverSourceFolder = ".\\x86\\driver\\";
-  EXPECT_EQ(BuildParallelInstallArguments(installerState),
-            "printui.dll,PrintUIEntry /if /b \"Orvane RX730T\xA2\xF2 LPT\" /f "
-            "\".\\x86\\driver\\RX730TP.INF\" /r \"COM1:\" /m \"Orvane RX730T\xA2\xF2\"");
+  ASSERT_TRUE(ResolvePackageInf(installerState, inf));
+  EXPECT_EQ(inf, FullInf("x86/driver/RX730TP.INF"));
 }
 
+// rundll32 runs in the system directory: the /f path, resolved where the
+// started process stands, must still be the package's INF.
 TEST_F(EngineParallelInstallTest, WorkerStartsTheCommandAndWaitsTwelveSeconds) {
   machine.SetStartResults({33});
   ParallelInstallThread(nullptr);
-  EXPECT_EQ(TextsOf("StartRundll32"), std::vector<std::string>{kX64Arguments});
-  EXPECT_EQ(machine.Operations(), (std::vector<std::string>{"StartRundll32", "Sleep"}));
+  const std::vector<SimulatedCall> starts = machine.CallsOf("StartRundll32");
+  ASSERT_EQ(starts.size(), 1u);
+  const std::string inf = FullInf("x64/driver/RX730TP.INF");
+  EXPECT_EQ(starts[0].texts.at(0), Arguments(inf));
+  const std::string& arguments = starts[0].texts.at(0);
+  const std::size_t from = arguments.find("/f \"") + 4;
+  const std::string named = arguments.substr(from, arguments.find('"', from) - from);
+  const bool relative = named.empty() || (named[0] != '\\' && named.find(':') == std::string::npos);
+  const std::string seen = relative ? starts[0].texts.at(1) + "\\" + named : named;
+  EXPECT_TRUE(fs::is_regular_file(machine.Resolve(seen))) << seen;
+  EXPECT_EQ(machine.Operations(), (std::vector<std::string>{"FullPath", "StartRundll32", "Sleep"}));
+  EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>{12000});
+}
+
+TEST_F(EngineParallelInstallTest, InfWithoutAFullPathIsACommandThatDidNotStart) {
+  machine.FailFullPath(206);  // ERROR_FILENAME_EXCED_RANGE
+  EXPECT_EQ(ParallelInstallThread(nullptr), 2u);
+  EXPECT_EQ(installerState.workerStatus, 2);
+  EXPECT_EQ(machine.CountOf("StartRundll32"), 0u);
   EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>{12000});
 }
 
