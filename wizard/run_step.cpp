@@ -54,6 +54,8 @@ void CVornellDlg::RunStep() {
       ShowItem(IDC_LICENSE, true);
       ShowItem(IDC_LICENSE_HEADING, true);
       ShowLicenseText();
+      // Enter accepts, as the default button, rather than ending the window.
+      FocusItem(IDC_NEXT);
       return;
 
     case 2:

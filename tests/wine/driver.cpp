@@ -226,6 +226,30 @@ bool ClickAsUser(HWND dialog, int id) {
   return true;
 }
 
+bool SendClickAt(HWND dialog, int id) {
+  RECT r{};
+  if (!GetWindowRect(Item(dialog, id), &r)) return false;
+  // SendInput's absolute coordinates span the primary screen as 0..65535.
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  if (width <= 0 || height <= 0) return false;
+  INPUT in[3] = {};
+  for (INPUT& i : in) i.type = INPUT_MOUSE;
+  in[0].mi.dx = ((r.left + r.right) / 2) * 65535 / (width - 1);
+  in[0].mi.dy = ((r.top + r.bottom) / 2) * 65535 / (height - 1);
+  in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  return SendInput(3, in, sizeof(INPUT)) == 3;
+}
+
+bool PressKey(WORD key) {
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_KEYBOARD;
+  in[0].ki.wVk = in[1].ki.wVk = key;
+  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  return SendInput(2, in, sizeof(INPUT)) == 2;
+}
+
 bool WaitForText(HWND dialog, int id, const std::string& gbk, DWORD timeoutMs) {
   return WaitUntil([&] { return ItemText(dialog, id) == gbk; }, timeoutMs);
 }

@@ -86,6 +86,11 @@ bool ItemChecked(HWND dialog, int id);
 void PostClick(HWND dialog, int id);
 // Posts a click only when the control is visible and enabled, as a person could.
 bool ClickAsUser(HWND dialog, int id);
+// Real input, as the system queues it for whatever window is under the
+// mouse or holds the focus when it is taken out: a left click at the
+// centre of the control, and one key pressed and released.
+bool SendClickAt(HWND dialog, int id);
+bool PressKey(WORD key);
 // Waits until the dialog shows this status text in control 1018 and the page settled.
 bool WaitForText(HWND dialog, int id, const std::string& gbk, DWORD timeoutMs);
 

@@ -207,10 +207,12 @@ void CheckServicesStart(ProcessWatch& watch, const std::wstring& currentDir) {
   vornell::InstallerState& s = vornell::installerState;
   s.driverSourceFolder = ".\\x64\\driver\\";
   s.driverFiles[0] = "RX730TP.INF";
+  std::string inf;
+  WT_CHECK(vornell::ResolvePackageInf(s, inf));
   const std::vector<std::string> arguments = {
       "printui.dll,PrintUIEntry /y /n \"" + s.printerName + "\"",
       "printui.dll,PrintUIEntry /k /n \"" + s.printerName + "\"",
-      vornell::BuildParallelInstallArguments(s),
+      vornell::BuildParallelInstallArguments(s, inf),
   };
   watch.Collect(200, 2000);
   // A rundll32 that fails at once (the parallel-port one here) can be gone
@@ -235,12 +237,18 @@ void CheckServicesStart(ProcessWatch& watch, const std::wstring& currentDir) {
   SetCurrentDirectoryW(L"C:\\");
   WT_CHECK(NoMarks("after the services' starts"));
 
-  // The parallel-port command names its INF relative to the current directory,
-  // and rundll32 runs in the system directory.
+  // rundll32 runs in the system directory: the INF the parallel-port command
+  // names, resolved there, must be the package's.
   for (const StartedProcess& p : started) {
-    if (p.commandLine.find(L"/if ") == std::wstring::npos) continue;
-    const std::wstring seen = SameFolder(p.currentDirectory) + L"\\x64\\driver\\RX730TP.INF";
-    Note("the parallel-port setup would open " + Gbk(seen) + (FileExists(seen) ? " (present)" : " (absent)"));
+    const size_t at = p.commandLine.find(L" /f \"");
+    if (p.commandLine.find(L"/if ") == std::wstring::npos || at == std::wstring::npos) continue;
+    const size_t from = at + 5;
+    const std::wstring named = p.commandLine.substr(from, p.commandLine.find(L'"', from) - from);
+    const bool relative = named.size() < 3 || named[1] != L':';
+    const std::wstring seen = relative ? SameFolder(p.currentDirectory) + L"\\" + named : named;
+    Note("the parallel-port setup opens " + Gbk(seen));
+    WT_CHECK(FileExists(seen));
+    WT_CHECK_EQ(LowerW(seen), LowerW(currentDir + L"\\x64\\driver\\RX730TP.INF"));
   }
 }
 
