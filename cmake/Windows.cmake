@@ -1,4 +1,8 @@
-# The shipped program: one static Vornell.exe that imports only system DLLs.
+# The shipped program: one static Vornell.exe that imports only DLLs on
+# Windows' KnownDLLs list. Every other system DLL (comctl32, winspool.drv,
+# riched20, newdev) is loaded from the system directory at run time
+# (platform/win32/system_library.h): an import of one would be taken from the
+# program's folder. Not linking their import libraries keeps it so.
 vornell_folder_library(vornell_framework_win32 framework/win32)
 vornell_folder_library(vornell_platform_win32 platform/win32)
 add_link_options(-static -static-libgcc -static-libstdc++)
@@ -6,7 +10,7 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 set(VORNELL_WIN32_LIBS
   -Wl,--start-group vornell_app vornell_wizard vornell_engine vornell_framework
   vornell_framework_win32 vornell_platform vornell_platform_win32 vornell_layout -Wl,--end-group
-  comctl32 setupapi newdev winspool shlwapi gdi32 user32 kernel32)
+  setupapi gdi32 user32 kernel32)
 
 enable_language(RC)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}")

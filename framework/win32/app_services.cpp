@@ -10,6 +10,7 @@
 
 #include "framework/app.h"
 #include "framework/win32/gbk_text.h"
+#include "platform/win32/system_library.h"
 
 namespace vornell {
 
@@ -32,16 +33,6 @@ std::wstring ModulePath() {
   }
 }
 
-std::wstring SystemDirectory() {
-  const UINT needed = ::GetSystemDirectoryW(nullptr, 0);
-  if (needed == 0) return {};
-  std::wstring dir(needed, L'\0');
-  const UINT length = ::GetSystemDirectoryW(dir.data(), needed);
-  if (length == 0 || length >= needed) return {};
-  dir.resize(length);
-  return dir;
-}
-
 }  // namespace
 
 std::string App::AppTitle() const {
@@ -54,24 +45,18 @@ std::string App::AppTitle() const {
 }
 
 void InitCommonControls(unsigned classes) {
+  // Loaded, not imported: an import of comctl32.dll would be taken from the
+  // program's folder. The manifest asks for no common controls 6, so the
+  // system directory's comctl32.dll is the one the dialogs are made for.
+  const auto init = ProcedureOf<decltype(&::InitCommonControlsEx)>(LoadSystemLibrary(L"comctl32.dll"),
+                                                                  "InitCommonControlsEx");
+  if (init == nullptr) return;
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = 8;
   controls.dwICC = classes;
-  ::InitCommonControlsEx(&controls);
+  init(&controls);
 }
 
-bool InitRichEdit() {
-  // By full system path, so a riched20.dll planted beside the program is never the one loaded.
-  const std::wstring dir = SystemDirectory();
-  if (dir.empty()) return false;
-  const std::wstring path = dir + L"\\riched20.dll";
-  HMODULE library = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  // Systems without the search flags refuse them; the full path still holds.
-  if (library == nullptr && ::GetLastError() == ERROR_INVALID_PARAMETER) {
-    library = ::LoadLibraryW(path.c_str());
-  }
-  // Kept loaded for the life of the process: the window class lives in it.
-  return library != nullptr;
-}
+bool InitRichEdit() { return LoadSystemLibrary(L"riched20.dll") != nullptr; }
 
 }  // namespace vornell

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/win32/gbk_wide.h"
+#include "platform/win32/system_library.h"
 
 namespace vornell {
 
@@ -53,26 +54,8 @@ bool ToWide(const std::string& gbk, std::wstring& wide) {
   return false;
 }
 
-template <typename Function>
-Function ProcedureOf(HMODULE module, const char* name) {
-  if (module == nullptr) return nullptr;
-  // Through void(*)(), the one cast GCC allows between function types.
-  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
-std::wstring SystemFolder() {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const UINT length = GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-    if (length == 0) return std::wstring();
-    if (length < buffer.size()) return std::wstring(buffer.data(), length);
-    if (length > kMaxWideChars) return std::wstring();
-    buffer.resize(length + 1);  // the answer then counts the terminator
-  }
-}
-
-// newdev.dll is optional on the system and never taken from the program's
-// folder: only the system directory is searched.
+// newdev.dll is optional on the system; like the spooler below, it is not a
+// KnownDLL, so it is loaded from the system directory rather than imported.
 using UpdateDriverFunction = BOOL(WINAPI*)(HWND, LPCWSTR, LPCWSTR, DWORD, PBOOL);
 
 struct NewDev {
@@ -83,13 +66,35 @@ struct NewDev {
 const NewDev& LoadNewDev() {
   static const NewDev loaded = [] {
     NewDev result;
-    HMODULE module = LoadLibraryExW(L"newdev.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    result.update =
-        ProcedureOf<UpdateDriverFunction>(module, "UpdateDriverForPlugAndPlayDevicesW");
+    result.update = ProcedureOf<UpdateDriverFunction>(LoadSystemLibrary(L"newdev.dll"),
+                                                      "UpdateDriverForPlugAndPlayDevicesW");
     if (result.update == nullptr) result.loadError = GetLastError();
     return result;
   }();
   return loaded;
+}
+
+struct Spooler {
+  decltype(&GetPrinterDriverDirectoryW) driverDirectory = nullptr;
+  decltype(&EnumPrintersW) enumPrinters = nullptr;
+  DWORD loadError = ERROR_SUCCESS;
+};
+
+// nullptr with the last error set when winspool.drv or a function is missing.
+const Spooler* LoadSpooler() {
+  static const Spooler loaded = [] {
+    Spooler result;
+    const HMODULE module = LoadSystemLibrary(L"winspool.drv");
+    result.driverDirectory = ProcedureOf<decltype(result.driverDirectory)>(module, "GetPrinterDriverDirectoryW");
+    result.enumPrinters = ProcedureOf<decltype(result.enumPrinters)>(module, "EnumPrintersW");
+    if (result.driverDirectory == nullptr || result.enumPrinters == nullptr) result.loadError = GetLastError();
+    return result;
+  }();
+  if (loaded.driverDirectory == nullptr || loaded.enumPrinters == nullptr) {
+    SetLastError(loaded.loadError);
+    return nullptr;
+  }
+  return &loaded;
 }
 
 bool CopyOut(const std::string& text, char* buffer, std::size_t bufferSize) {
@@ -234,14 +239,16 @@ std::uint32_t Win32Services::LastError() { return GetLastError(); }
 // ----- spooler -----
 
 bool Win32Services::GetDriverDirectory(char* buffer, std::uint32_t bufferSize) {
+  const Spooler* spooler = LoadSpooler();
+  if (spooler == nullptr) return false;
   std::vector<BYTE> wide(MAX_PATH * sizeof(WCHAR) * 2, 0);
   DWORD needed = 0;
-  BOOL ok = GetPrinterDriverDirectoryW(nullptr, nullptr, 1, wide.data(),
-                                       static_cast<DWORD>(wide.size()), &needed);
+  BOOL ok = spooler->driverDirectory(nullptr, nullptr, 1, wide.data(), static_cast<DWORD>(wide.size()),
+                                     &needed);
   if (!ok && GetLastError() == ERROR_INSUFFICIENT_BUFFER && needed > wide.size() &&
       needed <= kMaxWideChars * sizeof(WCHAR)) {
     wide.assign(needed, 0);
-    ok = GetPrinterDriverDirectoryW(nullptr, nullptr, 1, wide.data(), needed, &needed);
+    ok = spooler->driverDirectory(nullptr, nullptr, 1, wide.data(), needed, &needed);
   }
   if (!ok) return false;
   const auto* text = reinterpret_cast<const wchar_t*>(wide.data());
@@ -260,8 +267,10 @@ wchar_t kNoServerName[] = L"";  // the local machine; EnumPrintersW wants a non-
 }
 
 std::uint32_t Win32Services::EnumPrintersNeeded(std::uint32_t flags) {
+  const Spooler* spooler = LoadSpooler();
+  if (spooler == nullptr) return 0;
   DWORD needed = 0, returned = 0;
-  EnumPrintersW(flags, kNoServerName, 2, nullptr, 0, &needed, &returned);
+  spooler->enumPrinters(flags, kNoServerName, 2, nullptr, 0, &needed, &returned);
   return needed;
 }
 
@@ -269,9 +278,11 @@ bool Win32Services::EnumPrintersFill(std::uint32_t flags, void* buffer, std::uin
                                      std::vector<std::string>& names) {
   CallError callError;
   names.clear();
+  const Spooler* spooler = LoadSpooler();
+  if (spooler == nullptr) return false;
   DWORD needed = 0, returned = 0;
-  const BOOL filled = EnumPrintersW(flags, kNoServerName, 2, static_cast<BYTE*>(buffer), bufferSize,
-                                    &needed, &returned);
+  const BOOL filled = spooler->enumPrinters(flags, kNoServerName, 2, static_cast<BYTE*>(buffer), bufferSize,
+                                            &needed, &returned);
   callError.Note();
   if (!filled) return false;
   // The system wrote `returned` records into a buffer of `bufferSize` bytes.
@@ -296,7 +307,7 @@ void Win32Services::Free(void* block) {
 // ----- printer setup -----
 
 std::uint32_t Win32Services::StartRundll32(const std::string& arguments) {
-  const std::wstring system = SystemFolder();
+  const std::wstring system = SystemDirectory();
   if (system.empty()) return StartFailureResult(GetLastError());
   std::wstring wideArguments;
   if (!ToWide(arguments, wideArguments)) return StartFailureResult(ERROR_BAD_FORMAT);

@@ -5,6 +5,10 @@
 // Vornell.exe finishes its happy route with both boxes ticked. Each planted
 // program leaves a mark file if it runs; the processes actually started are
 // watched through a job, with their image, command line and current directory.
+// DLLs planted in the program's folder (its current directory too) under the
+// names of the DLLs the program loads that Windows does not keep among its
+// KnownDLLs are never loaded by Vornell.exe either: Windows would take such a
+// DLL from the program's folder for an import, or for a load by bare name.
 // wine-test-env: WINEDEBUG=-all,trace+printui
 #include <algorithm>
 #include <string>
@@ -107,6 +111,75 @@ bool HasMark(const std::string& name) {
   for (const std::string& m : Marks())
     if (m.compare(0, name.size() + 1, name + ":") == 0) return true;
   return false;
+}
+
+// ---- planted DLLs ----
+
+const wchar_t* const kPlantedDlls[] = {L"COMCTL32.dll", L"WINSPOOL.DRV", L"riched20.dll", L"newdev.dll"};
+const wchar_t kVornellOverrides[] = L"Software\\Wine\\AppDefaults\\Vornell.exe\\DllOverrides";
+
+// Wine prefers its own DLLs where Windows takes one from the program's folder
+// first. Asked of Wine for Vornell.exe alone (by its file name), so this
+// program and the commands the wizard starts load theirs as usual. Wine 8
+// reads WINEDLLOVERRIDES from the Unix environment only, which a Windows
+// environment block does not reach.
+bool LoadNativeFirstInVornell(bool on) {
+  if (!on) return RegDeleteTreeW(HKEY_CURRENT_USER, kVornellOverrides) == ERROR_SUCCESS;
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kVornellOverrides, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const wchar_t order[] = L"native,builtin";
+  bool ok = true;
+  for (const wchar_t* name : {L"comctl32", L"winspool.drv", L"riched20", L"newdev"}) {
+    ok = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(order), sizeof order) ==
+             ERROR_SUCCESS && ok;
+  }
+  RegCloseKey(key);
+  return ok;
+}
+
+void PlantDlls(const std::wstring& folder) {
+  const std::wstring dll = BuildFolder() + L"\\tests\\wine\\planted\\mark_dll.dll";
+  WT_CHECK(FileExists(dll));
+  for (const wchar_t* name : kPlantedDlls) {
+    WT_CHECK(CopyFileW(dll.c_str(), (folder + L"\\" + name).c_str(), FALSE));
+  }
+}
+
+// Each load of a planted DLL, as "<DLL loaded> | <program that loaded it>".
+std::vector<std::wstring> DllLoads() {
+  std::vector<std::wstring> loads;
+  WIN32_FIND_DATAW found{};
+  HANDLE walk = FindFirstFileW(L"C:\\planted-dll-*.txt", &found);
+  if (walk == INVALID_HANDLE_VALUE) return loads;
+  do {
+    const std::wstring text = ReadFileWide(std::wstring(L"C:\\") + found.cFileName);
+    size_t start = 0;
+    while (start < text.size()) {
+      size_t end = text.find(L"\r\n", start);
+      if (end == std::wstring::npos) end = text.size();
+      if (end > start) loads.push_back(text.substr(start, end - start));
+      start = end + 2;
+    }
+  } while (FindNextFileW(walk, &found));
+  FindClose(walk);
+  return loads;
+}
+
+// Only loads by Vornell.exe count: Wine's own DLLs load others that Windows
+// would not, and the processes the wizard starts run elsewhere.
+bool NoDllLoadsByProgram() {
+  int byProgram = 0;
+  for (const std::wstring& load : DllLoads()) {
+    const size_t bar = load.rfind(L" | ");
+    const bool byVornell = bar != std::wstring::npos && LowerW(load.substr(bar + 3)) == LowerW(ProgramPath());
+    Note(std::string(byVornell ? "Vornell.exe loaded a planted DLL: " : "another program loaded a planted DLL: ") +
+         Gbk(load));
+    byProgram += byVornell;
+  }
+  return byProgram == 0;
 }
 
 // ---- what was started ----
@@ -264,8 +337,14 @@ void CheckWizardFinish(ProcessWatch& watch) {
   WT_CHECK(AttachPrinter(kSerial));
   watch.Collect(200, 2000);
   Program p;
+  WT_CHECK(LoadNativeFirstInVornell(true));
+  // A program that cannot start, or dies on the way, fails the walk.
   WT_CHECK(StartVornell(p));
-  if (p.window == nullptr) return;
+  if (p.window == nullptr) {
+    WT_CHECK(NoDllLoadsByProgram());
+    LoadNativeFirstInVornell(false);
+    return;
+  }
   const HWND w = p.window;
   WT_CHECK(WaitUntil([&] { return ItemVisible(w, 1022) && ItemText(w, 1001) == "安装"; }, 10000));
   WT_CHECK(ClickAsUser(w, 1001));
@@ -295,6 +374,8 @@ void CheckWizardFinish(ProcessWatch& watch) {
   const std::string queue = "\"Orvane RX730TⅡ\"";
   CheckStarted(started, {"printui.dll,PrintUIEntry /y /n " + queue, "printui.dll,PrintUIEntry /k /n " + queue});
   WT_CHECK(NoMarks("after the wizard's finish"));
+  WT_CHECK(NoDllLoadsByProgram());
+  WT_CHECK(LoadNativeFirstInVornell(false));
 }
 
 }  // namespace
@@ -309,6 +390,8 @@ int wmain() {
 
   CheckServicesStart(watch, kOtherFolder);
   CheckServicesStart(watch, kProgramFolder);
+  // Only now, with this program's current directory back out of the planted folders.
+  PlantDlls(kProgramFolder);
   CheckWizardFinish(watch);
   WT_CHECK(NoMarks("at the end"));
   return Finish();
