@@ -17,8 +17,8 @@ constexpr DWORD kWindows7Mask = 0x04FF;
 std::atomic<long> g_refused{0};
 
 void Report(bool patched) {
-  const std::wstring lines = L"patched=" + std::to_wstring(patched ? 1 : 0) + L"\r\nrefused=" +
-                             std::to_wstring(g_refused.load()) + L"\r\n";
+  const std::wstring lines = L"patched=" + std::to_wstring(patched ? 1 : 0) + L"\nrefused=" +
+                             std::to_wstring(g_refused.load()) + L"\n";
   probe::WriteWhole(lines, L"C:\\win7-wait.tmp", L"C:\\win7-wait.txt");
 }
 
