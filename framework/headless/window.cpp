@@ -384,6 +384,8 @@ bool Dialog::IsIconic() const { return impl().iconic_; }
 
 Rect Dialog::GetClientRect() const { return impl().clientRect(); }
 
+unsigned Dialog::WindowDpi() const { return impl().dpi_; }
+
 Rect Dialog::GetItemClientRect(int id) const {
   auto* c = impl().ControlFor(id, "GetItemClientRect");
   if (c == nullptr) return {};
