@@ -392,8 +392,10 @@ Rect Dialog::GetItemClientRect(int id) const {
   Rect r{headless::MulDivRound(c->x, headless::kBaseUnitX, 4), headless::MulDivRound(c->y, headless::kBaseUnitY, 8),
          headless::MulDivRound(c->x + c->width, headless::kBaseUnitX, 4),
          headless::MulDivRound(c->y + c->height, headless::kBaseUnitY, 8)};
-  // A bitmap picture sizes itself to its bitmap.
-  if (c->kind == ControlKind::kPicture) {
+  // A bitmap picture sizes itself to its bitmap, unless it is stretched to its
+  // control (SS_REALSIZECONTROL) or centred in it (SS_CENTERIMAGE).
+  constexpr std::uint32_t kKeepsControlSize = 0x0040 | 0x0200;
+  if (c->kind == ControlKind::kPicture && (c->style & kKeepsControlSize) == 0) {
     const auto size = headless::detail::BitmapResourceSize(c->imageId);
     if (size.width > 0) {
       r.right = r.left + size.width;
