@@ -104,6 +104,9 @@ class Dialog {
   void UpdateWindow();
   bool IsIconic() const;
   Rect GetClientRect() const;
+  // Pixels per logical inch of the window (96 at 100 %). The program is
+  // DPI-aware, so whatever is sized in pixels must be scaled by this.
+  unsigned WindowDpi() const;
   // The control's rectangle in the dialog's client coordinates.
   Rect GetItemClientRect(int id) const;
   void InvalidateRect(const Rect& area, bool erase);

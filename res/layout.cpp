@@ -10,7 +10,11 @@ namespace {
 
 constexpr std::uint32_t kButton = 0x50010000;    // WS_CHILD|WS_VISIBLE|WS_TABSTOP|BS_PUSHBUTTON
 constexpr std::uint32_t kLabel = 0x50020000;     // WS_CHILD|WS_VISIBLE|WS_GROUP|SS_LEFT
-constexpr std::uint32_t kPicture = 0x5000000E;   // WS_CHILD|WS_VISIBLE|SS_BITMAP
+// One line, never wrapped: the model name scales with the DPI, the dialog units
+// only roughly, and a wrapped second half would be cut off below.
+constexpr std::uint32_t kOneLineLabel = 0x5002000C;  // WS_CHILD|WS_VISIBLE|WS_GROUP|SS_LEFTNOWORDWRAP
+// Stretched to the control, so the picture grows with the dialog at any DPI.
+constexpr std::uint32_t kPicture = 0x5000004E;   // WS_CHILD|WS_VISIBLE|SS_BITMAP|SS_REALSIZECONTROL
 constexpr std::uint32_t kProgress = 0x50800000;  // WS_CHILD|WS_VISIBLE|WS_BORDER
 constexpr std::uint32_t kGroup = 0x50000007;     // WS_CHILD|WS_VISIBLE|BS_GROUPBOX
 constexpr std::uint32_t kRadio = 0x50000009;     // WS_CHILD|WS_VISIBLE|BS_AUTORADIOBUTTON
@@ -27,7 +31,7 @@ const std::array kMainControls = {
                   "安装前请阅读以下内容", 0},
     ControlLayout{IDC_PICTURE, ControlKind::kPicture, "Static", kPicture, 74, 89, 37, 38, "", IDB_PRINTER},
     ControlLayout{IDC_PROGRESS, ControlKind::kProgress, "msctls_progress32", kProgress, 11, 162, 295, 8, "", 0},
-    ControlLayout{IDC_MODEL, ControlKind::kStatic, "Static", kLabel, 223, 6, 92, 17, "VT-250", 0},
+    ControlLayout{IDC_MODEL, ControlKind::kStatic, "Static", kOneLineLabel, 223, 6, 97, 17, "VT-250", 0},
     ControlLayout{IDC_CONNECTION_GROUP, ControlKind::kGroupBox, "Button", kGroup, 116, 87, 123, 40, "连接方式", 0},
     ControlLayout{IDC_USB, ControlKind::kRadio, "Button", kRadio, 134, 105, 29, 10, "USB", 0},
     ControlLayout{IDC_PARALLEL, ControlKind::kRadio, "Button", kRadio, 189, 106, 30, 10, "并口", 0},

@@ -15,9 +15,11 @@ namespace {
 constexpr ColorRef kLicenseBoxBackground = 0x00FFB464;  // red 100, green 180, blue 255
 constexpr unsigned kAboutCommandMask = 0xFFF0;          // the system keeps the low four bits
 
-FontSpec HeaderFont(int height, const char* face) {
+// Heights are given for 96 DPI; the program is DPI-aware, so it scales them
+// itself, rounded as MulDiv rounds.
+FontSpec HeaderFont(int height, const char* face, unsigned dpi) {
   FontSpec font;
-  font.height = height;
+  font.height = static_cast<int>((static_cast<long long>(height) * dpi + 48) / 96);
   font.weight = 400;            // FW_NORMAL
   font.charSet = 0;             // ANSI_CHARSET
   font.pitchAndFamily = 0x20;   // FF_SWISS | DEFAULT_PITCH
@@ -77,8 +79,9 @@ bool CVornellDlg::OnInitDialog() {
   installerState.connectionRetry = 0;
 
   // The fonts live as long as the process.
-  const FontHandle headerFont = CreateFontFrom(HeaderFont(23, "微软雅黑"));
-  const FontHandle welcomeFont = CreateFontFrom(HeaderFont(18, "仿宋"));
+  const unsigned dpi = WindowDpi();
+  const FontHandle headerFont = CreateFontFrom(HeaderFont(23, "微软雅黑", dpi));
+  const FontHandle welcomeFont = CreateFontFrom(HeaderFont(18, "仿宋", dpi));
   SendItemMessage(IDC_MODEL, msg::kSetFont, reinterpret_cast<WParam>(headerFont), 1);
   SendItemMessage(IDC_WELCOME, msg::kSetFont, reinterpret_cast<WParam>(welcomeFont), 1);
 

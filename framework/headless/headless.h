@@ -196,6 +196,8 @@ class HeadlessWindow {
   // Default: the template's size at 6 x 13 dialog base units (1.5 x 1.625 px per unit).
   void SetClientRect(const Rect& rect) { clientRect_ = rect; clientRectSet_ = true; }
   Rect clientRect() const;
+  // What WindowDpi answers; default 96. Set it before Open.
+  void SetDpi(unsigned dpi) { dpi_ = dpi; }
 
   // Icons given by WM_SETICON (default processing of the message).
   IconHandle bigIcon() const { return bigIcon_; }
@@ -262,6 +264,7 @@ class HeadlessWindow {
   bool iconic_ = false;
   Rect clientRect_;
   bool clientRectSet_ = false;
+  unsigned dpi_ = 96;
   IconHandle bigIcon_ = nullptr;
   IconHandle smallIcon_ = nullptr;
 

@@ -410,14 +410,18 @@ bool Dialog::IsIconic() const { return impl().iconic_; }
 
 Rect Dialog::GetClientRect() const { return impl().clientRect(); }
 
+unsigned Dialog::WindowDpi() const { return impl().dpi_; }
+
 Rect Dialog::GetItemClientRect(int id) const {
   auto* c = impl().ControlFor(id, "GetItemClientRect");
   if (c == nullptr) return {};
   Rect r{headless::MulDivRound(c->x, headless::kBaseUnitX, 4), headless::MulDivRound(c->y, headless::kBaseUnitY, 8),
          headless::MulDivRound(c->x + c->width, headless::kBaseUnitX, 4),
          headless::MulDivRound(c->y + c->height, headless::kBaseUnitY, 8)};
-  // A bitmap picture sizes itself to its bitmap.
-  if (c->kind == ControlKind::kPicture) {
+  // A bitmap picture sizes itself to its bitmap, unless it is stretched to its
+  // control (SS_REALSIZECONTROL) or centred in it (SS_CENTERIMAGE).
+  constexpr std::uint32_t kKeepsControlSize = 0x0040 | 0x0200;
+  if (c->kind == ControlKind::kPicture && (c->style & kKeepsControlSize) == 0) {
     const auto size = headless::detail::BitmapResourceSize(c->imageId);
     if (size.width > 0) {
       r.right = r.left + size.width;

@@ -120,6 +120,25 @@ Rect Dialog::GetClientRect() const {
   return {r.left, r.top, r.right, r.bottom};
 }
 
+unsigned Dialog::WindowDpi() const {
+  constexpr unsigned kDefaultDpi = 96;
+  if (impl_->hwnd == nullptr) return kDefaultDpi;
+  // GetDpiForWindow came with Windows 10 (1607): looked up, not imported,
+  // so the program still starts on Windows 7.
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (getDpiForWindow != nullptr) {
+    const UINT dpi = getDpiForWindow(impl_->hwnd);
+    if (dpi != 0) return dpi;
+  }
+  HDC dc = ::GetDC(impl_->hwnd);
+  if (dc == nullptr) return kDefaultDpi;
+  const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+  ::ReleaseDC(impl_->hwnd, dc);
+  return dpi > 0 ? static_cast<unsigned>(dpi) : kDefaultDpi;
+}
+
 Rect Dialog::GetItemClientRect(int id) const {
   RECT r{};
   HWND item = Item(*this, id);

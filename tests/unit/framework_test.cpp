@@ -600,9 +600,9 @@ TEST_F(FrameworkTest, GeometryFollowsTheTemplateAtFixedBaseUnits) {
   EXPECT_EQ(next.top, 286);
   EXPECT_EQ(next.right, 455);
   EXPECT_EQ(next.bottom, 309);
-  // A bitmap picture takes its bitmap's size.
-  EXPECT_EQ(dlg.GetItemClientRect(IDC_LOGO).Width(), 133);
-  EXPECT_EQ(dlg.GetItemClientRect(IDC_LOGO).Height(), 44);
+  // A picture stretched to its control keeps the template's size (76 x 25 units), not its bitmap's (133 x 44).
+  EXPECT_EQ(dlg.GetItemClientRect(IDC_LOGO).Width(), 114);
+  EXPECT_EQ(dlg.GetItemClientRect(IDC_LOGO).Height(), 41);
 
   dlg.InvalidateRect(next, true);
   ASSERT_EQ(window().invalidations().size(), 1u);

@@ -143,6 +143,14 @@ TEST_F(WizardInitTest, HeaderFontsAndText) {
 
   EXPECT_EQ(window().control(IDC_MODEL).text, installerState.printerName);
   EXPECT_NE(window().control(IDC_MODEL).text, "VT-250");
+
+  // At 150 % the heights scale as MulDiv rounds them: 34.5 becomes 35.
+  CVornellDlg at144;
+  headless::Headless(at144).SetDpi(144);
+  ASSERT_TRUE(headless::Open(at144));
+  ASSERT_EQ(headless::Headless(at144).fonts().size(), 2u);
+  EXPECT_EQ(headless::Headless(at144).fonts()[0].request.height, 35);
+  EXPECT_EQ(headless::Headless(at144).fonts()[1].request.height, 27);
   // The welcome line keeps the template's text.
   EXPECT_EQ(window().control(IDC_WELCOME).text, "欢迎使用Orvane打印机");
 }

@@ -194,6 +194,21 @@ bool StartVornell(Program& program, DWORD timeoutMs) {
   return StartVornellAt(program, ProgramPath(), InstallFolder(), timeoutMs);
 }
 
+bool SetDpiForNewPrograms(DWORD dpi) {
+  HKEY desktop = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                      &desktop, nullptr) != ERROR_SUCCESS)
+    return false;
+  const LSTATUS status =
+      dpi != 0 ? RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi)
+               : RegDeleteValueW(desktop, L"LogPixels");
+  RegCloseKey(desktop);
+  // This process keeps the DPI it started with; at any other, Wine would map
+  // the other program's rectangles into ours.
+  SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
+  return status == ERROR_SUCCESS || (dpi == 0 && status == ERROR_FILE_NOT_FOUND);
+}
+
 // ---- controls ----
 
 HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }

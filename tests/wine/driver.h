@@ -72,6 +72,10 @@ bool Start(Program& program, const std::wstring& exe, const std::wstring& curren
 HWND FindWindowOf(DWORD pid, const std::wstring& caption, DWORD timeoutMs);
 // Starts Vornell.exe from C:\vornell and waits for its wizard window.
 bool StartVornell(Program& program, DWORD timeoutMs = 30000);
+// The DPI (HKCU\Control Panel\Desktop LogPixels) of every program started
+// from now on: Wine reads it once, when a process starts. 0 removes the value.
+// This thread then sees other windows in their own pixels, unscaled.
+bool SetDpiForNewPrograms(DWORD dpi);
 extern const wchar_t* const kWizardCaption;
 
 // ---- controls of a window in another process ----

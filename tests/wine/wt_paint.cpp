@@ -1,7 +1,8 @@
 // Painting of the real window on every page: the stretched background
 // picture fills the client area, shows behind the transparent labels and
 // check boxes and around the logo; buttons and progress bar keep their own
-// look; the control-colour answers; no drawing objects left by repaints.
+// look; the control-colour answers; no drawing objects left by repaints;
+// at 150 % the header lines and the logo grow with the dialog.
 #include "tests/wine/driver.h"
 
 // psapi's counters from kernel32 (K32...): no further library to link.
@@ -9,6 +10,8 @@
 #include <psapi.h>
 #include <winternl.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -213,6 +216,68 @@ Page Photograph(HWND w, const std::string& name, const ClientPixels& picture) {
   WT_CHECK_EQ(p.shot.width, picture.width);
   WT_CHECK_EQ(p.shot.height, picture.height);
   return p;
+}
+
+// ---- high DPI ----
+
+// How tall the drawing in a control is on screen: from the first to the last
+// row where the screen differs from the picture, whatever font was asked for.
+int InkHeight(const Page& p, int id) {
+  const RECT r = ItemClientRect(p.dialog, id);
+  int top = -1, bottom = -1;
+  for (int y = std::max(0L, r.top); y < r.bottom && y < p.shot.height; ++y) {
+    for (int x = std::max(0L, r.left); x < r.right && x < p.shot.width; ++x) {
+      if (p.shot.at(x, y) == p.picture->at(x, y)) continue;
+      if (top < 0) top = y;
+      bottom = y;
+      break;
+    }
+  }
+  return top < 0 ? 0 : bottom - top + 1;
+}
+
+struct HeaderHeights {
+  int model = 0, welcome = 0, logo = 0;
+  int client = 0;  // the client area's height
+};
+
+HeaderHeights MeasureHeader(const Page& p) {
+  HeaderHeights h{InkHeight(p, 1009), InkHeight(p, 1014), InkHeight(p, 1016), p.shot.height};
+  Note(p.name + ": drawn heights: header " + std::to_string(h.model) + ", welcome " + std::to_string(h.welcome) +
+       ", logo " + std::to_string(h.logo) + " px; client area " + std::to_string(p.shot.width) + " x " +
+       std::to_string(p.shot.height));
+  return h;
+}
+
+// At 150 % the program, DPI-aware and so not scaled by the system, draws its
+// header lines and its logo in proportion with the dialog, which grows with
+// its dialog units.
+void CheckAt144Dpi(const HeaderHeights& at96) {
+  WT_CHECK(SetDpiForNewPrograms(144));
+  Program p;
+  WT_CHECK(StartVornell(p));
+  if (p.window != nullptr) {
+    HWND w = p.window;
+    WT_CHECK(WaitUntil([&] { return ItemVisible(w, 1022); }, 10000));
+    Sleep(1000);
+    RECT client{};
+    GetClientRect(w, &client);
+    const ClientPixels picture = StretchedBackground(client.right, client.bottom);
+    const Page page = Photograph(w, "paint-license-144dpi", picture);
+    CheckBackground(page);
+    const HeaderHeights at144 = MeasureHeader(page);
+    // The header's font is 1.5 times as tall: so is its text, within a pixel.
+    // (The welcome line's stand-in font draws its glyphs less evenly: 15 px
+    // at 96 DPI, 21 at 144; it is shown, not judged.)
+    WT_CHECK(std::abs(2 * at144.model - 3 * at96.model) <= 2);
+    // The logo grows as the dialog does, within a pixel each for the
+    // control's rounding to whole pixels and for the stretch.
+    const double grown = static_cast<double>(at96.logo) * at144.client / at96.client;
+    Note("logo at 144 DPI: " + std::to_string(at144.logo) + " px drawn, " + std::to_string(grown) + " wanted");
+    WT_CHECK(std::abs(at144.logo - grown) <= 2.0);
+    p.Kill();
+  }
+  WT_CHECK(SetDpiForNewPrograms(0));
 }
 
 // ---- drawing objects of another process ----
@@ -469,12 +534,14 @@ int wmain() {
   }
 
   // The license page.
+  HeaderHeights header96;
   {
     const Page page = Photograph(w, "paint-license", picture);
     CheckBackground(page);
     for (int id : {1005, 1009, 1014}) CheckTransparent(page, id);
     for (int id : {1001, 1002}) CheckButton(page, id);
     CheckLogo(page, logo);
+    header96 = MeasureHeader(page);
   }
   CheckControlColours(p);
   CheckRepaintsLeaveNothing(p, picture);
@@ -532,5 +599,6 @@ int wmain() {
   }
 
   p.Kill();
+  CheckAt144Dpi(header96);
   return Finish();
 }

@@ -93,12 +93,11 @@ void CheckLiveWindow(HWND w) {
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&r), 2);
     const RECT px = DialogUnitsToPixels(c.x, c.y, c.width, c.height);
+    // Pictures too: stretched to their controls, they keep the template's size.
     WT_CHECK_EQ(r.left, px.left);
     WT_CHECK_EQ(r.top, px.top);
-    if (c.imageId == 0) {  // a picture takes its bitmap's size
-      WT_CHECK_EQ(r.right, px.right);
-      WT_CHECK_EQ(r.bottom, px.bottom);
-    }
+    WT_CHECK_EQ(r.right, px.right);
+    WT_CHECK_EQ(r.bottom, px.bottom);
     child = GetWindow(child, GW_HWNDNEXT);
   }
   // Texts that the start-up leaves as the template has them.
