@@ -32,6 +32,6 @@ foreach(target IN LISTS VORNELL_FUZZ_TARGETS)
                    ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${target}
            WORKING_DIRECTORY ${fuzz_work_dir})
   set_tests_properties(fuzz.${target} PROPERTIES
-                       LABELS fuzz FIXTURES_REQUIRED fuzz_folders
+                       LABELS fuzz FIXTURES_REQUIRED "fuzz_folders;build_fuzz"
                        TIMEOUT 180)
 endforeach()

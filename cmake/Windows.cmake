@@ -3,28 +3,17 @@
 # riched20, newdev) is loaded from the system directory at run time
 # (platform/win32/system_library.h): an import of one would be taken from the
 # program's folder. Not linking their import libraries keeps it so.
-vornell_folder_library(vornell_framework_win32 framework/win32)
-vornell_folder_library(vornell_platform_win32 platform/win32)
 add_link_options(-static -static-libgcc -static-libstdc++)
-
-set(VORNELL_WIN32_LIBS
-  -Wl,--start-group vornell_app vornell_wizard vornell_engine vornell_framework
-  vornell_framework_win32 vornell_platform vornell_platform_win32 vornell_layout -Wl,--end-group
-  setupapi gdi32 user32 kernel32)
 
 enable_language(RC)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}")
 add_executable(Vornell WIN32 res/vornell.rc)
-target_link_libraries(Vornell PRIVATE ${VORNELL_WIN32_LIBS})
+target_link_libraries(Vornell PRIVATE vornell_app)
 # Nothing names the entry point or the application object until the libraries
 # were scanned (the C runtime asks for WinMain last; theApp is named by no
 # one): pull both in.
 target_link_options(Vornell PRIVATE -Wl,--undefined=WinMain)
-get_target_property(vornell_app_type vornell_app TYPE)
-if(vornell_app_type STREQUAL "STATIC_LIBRARY")
-  target_link_options(Vornell PRIVATE
-    -Wl,--whole-archive $<TARGET_FILE:vornell_app> -Wl,--no-whole-archive)
-endif()
+target_link_options(Vornell PRIVATE -Wl,--whole-archive $<TARGET_FILE:vornell_app> -Wl,--no-whole-archive)
 set_target_properties(Vornell PROPERTIES OUTPUT_NAME Vornell)
 
 # Programs that drive the real Vornell.exe under Wine.

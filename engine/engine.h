@@ -1,16 +1,17 @@
 #pragma once
 // The driver installation engine: the package check, the file staging, the
 // USB probe and the three worker threads. Everything here reaches the system
-// through GetServices() and the window only through Dialog; results travel
-// by return values and installerState.workerStatus.
+// through GetServices() and knows no window: progress travels by callbacks,
+// results by return values and installerState.workerStatus, so the wizard
+// and the unattended mode drive the same engine.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
-namespace vornell {
+#include "engine/installer_state.h"
 
-class Dialog;
-struct InstallerState;
+namespace vornell {
 
 // The device path piece that carries the USB vendor and product text: it
 // starts after "\\?\usb#" and is as long as that text.
@@ -26,21 +27,46 @@ constexpr std::int32_t kParallelQueueNotSeen = 3012;
 // name counts). Stops at the first one missing.
 bool CheckDriverPackage();
 
-// Copies the package's files into printerDriverDirectory, one progress step
-// on control 1008 and a 100 ms pause per file; existing files stay as they
-// are. False when a copy failed (earlier copies stay).
-bool StageDriverFiles(Dialog& dialog);
+// One file of the package dealt with by the staging: copied, or already in
+// the driver directory and left as it is.
+enum class StagedFile { kCopied, kKept };
+using StagingProgress = std::function<void(const std::string& name, StagedFile what)>;
+// The pause after each file, so the user sees the bar move.
+constexpr std::uint32_t kStagingPauseMs = 100;
 
-// Sets printerDetected to 1 when a present USB device interface carries
-// usbMatchId; never clears it. Says so in a message box when the system
-// refuses the device list.
-void ProbeUsbPrinter(Dialog& dialog);
+// Copies the package's files into printerDriverDirectory, reporting each
+// file after `pauseMs`; existing files stay as they are. False when a copy
+// failed (earlier copies stay).
+bool StageDriverFiles(const StagingProgress& progress, std::uint32_t pauseMs = kStagingPauseMs);
+
+enum class UsbProbeResult {
+  kFound,    // printerDetected is now 1
+  kAbsent,
+  kRefused,  // the system refused the device list
+};
+// Walks the present USB device interfaces for usbMatchId; sets
+// printerDetected to 1 when found, never clears it. `devicePath`, when
+// given, receives the path of the device found.
+UsbProbeResult ProbeUsbPrinter(std::string* devicePath = nullptr);
+
+// What the worker threads need besides the shared record; their parameter
+// points to one (null: the wizard's).
+struct WorkerSettings {
+  // The registration wait: the first look after firstLookMs, at most
+  // `looks` looks, with a pause of retryMs after each that misses.
+  std::uint32_t firstLookMs = 7000;
+  int looks = 20;
+  std::uint32_t retryMs = 1000;
+  // The parallel-port worker's time for the printer setup to finish.
+  std::uint32_t setupGraceMs = 12000;
+};
+inline constexpr WorkerSettings kWizardWorkers{};
 
 // Worker threads (framework WorkerProc). Each writes workerStatus and
-// returns it as the exit code; the parameter is not used.
-std::uint32_t UsbInstallThread(void* parameter);
-std::uint32_t ParallelInstallThread(void* parameter);
-std::uint32_t PrinterWaitThread(void* parameter);
+// returns it as the exit code.
+std::uint32_t UsbInstallThread(void* settings);
+std::uint32_t ParallelInstallThread(void* settings);
+std::uint32_t PrinterWaitThread(void* settings);
 
 // Pure helpers, kept apart so they can be tested and fuzzed alone.
 bool UsbPathMatches(std::string_view devicePath, std::string_view matchId);

@@ -5,8 +5,6 @@
 namespace vornell {
 
 namespace {
-// Time for the printer setup to finish; it is not awaited otherwise.
-constexpr std::uint32_t kSetupGraceMs = 12000;
 // WinExec's results: 0 to 31 say why the command did not start.
 constexpr std::uint32_t kLastStartFailure = 31;
 // What WinExec says of a program file it cannot find: an INF without a full
@@ -23,14 +21,17 @@ bool ResolvePackageInf(const InstallerState& state, std::string& infPath) {
   return GetServices().FullPath(state.driverSourceFolder + DriverFileName(state, 0), infPath);
 }
 
-std::uint32_t ParallelInstallThread(void* /*parameter*/) {
+std::uint32_t ParallelInstallThread(void* parameter) {
+  const WorkerSettings& settings =
+      parameter != nullptr ? *static_cast<const WorkerSettings*>(parameter) : kWizardWorkers;
   Services& services = GetServices();
   std::string infPath;
   const std::uint32_t started =
       ResolvePackageInf(installerState, infPath)
           ? services.StartRundll32(BuildParallelInstallArguments(installerState, infPath))
           : kInfNotFound;
-  services.Sleep(kSetupGraceMs);
+  // Time for the printer setup to finish; it is not awaited otherwise.
+  services.Sleep(settings.setupGraceMs);
 
   // A started command proves nothing about the queue, and 0 (out of
   // resources) is a failure too; only the registration wait may turn this

@@ -3,15 +3,11 @@
 #include "engine/engine.h"
 #include "platform/gbk.h"
 #include "platform/services.h"
-#include "wizard/installer_state.h"
 
 namespace vornell {
 
 namespace {
 
-constexpr std::uint32_t kFirstLookDelayMs = 7000;
-constexpr int kAttempts = 20;
-constexpr std::uint32_t kRetryDelayMs = 1000;
 constexpr std::uint32_t kEnumFlags = kPrinterEnumLocal | kPrinterEnumConnections;
 // Slack on top of the size the system asked for; the fill is told the size alone.
 constexpr std::size_t kBufferSlack = 4;
@@ -39,16 +35,18 @@ bool ExpectedPrinterListed(Services& services) {
 
 }  // namespace
 
-std::uint32_t PrinterWaitThread(void* /*parameter*/) {
+std::uint32_t PrinterWaitThread(void* parameter) {
+  const WorkerSettings& settings =
+      parameter != nullptr ? *static_cast<const WorkerSettings*>(parameter) : kWizardWorkers;
   Services& services = GetServices();
   // The system creates the queue asynchronously after the install.
-  services.Sleep(kFirstLookDelayMs);
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+  services.Sleep(settings.firstLookMs);
+  for (int look = 0; look < settings.looks; ++look) {
     if (ExpectedPrinterListed(services)) {
       installerState.workerStatus = 0;
       return 0;
     }
-    services.Sleep(kRetryDelayMs);
+    services.Sleep(settings.retryMs);
   }
   // Not found: the installation worker's value stands.
   return static_cast<std::uint32_t>(installerState.workerStatus);

@@ -1,14 +1,10 @@
 #include "engine/engine.h"
 #include "engine/state_text.h"
-#include "framework/dialog.h"
 #include "platform/services.h"
-#include "res/resource.h"
 
 namespace vornell {
 
 namespace {
-
-constexpr std::uint32_t kPausePerEntryMs = 100;
 
 bool IsSkipped(const FindData& entry) {
   // A subfolder cannot be copied like a file; the walk does not descend.
@@ -18,7 +14,7 @@ bool IsSkipped(const FindData& entry) {
 
 }  // namespace
 
-bool StageDriverFiles(Dialog& dialog) {
+bool StageDriverFiles(const StagingProgress& progress, std::uint32_t pauseMs) {
   Services& services = GetServices();
   const std::string destination = PrinterDriverDirectoryText(installerState);
   const std::string& source = installerState.driverSourceFolder;
@@ -36,7 +32,9 @@ bool StageDriverFiles(Dialog& dialog) {
     if (IsSkipped(entry)) continue;
     const std::string target = destination + "\\" + entry.name;
     // Never replace a file that is already there, even an older one.
+    StagedFile what = StagedFile::kKept;
     if (!services.PathExists(target)) {
+      what = StagedFile::kCopied;
       if (!services.CopyFileTo(source + entry.name, target, false)) {
         staged = false;
         break;
@@ -48,8 +46,8 @@ bool StageDriverFiles(Dialog& dialog) {
       }
     }
     // Lets the user see the copy progress, one step per file.
-    services.Sleep(kPausePerEntryMs);
-    dialog.SendItemMessage(IDC_PROGRESS, kPbmStepIt, 0, 0);
+    if (pauseMs != 0) services.Sleep(pauseMs);
+    if (progress) progress(entry.name, what);
   } while (services.FindNext(walk, entry));
 
   services.FindEnd(walk);

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "wizard/installer_state.h"
+#include "engine/installer_state.h"
 
 namespace vornell {
 

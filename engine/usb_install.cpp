@@ -9,7 +9,7 @@ namespace {
 constexpr std::int32_t kInfStoredOnly = -1;
 }  // namespace
 
-std::uint32_t UsbInstallThread(void* /*parameter*/) {
+std::uint32_t UsbInstallThread(void* /*settings: none apply*/) {
   Services& services = GetServices();
   // The staged copy, not the package's: staging put it there for this.
   const std::string infPath =

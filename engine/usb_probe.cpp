@@ -2,10 +2,8 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "framework/dialog.h"
 #include "platform/gbk.h"
 #include "platform/services.h"
-#include "wizard/installer_state.h"
 
 namespace vornell {
 
@@ -18,8 +16,6 @@ constexpr std::size_t kDetailBufferSize = 1024;
 constexpr std::size_t kDetailPathOffset = 4;
 constexpr std::uint32_t kDetailSizeField = 8;
 
-constexpr char kDeviceSetRefused[] = "获取相关的设备信息集GUID句柄失败！";
-
 }  // namespace
 
 bool UsbPathMatches(std::string_view devicePath, std::string_view matchId) {
@@ -31,30 +27,32 @@ bool UsbPathMatches(std::string_view devicePath, std::string_view matchId) {
   return NamesEqualIgnoreCase(piece, matchId);
 }
 
-void ProbeUsbPrinter(Dialog& dialog) {
+UsbProbeResult ProbeUsbPrinter(std::string* devicePath) {
   Services& services = GetServices();
   DeviceSet set = services.GetUsbDeviceSet(kDigcfPresent | kDigcfDeviceInterface);
-  if (set == nullptr) {
-    dialog.AppMessageBox(kDeviceSetRefused, kMbOk | kMbIconWarning);
-    return;
-  }
+  if (set == nullptr) return UsbProbeResult::kRefused;
 
   std::vector<char> detail(kDetailBufferSize, '\0');
   std::memcpy(detail.data(), &kDetailSizeField, sizeof kDetailSizeField);
   char* const path = detail.data() + kDetailPathOffset;
   const std::size_t pathSize = kDetailBufferSize - kDetailPathOffset;
 
+  UsbProbeResult result = UsbProbeResult::kAbsent;
   for (std::uint32_t index = 0; services.EnumUsbDeviceInterface(set, index); ++index) {
     // A device whose path does not fit says nothing about the others; a
     // printer enumerated after it must still be found.
     if (!services.GetUsbDeviceInterfacePath(set, index, path, pathSize)) continue;
-    if (UsbPathMatches(std::string_view(path, strnlen(path, pathSize)), installerState.usbMatchId)) {
+    const std::string_view found(path, strnlen(path, pathSize));
+    if (UsbPathMatches(found, installerState.usbMatchId)) {
       installerState.printerDetected = 1;
+      if (devicePath != nullptr) devicePath->assign(found);
+      result = UsbProbeResult::kFound;
       break;
     }
   }
 
   services.DestroyDeviceSet(set);
+  return result;
 }
 
 }  // namespace vornell

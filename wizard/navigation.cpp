@@ -1,7 +1,7 @@
 // The buttons of the wizard. They change the step and leave the rest to
 // RunStep; the page on screen decides which of them can be clicked.
 #include "engine/engine.h"
-#include "wizard/installer_state.h"
+#include "engine/installer_state.h"
 #include "wizard/vornell_dlg.h"
 
 namespace vornell {
@@ -12,34 +12,34 @@ bool CVornellDlg::ConfirmExit() {
 }
 
 void CVornellDlg::OnNext() {
-  ++installerState.step;
+  installerState.step = StepAfter(installerState.step);
   RunStep();
 }
 
 void CVornellDlg::OnBack() {
   InstallerState& s = installerState;
-  if (s.step == 1) {
+  if (s.step == WizardStep::kLicense) {
     if (ConfirmExit()) {
       EndDialog(kIdCancel);
     } else {
       RunStep();  // the license page afresh
     }
-  } else if (s.step == 3) {
+  } else if (s.step == WizardStep::kConnectionCheck) {
     // Straight back to the license page: step 2 would move on to the probe.
-    s.step = 1;
+    s.step = WizardStep::kLicense;
     RunStep();
   } else {
-    --s.step;
+    s.step = StepBefore(s.step);
     RunStep();
   }
 }
 
 void CVornellDlg::OnExit() {
   InstallerState& s = installerState;
-  if (s.step == 0) {
-    s.step = 1;
+  if (s.step == WizardStep::kStart) {
+    s.step = WizardStep::kLicense;
     RunStep();
-  } else if (s.step < 3) {
+  } else if (s.step < WizardStep::kConnectionCheck) {
     if (ConfirmExit()) EndDialog(kIdCancel);
   } else {
     EndDialog(kIdCancel);
@@ -48,7 +48,7 @@ void CVornellDlg::OnExit() {
 
 void CVornellDlg::OnUsbSelected() {
   installerState.printerDetected = 0;
-  ProbeUsbPrinter(*this);
+  ProbeUsbPrinterAndSay();
 }
 
 void CVornellDlg::OnParallelSelected() { installerState.printerDetected = 1; }

@@ -2,10 +2,11 @@
 // order; steps 0, 2, 3 and 4 move on by calling RunStep again.
 #include <string>
 
+#include "engine/driver_directory.h"
 #include "engine/engine.h"
+#include "engine/installer_state.h"
 #include "platform/services.h"
-#include "wizard/driver_directory.h"
-#include "wizard/installer_state.h"
+#include "wizard/pages.h"
 #include "wizard/vornell_dlg.h"
 
 namespace vornell {
@@ -18,12 +19,15 @@ constexpr int kParallelPort = 2;
 constexpr std::uint32_t kSuccessPause = 3000;  // the install page stays this long
 constexpr std::uint32_t kFinishPause = 2500;
 
-constexpr char kAskForPrinter[] = "提示：请检查打印机是否连接";
-constexpr char kPrinterFound[] = "点击 “ 继续 ” 进行打印机驱动安装";
-constexpr char kInstalling[] = "正在安装打印机驱动……";
-constexpr char kInstalled[] = "打印机驱动安装成功！";
-constexpr char kInstallFailed[] = "打印机驱动安装失败";
+constexpr const PageLook& kLicensePage = Page(PageId::kLicense);
+constexpr const PageLook& kRetryPage = Page(PageId::kRetry);
+constexpr const PageLook& kConnectionPage = Page(PageId::kConnection);
+constexpr const PageLook& kInstallPage = Page(PageId::kInstall);
+constexpr const PageLook& kSuccessPage = Page(PageId::kSuccess);
+constexpr const PageLook& kFailurePage = Page(PageId::kFailure);
+
 constexpr char kErrorCaption[] = "错误提示";
+constexpr char kDeviceSetRefused[] = "获取相关的设备信息集GUID句柄失败！";
 constexpr char kPackageIncomplete[] = "错误提示：   缺失安装文件，请重新下载安装程序";
 constexpr char kCopyFailed[] = "错误提示：   文件在复制过程中失败，请退出重新安装";
 
@@ -37,20 +41,20 @@ std::string PrintUiArguments(const char* option, const std::string& queue) {
 void CVornellDlg::RunStep() {
   InstallerState& s = installerState;
   switch (s.step) {
-    case 0:
-      s.step = 1;
+    case WizardStep::kStart:
+      s.step = WizardStep::kLicense;
       RunStep();
       return;
 
-    case 1:
+    case WizardStep::kLicense:
       s.connectionRetry = 0;
       for (const int id : {IDC_PICTURE, IDC_PROGRESS, IDC_QUESTION, IDC_EXIT,
                            IDC_CONNECTION_GROUP, IDC_USB, IDC_PARALLEL, IDC_STATUS}) {
         ShowItem(id, false);
       }
-      SetItemText(IDC_NEXT, "安装");
+      SetItemText(IDC_NEXT, kLicensePage.next);
       ShowItem(IDC_BACK, true);
-      SetItemText(IDC_BACK, "退出");
+      SetItemText(IDC_BACK, kLicensePage.back);
       ShowItem(IDC_LICENSE, true);
       ShowItem(IDC_LICENSE_HEADING, true);
       ShowLicenseText();
@@ -58,20 +62,20 @@ void CVornellDlg::RunStep() {
       FocusItem(IDC_NEXT);
       return;
 
-    case 2:
+    case WizardStep::kLeaveLicense:
       s.printerDetected = 0;
       for (const int id : {IDC_LICENSE, IDC_LICENSE_HEADING, IDC_QUESTION, IDC_PROGRESS}) {
         ShowItem(id, false);
       }
-      SetItemText(IDC_NEXT, "继续");
-      SetItemText(IDC_BACK, "返回");
+      SetItemText(IDC_NEXT, kRetryPage.next);
+      SetItemText(IDC_BACK, kRetryPage.back);
       // After a failed probe the page holds; step 3 writes its status line.
       if (s.connectionRetry != 0) return;
-      ++s.step;
+      s.step = WizardStep::kConnectionCheck;
       RunStep();
       return;
 
-    case 3:
+    case WizardStep::kConnectionCheck:
       s.connectionType = kUsb;
       s.printerDetected = 0;
       for (const int id : {IDC_LICENSE_HEADING, IDC_QUESTION, IDC_PICTURE,
@@ -83,7 +87,7 @@ void CVornellDlg::RunStep() {
       EnableItem(IDC_BACK, false);
       // The probe blocks this thread: draw the page with its disabled buttons first.
       UpdateWindow();
-      ProbeUsbPrinter(*this);
+      ProbeUsbPrinterAndSay();
       // What was clicked or typed meanwhile was meant for the page with its
       // disabled buttons, not for the buttons enabled now.
       DiscardQueuedInput();
@@ -91,28 +95,28 @@ void CVornellDlg::RunStep() {
         EnableItem(IDC_NEXT, true);
         EnableItem(IDC_BACK, true);
         ShowItem(IDC_STATUS, true);
-        SetItemText(IDC_STATUS, kPrinterFound);
+        SetItemText(IDC_STATUS, kConnectionPage.status);
         RefreshControl(IDC_STATUS);
         ShowItem(IDC_BACK, true);
         FocusItem(IDC_NEXT);
         return;
       }
       s.connectionRetry = 1;
-      --s.step;
+      s.step = WizardStep::kLeaveLicense;
       RunStep();
       ShowItem(IDC_STATUS, true);
-      SetItemText(IDC_STATUS, kAskForPrinter);
+      SetItemText(IDC_STATUS, kRetryPage.status);
       RefreshControl(IDC_STATUS);
       EnableItem(IDC_NEXT, true);
       EnableItem(IDC_BACK, true);
       FocusItem(IDC_NEXT);
       return;
 
-    case 4:
+    case WizardStep::kInstall:
       RunInstallStep();
       return;
 
-    case 5:
+    case WizardStep::kSuccess:
       GetServices().Sleep(kSuccessPause);
       // A click of the pause must not land on "完成" once it is enabled: it
       // would start the printer commands nobody chose.
@@ -120,35 +124,35 @@ void CVornellDlg::RunStep() {
       ShowItem(IDC_SET_DEFAULT, true);
       ShowItem(IDC_TEST_PAGE, true);
       ShowItem(IDC_PROGRESS, false);
-      SetItemText(IDC_STATUS, kInstalled);
+      SetItemText(IDC_STATUS, kSuccessPage.status);
       RefreshControl(IDC_STATUS);
       SendItemMessage(IDC_SET_DEFAULT, kBmSetCheck, kBstChecked);
       SendItemMessage(IDC_TEST_PAGE, kBmSetCheck, kBstChecked);
       EnableItem(IDC_NEXT, true);
-      SetItemText(IDC_NEXT, "完成");
+      SetItemText(IDC_NEXT, kSuccessPage.next);
       ShowItem(IDC_BACK, false);
       FocusItem(IDC_NEXT);
       return;
 
-    case 6:
+    case WizardStep::kFinish:
       RunFinishStep();
       return;
 
-    case 7:
+    case WizardStep::kFailure:
       ShowItem(IDC_PROGRESS, false);
-      SetItemText(IDC_STATUS, kInstallFailed);
+      SetItemText(IDC_STATUS, kFailurePage.status);
       RefreshControl(IDC_STATUS);
       EnableItem(IDC_NEXT, true);
-      SetItemText(IDC_NEXT, "退出");
+      SetItemText(IDC_NEXT, kFailurePage.next);
       ShowItem(IDC_BACK, false);
       FocusItem(IDC_NEXT);
       return;
 
-    case 8:
+    case WizardStep::kLeaveAfterFailure:
       EndDialog(kIdCancel);
       return;
 
-    default:
+    default:  // no such step
       return;
   }
 }
@@ -159,7 +163,7 @@ void CVornellDlg::RunInstallStep() {
   ParkFocus();
   EnableItem(IDC_NEXT, false);
   EnableItem(IDC_BACK, false);
-  SetItemText(IDC_STATUS, kInstalling);
+  SetItemText(IDC_STATUS, kInstallPage.status);
   RefreshControl(IDC_STATUS);
   RefreshControl(IDC_LICENSE_HEADING);
 
@@ -183,7 +187,11 @@ void CVornellDlg::RunInstallStep() {
   SendItemMessage(IDC_PROGRESS, kPbmStepIt);
 
   // Without the directory nothing is staged: it counts as a failed copy.
-  if (!haveDriverDirectory || !StageDriverFiles(*this)) {
+  // One step of the bar per file, copied or kept.
+  const StagingProgress stepTheBar = [this](const std::string&, StagedFile) {
+    SendItemMessage(IDC_PROGRESS, kPbmStepIt, 0, 0);
+  };
+  if (!haveDriverDirectory || !StageDriverFiles(stepTheBar)) {
     RefreshControl(IDC_LICENSE_HEADING);
     DiscardQueuedInput();
     if (ShowMessageBox(kCopyFailed, kErrorCaption, kMbYesNo) == kIdYes) {
@@ -194,35 +202,41 @@ void CVornellDlg::RunInstallStep() {
 
   DiscardQueuedInput();
 
-  // The workers receive the address of the main window's handle.
-  WindowHandle mainWindow = GetSafeHwnd();
+  // The workers' pauses are the wizard's.
+  WorkerSettings settings = kWizardWorkers;
   // A worker that did not start, or whose end was not seen, leaves no result
   // to trust; the second worker is not started while the first may still run.
   bool workersEnded = true;
   switch (s.connectionType) {
     case kUsb:
       s.expectedPrinterName = s.printerName;
-      workersEnded = WaitForWorker(&UsbInstallThread, &mainWindow) == WorkerWait::kEnded;
+      workersEnded = WaitForWorker(&UsbInstallThread, &settings) == WorkerWait::kEnded;
       break;
     case kParallelPort:
       s.expectedPrinterName = s.lptPrinterName;
-      workersEnded = WaitForWorker(&ParallelInstallThread, &mainWindow) == WorkerWait::kEnded;
+      workersEnded = WaitForWorker(&ParallelInstallThread, &settings) == WorkerWait::kEnded;
       break;
     default:
       s.workerStatus = -1;
       break;
   }
   if (workersEnded) {
-    workersEnded = WaitForWorker(&PrinterWaitThread, &mainWindow) == WorkerWait::kEnded;
+    workersEnded = WaitForWorker(&PrinterWaitThread, &settings) == WorkerWait::kEnded;
   }
 
   if (workersEnded && IsInstallSuccess(s.workerStatus)) {
     SendItemMessage(IDC_PROGRESS, kPbmSetPos, 10);
-    s.step = 5;
+    s.step = WizardStep::kSuccess;
   } else {
-    s.step = 7;
+    s.step = WizardStep::kFailure;
   }
   RunStep();
+}
+
+void CVornellDlg::ProbeUsbPrinterAndSay() {
+  if (ProbeUsbPrinter() == UsbProbeResult::kRefused) {
+    AppMessageBox(kDeviceSetRefused, kMbOk | kMbIconWarning);
+  }
 }
 
 void CVornellDlg::ParkFocus() {

@@ -3,9 +3,9 @@
 // buttons in navigation.cpp.
 #include "wizard/vornell_dlg.h"
 
-#include "app/about_dlg.h"
+#include "wizard/about_dlg.h"
 #include "platform/services.h"
-#include "wizard/installer_state.h"
+#include "engine/installer_state.h"
 #include "wizard/paint_rules.h"
 
 namespace vornell {

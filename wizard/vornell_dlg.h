@@ -43,6 +43,8 @@ class CVornellDlg : public Dialog {
   void RunFinishStep();
   // Yes to "leave the installation?".
   bool ConfirmExit();
+  // The USB probe; a refused device list is said in the application's box.
+  void ProbeUsbPrinterAndSay();
   // Takes the focus off Next and Back before they are disabled, which would
   // leave it nowhere.
   void ParkFocus();

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "framework/app.h"
-#include "framework/win32/gbk_text.h"
+#include "platform/win32/gbk_wide.h"
 #include "platform/win32/system_library.h"
 
 namespace vornell {
@@ -41,7 +41,7 @@ std::string App::AppTitle() const {
   if (slash != std::wstring::npos) name.erase(0, slash + 1);
   const size_t dot = name.rfind(L'.');
   if (dot != std::wstring::npos) name.erase(dot);
-  return win32::GbkFromWide(name);
+  return LenientGbk(name);
 }
 
 void InitCommonControls(unsigned classes) {

@@ -4,12 +4,10 @@
 
 #include "framework/app.h"
 #include "framework/win32/dialog_impl.h"
-#include "framework/win32/gbk_text.h"
+#include "platform/win32/gbk_wide.h"
 
 namespace vornell {
 
-using win32::GbkFromWide;
-using win32::WideFromGbk;
 
 namespace {
 
@@ -25,7 +23,7 @@ std::string WindowTextGbk(HWND hwnd) {
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
   const int copied = ::GetWindowTextW(hwnd, text.data(), length + 1);
   text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-  return GbkFromWide(text);
+  return LenientGbk(text);
 }
 
 }  // namespace
@@ -50,7 +48,7 @@ bool Dialog::IsItemEnabled(int id) const {
 
 void Dialog::SetItemText(int id, const std::string& text) {
   if (impl_->hwnd == nullptr) return;
-  ::SetDlgItemTextW(impl_->hwnd, id, WideFromGbk(text).c_str());
+  ::SetDlgItemTextW(impl_->hwnd, id, LenientWide(text).c_str());
 }
 
 std::string Dialog::GetItemText(int id) const { return WindowTextGbk(Item(*this, id)); }
@@ -161,7 +159,7 @@ void* Dialog::GetSystemMenu(bool revert) {
 
 bool Dialog::AppendMenuItem(void* menu, unsigned flags, unsigned id, const std::string& text) {
   if (menu == nullptr) return false;
-  const std::wstring wide = WideFromGbk(text);
+  const std::wstring wide = LenientWide(text);
   // A separator carries no text.
   const wchar_t* item = (flags & MF_SEPARATOR) != 0 ? nullptr : wide.c_str();
   return ::AppendMenuW(static_cast<HMENU>(menu), flags, id, item) != FALSE;
@@ -174,7 +172,7 @@ std::string Dialog::LoadResourceString(int id) const {
   const int length = ::LoadStringW(win32::ProgramModule(), static_cast<UINT>(id),
                                    reinterpret_cast<LPWSTR>(&text), 0);
   if (length <= 0 || text == nullptr) return {};
-  return GbkFromWide(std::wstring_view(text, static_cast<size_t>(length)));
+  return LenientGbk(std::wstring_view(text, static_cast<size_t>(length)));
 }
 
 IconHandle Dialog::LoadResourceIcon(int id) const {
@@ -182,7 +180,7 @@ IconHandle Dialog::LoadResourceIcon(int id) const {
 }
 
 FontHandle Dialog::CreateFontFrom(const FontSpec& font) {
-  const std::wstring face = WideFromGbk(font.face);
+  const std::wstring face = LenientWide(font.face);
   return ::CreateFontW(font.height, font.width, font.escapement, font.orientation, font.weight,
                        font.italic, font.underline, font.strikeOut, font.charSet,
                        font.outPrecision, font.clipPrecision, font.quality, font.pitchAndFamily,
@@ -190,7 +188,7 @@ FontHandle Dialog::CreateFontFrom(const FontSpec& font) {
 }
 
 int Dialog::ShowMessageBox(const std::string& text, const std::string& caption, unsigned type) {
-  return ::MessageBoxW(impl_->hwnd, WideFromGbk(text).c_str(), WideFromGbk(caption).c_str(),
+  return ::MessageBoxW(impl_->hwnd, LenientWide(text).c_str(), LenientWide(caption).c_str(),
                        type);
 }
 
@@ -202,7 +200,7 @@ int Dialog::AppMessageBox(const std::string& text, unsigned type) {
     caption = app->AppTitle();
     if (app->mainWindow != nullptr) owner = win32::WindowOf(*app->mainWindow);
   }
-  return ::MessageBoxW(owner, WideFromGbk(text).c_str(), WideFromGbk(caption).c_str(), type);
+  return ::MessageBoxW(owner, LenientWide(text).c_str(), LenientWide(caption).c_str(), type);
 }
 
 }  // namespace vornell

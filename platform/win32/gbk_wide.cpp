@@ -6,49 +6,60 @@
 
 namespace vornell {
 
-bool GbkToWide(std::string_view gbk, std::wstring& wide) {
+bool GbkToWide(std::string_view gbk, std::wstring& wide, Conversion how) {
   wide.clear();
   if (gbk.empty()) return true;
-  if (gbk.size() > INT_MAX || gbk.find('\0') != std::string_view::npos) return false;
+  const bool strict = how == Conversion::kStrict;
+  // The conversion functions count in int; longer texts are not ours.
+  if (gbk.size() > INT_MAX) return !strict;
+  if (strict && gbk.find('\0') != std::string_view::npos) return false;
+  const DWORD flags = strict ? MB_ERR_INVALID_CHARS : 0;
   const int length = static_cast<int>(gbk.size());
-  const int chars =
-      MultiByteToWideChar(kGbkCodePage, MB_ERR_INVALID_CHARS, gbk.data(), length, nullptr, 0);
-  if (chars <= 0) return false;
+  const int chars = MultiByteToWideChar(kGbkCodePage, flags, gbk.data(), length, nullptr, 0);
+  if (chars <= 0) return !strict;
   wide.resize(static_cast<std::size_t>(chars));
-  return MultiByteToWideChar(kGbkCodePage, MB_ERR_INVALID_CHARS, gbk.data(), length, wide.data(),
-                             chars) == chars;
+  const int written = MultiByteToWideChar(kGbkCodePage, flags, gbk.data(), length, wide.data(), chars);
+  if (written == chars) return true;
+  wide.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+  return !strict;
 }
 
-namespace {
-
-// `usedDefault` null: mark with '?'; otherwise report whether it was needed.
-bool WideToGbk(std::wstring_view wide, std::string& gbk, BOOL* usedDefault) {
+bool WideToGbk(std::wstring_view wide, std::string& gbk, Conversion how) {
   gbk.clear();
   if (wide.empty()) return true;
-  if (wide.size() > INT_MAX / 2) return false;
-  const int length = static_cast<int>(wide.size());
-  const int bytes = WideCharToMultiByte(kGbkCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), length,
-                                        nullptr, 0, "?", usedDefault);
-  if (bytes <= 0) return false;
-  gbk.resize(static_cast<std::size_t>(bytes));
-  return WideCharToMultiByte(kGbkCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), length, gbk.data(),
-                             bytes, "?", usedDefault) == bytes;
-}
-
-}  // namespace
-
-bool WideToGbkExact(std::wstring_view wide, std::string& gbk) {
+  const bool strict = how == Conversion::kStrict;
   BOOL usedDefault = FALSE;
-  if (!WideToGbk(wide, gbk, &usedDefault) || usedDefault) {
+  BOOL* const noteDefault = strict ? &usedDefault : nullptr;
+  if (wide.size() <= INT_MAX / 2) {
+    const int length = static_cast<int>(wide.size());
+    const int bytes = WideCharToMultiByte(kGbkCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), length,
+                                          nullptr, 0, "?", noteDefault);
+    if (bytes > 0) {
+      gbk.resize(static_cast<std::size_t>(bytes));
+      if (WideCharToMultiByte(kGbkCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), length, gbk.data(),
+                              bytes, "?", noteDefault) == bytes &&
+          !usedDefault) {
+        return true;
+      }
+    }
+  }
+  if (strict) {
     gbk.clear();
     return false;
   }
+  gbk.assign(wide.size(), '?');
   return true;
 }
 
-std::string WideToGbkMarked(std::wstring_view wide) {
+std::wstring LenientWide(std::string_view gbk) {
+  std::wstring wide;
+  GbkToWide(gbk, wide, Conversion::kLenient);
+  return wide;
+}
+
+std::string LenientGbk(std::wstring_view wide) {
   std::string gbk;
-  if (!WideToGbk(wide, gbk, nullptr)) gbk.assign(wide.size(), '?');
+  WideToGbk(wide, gbk, Conversion::kLenient);
   return gbk;
 }
 

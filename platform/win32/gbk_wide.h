@@ -1,6 +1,8 @@
 #pragma once
 // GBK (code page 936) to UTF-16 and back, for the wide system calls, so the
-// program reads and finds its names on a Windows of any language.
+// program reads and finds its names on a Windows of any language. Every
+// call says how strict it is: a name the program looks for or writes must
+// convert exactly; a text it only shows may take a stand-in character.
 #include <string>
 #include <string_view>
 
@@ -8,16 +10,23 @@ namespace vornell {
 
 constexpr unsigned kGbkCodePage = 936;
 
-// False when `gbk` is not valid GBK (half a character, say) or holds a zero
-// byte, which a system call would cut the text at.
-bool GbkToWide(std::string_view gbk, std::wstring& wide);
+enum class Conversion {
+  // GBK to UTF-16: false when the text is not valid GBK (half a character,
+  // say) or holds a zero byte, which a system call would cut the text at.
+  // UTF-16 to GBK: false when a character has no GBK form; best-fit
+  // look-alikes are refused, so a name never turns into another, existing one.
+  kStrict,
+  // Never false: bytes that are not GBK become the system's replacement
+  // character, and characters without a GBK form become '?', which no file
+  // name can hold, so a name so marked fails where it is used.
+  kLenient,
+};
 
-// False when a character has no GBK form; best-fit look-alikes are refused,
-// so a name never turns into another, existing one.
-bool WideToGbkExact(std::wstring_view wide, std::string& gbk);
+bool GbkToWide(std::string_view gbk, std::wstring& wide, Conversion how);
+bool WideToGbk(std::wstring_view wide, std::string& gbk, Conversion how);
 
-// Every character without a GBK form becomes '?', which no file name can
-// hold: a name so marked fails where it is used instead of naming another.
-std::string WideToGbkMarked(std::wstring_view wide);
+// The lenient conversions as values, for texts that are shown or read back.
+std::wstring LenientWide(std::string_view gbk);
+std::string LenientGbk(std::wstring_view wide);
 
 }  // namespace vornell

@@ -49,7 +49,7 @@ class CallError {
 // A GBK text for a wide call; on a text that has no wide form the call is
 // not made and the error says why.
 bool ToWide(const std::string& gbk, std::wstring& wide) {
-  if (GbkToWide(gbk, wide)) return true;
+  if (GbkToWide(gbk, wide, Conversion::kStrict)) return true;
   SetLastError(ERROR_NO_UNICODE_TRANSLATION);
   return false;
 }
@@ -110,7 +110,7 @@ void FillFindData(const WIN32_FIND_DATAW& found, FindData& data) {
   const std::size_t length = wcsnlen(found.cFileName, MAX_PATH);
   // A name with no GBK form comes out marked with '?': copying it then
   // fails and is reported, rather than the file being skipped unseen.
-  data.name = WideToGbkMarked(std::wstring_view(found.cFileName, length));
+  data.name = LenientGbk(std::wstring_view(found.cFileName, length));
   data.attributes = found.dwFileAttributes;
 }
 
@@ -197,7 +197,7 @@ bool Win32Services::GetUsbDeviceInterfacePath(DeviceSet set, std::uint32_t index
   // Device paths are built from hardware IDs; a character without a GBK
   // form becomes '?' as the ANSI call would give it, and cannot match.
   const bool copied =
-      CopyOut(WideToGbkMarked(std::wstring_view(detail->DevicePath, length)), path, pathSize);
+      CopyOut(LenientGbk(std::wstring_view(detail->DevicePath, length)), path, pathSize);
   if (!copied) callError.Note();  // "does not fit" replaces the call's own
   return copied;
 }
@@ -254,7 +254,7 @@ bool Win32Services::GetDriverDirectory(char* buffer, std::uint32_t bufferSize) {
   const auto* text = reinterpret_cast<const wchar_t*>(wide.data());
   const std::size_t length = wcsnlen(text, wide.size() / sizeof(WCHAR));
   std::string gbk;
-  if (!WideToGbkExact(std::wstring_view(text, length), gbk)) {
+  if (!WideToGbk(std::wstring_view(text, length), gbk, Conversion::kStrict)) {
     // A folder we could not name exactly would be a different folder.
     SetLastError(ERROR_NO_UNICODE_TRANSLATION);
     return false;
@@ -293,7 +293,7 @@ bool Win32Services::EnumPrintersFill(std::uint32_t flags, void* buffer, std::uin
     if (name == nullptr) continue;
     std::string gbk;
     // A name with no GBK form cannot be a name the program looks for.
-    if (WideToGbkExact(name, gbk)) names.push_back(std::move(gbk));
+    if (WideToGbk(name, gbk, Conversion::kStrict)) names.push_back(std::move(gbk));
   }
   return true;
 }
@@ -347,7 +347,7 @@ bool Win32Services::FullPath(const std::string& path, std::string& full) {
       return false;
     }
     if (length < buffer.size()) {
-      if (WideToGbkExact(std::wstring_view(buffer.data(), length), full)) return true;
+      if (WideToGbk(std::wstring_view(buffer.data(), length), full, Conversion::kStrict)) return true;
       SetLastError(ERROR_NO_UNICODE_TRANSLATION);
       callError.Note();
       return false;

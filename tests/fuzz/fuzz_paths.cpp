@@ -22,8 +22,8 @@
 #include "platform/simulated/simulated_machine.h"
 #include "res/resource.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "wizard/driver_directory.h"
-#include "wizard/installer_state.h"
+#include "engine/driver_directory.h"
+#include "engine/installer_state.h"
 #include "wizard/vornell_dlg.h"
 
 namespace {
@@ -120,7 +120,7 @@ void FinishCommands(FuzzedDataProvider& input) {
     dialog.SendItemMessage(IDC_SET_DEFAULT, kBmSetCheck, makeDefault ? kBstChecked : kBstUnchecked);
     dialog.SendItemMessage(IDC_TEST_PAGE, kBmSetCheck, testPage ? kBstChecked : kBstUnchecked);
     machine.ClearCalls();
-    installerState.step = 6;
+    installerState.step = WizardStep::kFinish;
     dialog.RunStep();
   }
   SetServices(nullptr);

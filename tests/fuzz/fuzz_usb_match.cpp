@@ -17,7 +17,7 @@
 #include "platform/simulated/simulated_machine.h"
 #include "res/resource.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "wizard/installer_state.h"
+#include "engine/installer_state.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // Start-up: the application object runs the wizard modally and ends.
 #include <gtest/gtest.h>
 
-#include "app/about_dlg.h"
+#include "wizard/about_dlg.h"
 #include "app/vornell_app.h"
 #include "framework/headless/headless.h"
 #include "platform/simulated/simulated_machine.h"
 #include "res/resource.h"
-#include "wizard/installer_state.h"
+#include "engine/installer_state.h"
 #include "wizard/vornell_dlg.h"
 
 namespace vornell {
@@ -43,7 +43,7 @@ TEST_F(AppStartTest, HelpCommandIsAnsweredByTheApplication) {
     EXPECT_EQ(headless::Headless(d).defaultProcessing().size(), unrouted);
     EXPECT_FALSE(headless::Headless(d).ended());
     EXPECT_TRUE(headless::Headless(d).messageBoxes().empty());
-    EXPECT_EQ(installerState.step, 1);
+    EXPECT_EQ(installerState.step, WizardStep::kLicense);
     headless::PressEscape(d);
   });
   theApp.InitInstance();
@@ -63,7 +63,7 @@ TEST_F(AppStartTest, InitInstanceRunsTheWizardAsMainWindowAndReturnsFalse) {
     EXPECT_EQ(headless::RichEditInits(), richEditInits + 1);
     EXPECT_EQ(theApp.mainWindow, &d);
     EXPECT_NE(dynamic_cast<CVornellDlg*>(&d), nullptr);
-    EXPECT_EQ(installerState.step, 1) << "the license page is up";
+    EXPECT_EQ(installerState.step, WizardStep::kLicense) << "the license page is up";
     headless::PressEscape(d);  // the window's own Cancel, no question asked
   });
   EXPECT_FALSE(theApp.InitInstance());

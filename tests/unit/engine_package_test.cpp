@@ -91,31 +91,27 @@ class EngineStagingTest : public EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
-    ASSERT_TRUE(headless::Open(dialog));
-    // As the wizard prepares the bar before the check.
-    dialog.SendItemMessage(IDC_PROGRESS, kPbmSetRange, 0, MakeLong(0, 10));
-    dialog.SendItemMessage(IDC_PROGRESS, kPbmSetStep, 1, 0);
     spool = folder.MakeFolder("spool/drivers/x64");
     staged = spool / "3";
     SetPrinterDriverDirectory(installerState, spool.string() + "\\3");
   }
 
+  struct Reported {
+    std::string name;
+    StagedFile what;
+    std::uint64_t atMs;  // the virtual clock when it was reported
+  };
+
   bool Stage() {
     machine.ClearCalls();
-    stepsBefore = ProgressSteps();
-    return StageDriverFiles(dialog);
+    reported.clear();
+    return StageDriverFiles([this](const std::string& name, StagedFile what) {
+      reported.push_back({name, what, machine.NowMs()});
+    });
   }
 
-  headless::HeadlessWindow& window() { return headless::Headless(dialog); }
-
-  // PBM_STEPIT messages the bar has received so far.
-  int ProgressSteps() {
-    const auto& log = window().control(IDC_PROGRESS).log;
-    return static_cast<int>(std::count_if(log.begin(), log.end(), [](const headless::JournalEntry& e) {
-      return e.op == headless::Op::kItemMessage && e.message == kPbmStepIt;
-    }));
-  }
-  int StepsDuringStaging() { return ProgressSteps() - stepsBefore; }
+  // Files the staging reported: the wizard steps its bar once for each.
+  int StepsDuringStaging() const { return static_cast<int>(reported.size()); }
 
   std::vector<std::string> CopiedNames() {
     std::vector<std::string> names;
@@ -125,9 +121,8 @@ class EngineStagingTest : public EngineTest {
     return names;
   }
 
-  Dialog dialog{IDD_VORNELL_DIALOG};
   fs::path spool, staged;
-  int stepsBefore = 0;
+  std::vector<Reported> reported;
 };
 
 TEST_F(EngineStagingTest, EveryFileOfTheFolderIsCopiedWithAPauseAndAStepEach) {
@@ -155,16 +150,33 @@ TEST_F(EngineStagingTest, EveryFileOfTheFolderIsCopiedWithAPauseAndAStepEach) {
   EXPECT_EQ(machine.CountOf("FindEnd"), 1u);
 }
 
-TEST_F(EngineStagingTest, EightFilesLeaveTheBarAtNineOfTenAfterTheCheck) {
+// Each file is reported once, after its pause, copied or kept; without a
+// pause (the unattended mode) the clock does not move.
+TEST_F(EngineStagingTest, EachFileIsReportedOnceAfterItsPauseAsCopiedOrKept) {
   CopySamplePackage();
-  ASSERT_TRUE(CheckDriverPackage());
-  dialog.SendItemMessage(IDC_PROGRESS, kPbmStepIt, 0, 0);  // the wizard's step for the check
+  folder.WriteFile("spool/drivers/x64/3/UNIRES.DLL", "already there");
   ASSERT_TRUE(Stage());
-  const headless::ControlRecord& bar = window().control(IDC_PROGRESS);
-  EXPECT_EQ(bar.rangeMin, 0);
-  EXPECT_EQ(bar.rangeMax, 10);
-  EXPECT_EQ(bar.pos, 9);
-  EXPECT_EQ(machine.NowMs(), 800u);
+  ASSERT_EQ(reported.size(), 8u);
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < reported.size(); ++i) {
+    names.push_back(reported[i].name);
+    EXPECT_EQ(reported[i].atMs, 100u * (i + 1)) << reported[i].name;
+    EXPECT_EQ(reported[i].what, reported[i].name == "UNIRES.DLL" ? StagedFile::kKept : StagedFile::kCopied);
+  }
+  std::vector<std::string> sorted = kPackageFiles;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(names, sorted) << "the walk's order";
+
+  fs::remove_all(staged);
+  reported.clear();
+  machine.ClearCalls();
+  const std::uint64_t before = machine.NowMs();
+  ASSERT_TRUE(StageDriverFiles([this](const std::string& name, StagedFile what) {
+    reported.push_back({name, what, machine.NowMs()});
+  }, 0));
+  EXPECT_EQ(reported.size(), 8u);
+  EXPECT_EQ(machine.NowMs(), before);
+  EXPECT_EQ(machine.CountOf("Sleep"), 0u);
 }
 
 TEST_F(EngineStagingTest, MissingOrEmptySourceFolderStagesNothingAndSucceeds) {

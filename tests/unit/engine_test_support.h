@@ -13,7 +13,7 @@
 
 #include "engine/engine.h"
 #include "platform/simulated/simulated_machine.h"
-#include "wizard/installer_state.h"
+#include "engine/installer_state.h"
 
 namespace vornell::engine_test {
 

@@ -19,7 +19,7 @@
 #include "tests/unit/engine_test_support.h"
 #include "platform/simulated/simulated_machine.h"
 #include "res/resource.h"
-#include "wizard/installer_state.h"
+#include "engine/installer_state.h"
 #include "wizard/vornell_dlg.h"
 
 namespace vornell {
@@ -129,7 +129,7 @@ class HostileEnvTest : public ::testing::Test {
   struct Run {
     std::vector<MessageBoxRecord> boxes;
     std::string status;
-    int step = 0;
+    WizardStep step = WizardStep::kStart;
     bool ended = false;
   };
 
@@ -142,7 +142,7 @@ class HostileEnvTest : public ::testing::Test {
     EXPECT_TRUE(headless::Open(*dialog));
     HeadlessWindow& window = headless::Headless(*dialog);
     EXPECT_TRUE(headless::ClickIfEnabled(*dialog, IDC_NEXT));
-    EXPECT_EQ(installerState.step, 3) << "the connection page";
+    EXPECT_EQ(installerState.step, WizardStep::kConnectionCheck) << "the connection page";
     if (expectBox) window.ScriptAnswer(kIdYes);
     EXPECT_TRUE(headless::ClickIfEnabled(*dialog, IDC_NEXT));
     Run run{window.messageBoxes(), window.control(IDC_STATUS).text, installerState.step, window.ended()};
@@ -151,7 +151,7 @@ class HostileEnvTest : public ::testing::Test {
 
   void ExpectSuccess(const Run& run) {
     EXPECT_TRUE(run.boxes.empty());
-    EXPECT_EQ(run.step, 5);
+    EXPECT_EQ(run.step, WizardStep::kSuccess);
     EXPECT_EQ(run.status, kInstalled);
   }
 
@@ -364,7 +364,7 @@ TEST_F(HostileEnvTest, UnreadablePackageFileStopsTheCopyWithNothingHalfWrittenAn
   const Run failed = Install(true);
 
   ExpectBox(failed, kCopyFailed);
-  EXPECT_NE(failed.step, 5);
+  EXPECT_NE(failed.step, WizardStep::kSuccess);
   // The walk comes in name order: five files before the unreadable one.
   for (const std::string& name : kPackageFiles) {
     SCOPED_TRACE(name);

@@ -10,7 +10,7 @@
 #include "framework/headless/headless.h"
 #include "platform/simulated/simulated_machine.h"
 #include "res/resource.h"
-#include "wizard/installer_state.h"
+#include "engine/installer_state.h"
 #include "wizard/vornell_dlg.h"
 
 namespace vornell {
@@ -61,7 +61,7 @@ TEST(InstallerStateTest, StartValues) {
   EXPECT_EQ(s.headerText, printer);
   EXPECT_EQ(s.expectedPrinterName, "");
 
-  EXPECT_EQ(s.step, 0);
+  EXPECT_EQ(s.step, WizardStep::kStart);
   EXPECT_EQ(s.printerDetected, 0);
   EXPECT_EQ(s.connectionType, 0);
   EXPECT_EQ(s.connectionRetry, 0);
@@ -85,7 +85,7 @@ TEST_F(WizardInitTest, CompletesThePackageDescription) {
   EXPECT_STREQ(s.driverFiles[3], "UNIDRV.DLL");
   EXPECT_STREQ(s.driverFiles[7], "STDNAMES.GPD");
   EXPECT_EQ(s.connectionRetry, 0);
-  EXPECT_EQ(s.step, 1) << "the license page is up";
+  EXPECT_EQ(s.step, WizardStep::kLicense) << "the license page is up";
   // Set only at the install step.
   EXPECT_EQ(s.expectedPrinterName, "");
   EXPECT_EQ(s.connectionType, 0);
@@ -187,7 +187,7 @@ TEST_F(WizardInitTest, NoAboutItemWithoutItsTextOrWithoutAMenu) {
     ASSERT_TRUE(headless::Open(wizard));
     EXPECT_TRUE(headless::Headless(wizard).menuItems().empty());
     // The rest of the window comes up as usual.
-    EXPECT_EQ(installerState.step, 1);
+    EXPECT_EQ(installerState.step, WizardStep::kLicense);
     EXPECT_EQ(headless::Headless(wizard).control(IDC_MODEL).text, installerState.printerName);
   }
 }

@@ -9,7 +9,7 @@
 #include "platform/simulated/simulated_machine.h"
 #include "res/layout.h"
 #include "res/resource.h"
-#include "wizard/installer_state.h"
+#include "engine/installer_state.h"
 #include "wizard/paint_rules.h"
 #include "wizard/vornell_dlg.h"
 

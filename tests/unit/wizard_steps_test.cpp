@@ -15,9 +15,10 @@
 #include "framework/headless/headless.h"
 #include "platform/simulated/simulated_machine.h"
 #include "res/resource.h"
-#include "wizard/driver_directory.h"
-#include "wizard/installer_state.h"
+#include "engine/driver_directory.h"
+#include "engine/installer_state.h"
 #include "wizard/license_text.h"
+#include "wizard/pages.h"
 #include "wizard/vornell_dlg.h"
 
 namespace vornell {
@@ -38,23 +39,14 @@ constexpr char kCopyFailed[] = "错误提示：   文件在复制过程中失败
 // Controls every page leaves visible: the header band.
 const std::set<int> kHeader = {IDC_MODEL, IDC_WELCOME, IDC_LOGO};
 
-struct Page {
-  std::set<int> visible;  // besides the header and the buttons
-  std::string status;     // text of 1018 when it is visible
-  std::string next;
-  bool nextEnabled;
-  bool backVisible;
-  std::string back;
-  bool backEnabled;
-};
-
-const Page kLicensePage{{IDC_LICENSE_HEADING, IDC_LICENSE}, "", "安装", true, true, "退出", true};
-const Page kRetryPage{{IDC_STATUS}, "提示：请检查打印机是否连接", "继续", true, true, "返回", true};
-const Page kConnectionPage{{IDC_STATUS}, "点击 “ 继续 ” 进行打印机驱动安装", "继续", true, true, "返回", true};
-const Page kInstallPage{{IDC_STATUS, IDC_PROGRESS}, "正在安装打印机驱动……", "继续", false, true, "返回", false};
-const Page kSuccessPage{{IDC_STATUS, IDC_SET_DEFAULT, IDC_TEST_PAGE}, "打印机驱动安装成功！", "完成", true,
-                        false, "", false};
-const Page kFailurePage{{IDC_STATUS}, "打印机驱动安装失败", "退出", true, false, "", false};
+// The pages as the step machine's own table describes them.
+using Page = PageLook;
+const Page& kLicensePage = vornell::Page(PageId::kLicense);
+const Page& kRetryPage = vornell::Page(PageId::kRetry);
+const Page& kConnectionPage = vornell::Page(PageId::kConnection);
+const Page& kInstallPage = vornell::Page(PageId::kInstall);
+const Page& kSuccessPage = vornell::Page(PageId::kSuccess);
+const Page& kFailurePage = vornell::Page(PageId::kFailure);
 
 // Lets a test look at the window at the moment the program reaches the
 // machine: the probe, and the pauses of the dialog's own thread.
@@ -101,28 +93,35 @@ class WizardStepTest : public ::testing::Test {
     AttachPrinter();
     Open();
     Next();
-    ASSERT_EQ(installerState.step, 3);
+    ASSERT_EQ(installerState.step, WizardStep::kConnectionCheck);
   }
 
   void ExpectPage(const Page& page, const char* where) {
     SCOPED_TRACE(where);
     std::set<int> expected = kHeader;
-    expected.insert(page.visible.begin(), page.visible.end());
+    for (const int id : page.shown) {
+      if (id != 0) expected.insert(id);
+    }
+    if (page.status != nullptr) expected.insert(IDC_STATUS);
     expected.insert(IDC_NEXT);
-    if (page.backVisible) expected.insert(IDC_BACK);
+    if (page.back != nullptr) expected.insert(IDC_BACK);
     std::set<int> visible;
     for (const headless::ControlRecord& c : window().controls()) {
       if (c.visible) visible.insert(c.id);
     }
     EXPECT_EQ(visible, expected);
-    if (!page.status.empty()) {
+    if (page.status != nullptr) {
       EXPECT_EQ(window().control(IDC_STATUS).text, page.status);
     }
     EXPECT_EQ(window().control(IDC_NEXT).text, page.next);
     EXPECT_EQ(window().control(IDC_NEXT).enabled, page.nextEnabled);
-    if (page.backVisible) {
+    if (page.back != nullptr) {
       EXPECT_EQ(window().control(IDC_BACK).text, page.back);
       EXPECT_EQ(window().control(IDC_BACK).enabled, page.backEnabled);
+    }
+    if (page.boxesChecked) {
+      EXPECT_EQ(window().control(IDC_SET_DEFAULT).check, 1);
+      EXPECT_EQ(window().control(IDC_TEST_PAGE).check, 1);
     }
     EXPECT_FALSE(window().ended());
   }
@@ -154,11 +153,11 @@ TEST_F(WizardStepTest, HappyUsbRouteShowsEveryPageAndStartsBothCommands) {
   AttachPrinter();
   machine.AddPrinterAtTime(kUsbQueue, 9000);
   Open();
-  EXPECT_EQ(installerState.step, 1);
+  EXPECT_EQ(installerState.step, WizardStep::kLicense);
   ExpectPage(kLicensePage, "license");
 
   Next();
-  EXPECT_EQ(installerState.step, 3);
+  EXPECT_EQ(installerState.step, WizardStep::kConnectionCheck);
   EXPECT_EQ(installerState.connectionType, 1);
   EXPECT_EQ(installerState.printerDetected, 1);
   ExpectPage(kConnectionPage, "connection check");
@@ -178,7 +177,7 @@ TEST_F(WizardStepTest, HappyUsbRouteShowsEveryPageAndStartsBothCommands) {
   EXPECT_EQ(ProgressPos(), 10);
   EXPECT_EQ(window().control(IDC_PROGRESS).rangeMin, 0);
   EXPECT_EQ(window().control(IDC_PROGRESS).rangeMax, 10);
-  EXPECT_EQ(installerState.step, 5);
+  EXPECT_EQ(installerState.step, WizardStep::kSuccess);
   EXPECT_EQ(installerState.workerStatus, 0);
   EXPECT_EQ(installerState.expectedPrinterName, kUsbQueue);
   EXPECT_EQ(std::string(installerState.printerDriverDirectory.data()), driverDirectory + "\\3");
@@ -202,21 +201,45 @@ TEST_F(WizardStepTest, HappyUsbRouteShowsEveryPageAndStartsBothCommands) {
 TEST_F(WizardStepTest, NoPrinterShowsRetryPageAndEveryNextProbesAgain) {
   Open();
   Next();
-  EXPECT_EQ(installerState.step, 2);
+  EXPECT_EQ(installerState.step, WizardStep::kLeaveLicense);
   EXPECT_EQ(installerState.connectionRetry, 1);
   EXPECT_EQ(installerState.printerDetected, 0);
   ExpectPage(kRetryPage, "retry");
   EXPECT_EQ(machine.CountOf("GetUsbDeviceSet"), 1u);
 
   Next();
-  EXPECT_EQ(installerState.step, 2);
+  EXPECT_EQ(installerState.step, WizardStep::kLeaveLicense);
   ExpectPage(kRetryPage, "retry again");
   EXPECT_EQ(machine.CountOf("GetUsbDeviceSet"), 2u);
 
   AttachPrinter();
   Next();
-  EXPECT_EQ(installerState.step, 3);
+  EXPECT_EQ(installerState.step, WizardStep::kConnectionCheck);
   ExpectPage(kConnectionPage, "printer attached during the retry page");
+}
+
+// The probe answers that the system refused the device list; the wizard says
+// so in the application's warning box, right after the probe, and shows the
+// retry page.
+TEST_F(WizardStepTest, RefusedDeviceListIsToldInTheApplicationsWarningBoxThenTheRetryPage) {
+  AttachPrinter();
+  machine.RefuseDeviceSet(true);
+  Open();
+  std::size_t callsAtTheBox = 0;
+  window().ScriptAnswer([&](const headless::MessageBoxRecord&) {
+    callsAtTheBox = machine.Calls().size();
+    EXPECT_FALSE(window().control(IDC_NEXT).enabled) << "still the probe's page";
+    return kIdOk;
+  });
+  Next();
+  ASSERT_EQ(window().messageBoxes().size(), 1u);
+  const headless::MessageBoxRecord& box = window().messageBoxes()[0];
+  EXPECT_EQ(box.text, "获取相关的设备信息集GUID句柄失败！");
+  EXPECT_EQ(box.caption, "Vornell");
+  EXPECT_EQ(box.type, kMbOk | kMbIconWarning);
+  EXPECT_EQ(callsAtTheBox, machine.Calls().size()) << "nothing reaches the machine after the box";
+  EXPECT_EQ(machine.Operations().back(), "GetUsbDeviceSet");
+  ExpectPage(kRetryPage, "after the refusal");
 }
 
 TEST_F(WizardStepTest, ProbeRunsBehindADrawnPageWithDisabledButtons) {
@@ -241,11 +264,11 @@ TEST_F(WizardStepTest, BackFromRetryAndConnectionPagesRebuildsTheLicensePage) {
   Open();
   const std::string text = ComposeLicenseText("\r\n");
   Next();  // no printer: retry page
-  ASSERT_EQ(installerState.step, 2);
+  ASSERT_EQ(installerState.step, WizardStep::kLeaveLicense);
   window().control(IDC_LICENSE).text = "typed by the user";
   const int setTexts = window().control(IDC_LICENSE).setTextCount;
   Back();
-  EXPECT_EQ(installerState.step, 1);
+  EXPECT_EQ(installerState.step, WizardStep::kLicense);
   EXPECT_EQ(installerState.connectionRetry, 0);
   ExpectPage(kLicensePage, "license after Back on the retry page");
   EXPECT_EQ(window().control(IDC_LICENSE).text, text);
@@ -253,10 +276,10 @@ TEST_F(WizardStepTest, BackFromRetryAndConnectionPagesRebuildsTheLicensePage) {
 
   AttachPrinter();
   Next();
-  ASSERT_EQ(installerState.step, 3);
+  ASSERT_EQ(installerState.step, WizardStep::kConnectionCheck);
   const std::size_t probes = machine.CountOf("GetUsbDeviceSet");
   Back();
-  EXPECT_EQ(installerState.step, 1) << "Back skips step 2, which would probe again";
+  EXPECT_EQ(installerState.step, WizardStep::kLicense) << "Back skips step 2, which would probe again";
   EXPECT_EQ(machine.CountOf("GetUsbDeviceSet"), probes);
   ExpectPage(kLicensePage, "license after Back on the connection page");
   EXPECT_EQ(window().control(IDC_LICENSE).text, text);
@@ -300,7 +323,7 @@ TEST_F(WizardStepTest, ExitQuestionOnTheLicensePage) {
   EXPECT_EQ(window().messageBoxes()[0].text, kExitQuestion);
   EXPECT_EQ(window().messageBoxes()[0].caption, "安装提示");
   EXPECT_EQ(window().messageBoxes()[0].type, kMbYesNo);
-  EXPECT_EQ(installerState.step, 1);
+  EXPECT_EQ(installerState.step, WizardStep::kLicense);
   ExpectPage(kLicensePage, "after No");
 
   window().ScriptAnswer(kIdYes);
@@ -313,12 +336,12 @@ TEST_F(WizardStepTest, ExitQuestionOnTheLicensePage) {
 // Exit is hidden on every page, but its handler still has its rules.
 TEST_F(WizardStepTest, ExitButtonAsksBeforeStepThreeAndLeavesAtOnceFromIt) {
   Open();
-  installerState.step = 0;
+  installerState.step = WizardStep::kStart;
   headless::Click(dialog, IDC_EXIT);
-  EXPECT_EQ(installerState.step, 1);
+  EXPECT_EQ(installerState.step, WizardStep::kLicense);
   EXPECT_TRUE(window().messageBoxes().empty());
 
-  for (const int step : {1, 2}) {
+  for (const WizardStep step : {WizardStep::kLicense, WizardStep::kLeaveLicense}) {
     installerState.step = step;
     window().ScriptAnswer(kIdNo);
     headless::Click(dialog, IDC_EXIT);
@@ -337,7 +360,7 @@ TEST_F(WizardStepTest, ExitButtonAsksBeforeStepThreeAndLeavesAtOnceFromIt) {
 
   CVornellDlg atStepThree;
   ASSERT_TRUE(headless::Open(atStepThree));
-  installerState.step = 3;
+  installerState.step = WizardStep::kConnectionCheck;
   headless::Click(atStepThree, IDC_EXIT);
   EXPECT_TRUE(headless::Headless(atStepThree).ended());
   EXPECT_EQ(headless::Headless(atStepThree).result(), kIdCancel);
@@ -357,15 +380,16 @@ TEST_F(WizardStepTest, RadioButtonsChangeOnlyTheDetectionFlag) {
   headless::Click(dialog, IDC_USB);
   EXPECT_EQ(installerState.printerDetected, 1);
 
-  EXPECT_EQ(installerState.step, 1);
+  EXPECT_EQ(installerState.step, WizardStep::kLicense);
   EXPECT_EQ(installerState.connectionType, 0);
   ExpectPage(kLicensePage, "radio clicks leave the page");
 }
 
 TEST_F(WizardStepTest, StepOutsideTheKnownRangeDoesNothing) {
   Open();
-  for (const int step : {-1, 9, 100}) {
-    SCOPED_TRACE(step);
+  for (const int number : {-1, 9, 100}) {
+    SCOPED_TRACE(number);
+    const auto step = static_cast<WizardStep>(number);
     installerState.step = step;
     const std::size_t journal = window().journal().size();
     const std::size_t calls = machine.Calls().size();
@@ -390,7 +414,7 @@ TEST_F(WizardStepTest, MissingPackageFileAnsweredNoLeavesTheInstallPageAndYesEnd
   EXPECT_EQ(window().messageBoxes()[0].type, kMbYesNo);
   ExpectPage(kInstallPage, "after No");
   EXPECT_EQ(ProgressPos(), 0);
-  EXPECT_EQ(installerState.step, 4);
+  EXPECT_EQ(installerState.step, WizardStep::kInstall);
   EXPECT_TRUE(window().workerWaits().empty());
   EXPECT_EQ(machine.CountOf("CopyFileTo"), 0u);
 
@@ -520,7 +544,7 @@ TEST_F(WizardStepTest, WorkerStatusAloneDecidesTheOutcome) {
     HeadlessWindow& w = headless::Headless(wizard);
     EXPECT_EQ(installerState.workerStatus, o.status);
     EXPECT_EQ(w.workerWaits().size(), 2u);
-    EXPECT_EQ(installerState.step, o.success ? 5 : 7);
+    EXPECT_EQ(installerState.step, o.success ? WizardStep::kSuccess : WizardStep::kFailure);
     EXPECT_EQ(w.control(IDC_STATUS).text, o.success ? "打印机驱动安装成功！" : "打印机驱动安装失败");
     EXPECT_FALSE(w.control(IDC_PROGRESS).visible);
     EXPECT_EQ(w.control(IDC_NEXT).text, o.success ? "完成" : "退出");
@@ -540,7 +564,7 @@ TEST_F(WizardStepTest, FailurePageNextEndsTheDialogWithoutCommands) {
   Next();
   ExpectPage(kFailurePage, "failure");
   Next();
-  EXPECT_EQ(installerState.step, 8);
+  EXPECT_EQ(installerState.step, WizardStep::kLeaveAfterFailure);
   EXPECT_TRUE(window().ended());
   EXPECT_EQ(window().result(), kIdCancel);
   EXPECT_TRUE(StartedCommands().empty());
@@ -567,7 +591,7 @@ TEST_F(WizardStepTest, UnknownConnectionTypeRunsNoInstallWorkerAndFails) {
   OpenAtConnectionPage();
   for (const int type : {0, 3}) {
     SCOPED_TRACE(type);
-    installerState.step = 3;
+    installerState.step = WizardStep::kConnectionCheck;
     installerState.connectionType = type;
     installerState.workerStatus = 0;
     const std::size_t waits = window().workerWaits().size();
@@ -576,7 +600,7 @@ TEST_F(WizardStepTest, UnknownConnectionTypeRunsNoInstallWorkerAndFails) {
     EXPECT_EQ(window().workerWaits().size(), waits + 1) << "only the registration wait";
     EXPECT_TRUE(installerState.expectedPrinterName.empty());
     EXPECT_EQ(machine.CountOf("UpdateDriver"), 0u);
-    EXPECT_EQ(installerState.step, 7);
+    EXPECT_EQ(installerState.step, WizardStep::kFailure);
     ExpectPage(kFailurePage, "failure");
     // Files already staged by the first round stay and are not copied again.
     machine.ClearCalls();
@@ -607,7 +631,7 @@ TEST_F(WizardStepTest, WorkerThatCannotStartOrBeWaitedForLeadsToTheFailurePage) 
     for (const WorkerWait outcome : c.script) w.ScriptWorkerWait(outcome);
     headless::Click(wizard, IDC_NEXT);
     EXPECT_EQ(w.workerWaits().size(), c.waits) << "nothing started after a wait that did not end";
-    EXPECT_EQ(installerState.step, 7);
+    EXPECT_EQ(installerState.step, WizardStep::kFailure);
     EXPECT_EQ(w.control(IDC_STATUS).text, "打印机驱动安装失败");
     EXPECT_EQ(w.control(IDC_NEXT).text, "退出");
     EXPECT_TRUE(w.control(IDC_NEXT).enabled);
@@ -630,7 +654,7 @@ TEST_F(WizardStepTest, CloseBoxDuringTheInstallEndsAfterTheStep) {
   EXPECT_TRUE(window().ended());
   EXPECT_EQ(window().result(), kIdCancel);
   EXPECT_EQ(window().workerWaits().size(), 2u);
-  EXPECT_EQ(installerState.step, 5);
+  EXPECT_EQ(installerState.step, WizardStep::kSuccess);
   EXPECT_TRUE(window().messageBoxes().empty());
 }
 
@@ -685,7 +709,7 @@ TEST_F(WizardStepTest, CheckBoxesChooseTheFinishingCommands) {
     ASSERT_TRUE(headless::Open(wizard));
     headless::Click(wizard, IDC_NEXT);
     headless::Click(wizard, IDC_NEXT);
-    ASSERT_EQ(installerState.step, 5);
+    ASSERT_EQ(installerState.step, WizardStep::kSuccess);
     // The boxes start checked; a click clears one.
     if (!c.setDefault) headless::Click(wizard, IDC_SET_DEFAULT);
     if (!c.testPage) headless::Click(wizard, IDC_TEST_PAGE);

@@ -16,10 +16,10 @@ foreach(source IN LISTS wine_test_sources)
   # Alone: several of them time the program's answers and watch short-lived
   # processes, which a fuzz run on the other core would disturb.
   set_tests_properties(wine.${name} PROPERTIES LABELS wine RUN_SERIAL TRUE TIMEOUT 900
-                       ENVIRONMENT "${env}")
+                       ENVIRONMENT "${env}" FIXTURES_REQUIRED build_win64)
 endforeach()
 
 # Vornell.exe is one self-contained file that imports only system DLLs.
 add_test(NAME package.imports
          COMMAND ${CMAKE_SOURCE_DIR}/tests/package/check_imports.sh ${VORNELL_WIN64_DIR}/Vornell.exe)
-set_tests_properties(package.imports PROPERTIES LABELS package)
+set_tests_properties(package.imports PROPERTIES LABELS package FIXTURES_REQUIRED build_win64)

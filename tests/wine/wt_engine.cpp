@@ -17,8 +17,8 @@
 #include "framework/dialog.h"
 #include "platform/services.h"
 #include "res/resource.h"
-#include "wizard/driver_directory.h"
-#include "wizard/installer_state.h"
+#include "engine/driver_directory.h"
+#include "engine/installer_state.h"
 
 using namespace wt;
 using vornell::installerState;

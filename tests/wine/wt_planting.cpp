@@ -17,7 +17,7 @@
 #include "engine/engine.h"
 #include "platform/services.h"
 #include "tests/wine/driver.h"
-#include "wizard/installer_state.h"
+#include "engine/installer_state.h"
 
 using namespace wt;
 
@@ -388,6 +388,9 @@ int wmain() {
   Plant(kOtherFolder, L"cmd.exe");
   CheckControls(watch);
 
+  // The package beside the planted programs too, so that the parallel-port
+  // command has an INF to find from either folder.
+  WT_CHECK(CopyPackageTo(kOtherFolder, false));
   CheckServicesStart(watch, kOtherFolder);
   CheckServicesStart(watch, kProgramFolder);
   // Only now, with this program's current directory back out of the planted folders.

@@ -81,7 +81,13 @@ void CheckLiveWindow(HWND w) {
     wchar_t cls[64] = {};
     GetClassNameW(child, cls, 64);
     WT_CHECK(_wcsicmp(cls, Wide(c.windowClass).c_str()) == 0);
-    const LONG cs = GetWindowLongW(child, GWL_STYLE);
+    LONG cs = GetWindowLongW(child, GWL_STYLE);
+    // Next has the focus on the license page, which makes it the default
+    // button: Enter accepts the license.
+    if (c.id == 1001) {
+      WT_CHECK_EQ(static_cast<unsigned>(cs) & BS_TYPEMASK, static_cast<unsigned>(BS_DEFPUSHBUTTON));
+      cs &= ~static_cast<LONG>(BS_DEFPUSHBUTTON);
+    }
     // The wizard shows and hides controls; the rest of the style is the
     // template's, except where the control itself rewrites it when created
     // (the progress bar draws its own border, the rich-edit box its own bars).

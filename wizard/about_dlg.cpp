@@ -1,4 +1,4 @@
-#include "app/about_dlg.h"
+#include "wizard/about_dlg.h"
 
 namespace vornell {
 

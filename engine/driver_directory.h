@@ -3,7 +3,7 @@
 // directory followed by "\3".
 #include <array>
 
-#include "wizard/installer_state.h"
+#include "engine/installer_state.h"
 
 namespace vornell {
 

@@ -1,4 +1,4 @@
-#include "wizard/installer_state.h"
+#include "engine/installer_state.h"
 
 namespace vornell {
 

@@ -14,6 +14,28 @@ constexpr std::size_t kPrinterDriverDirectorySize = 264;
 // The fetch is limited to 260 bytes, leaving room for "\3" and its zero.
 constexpr std::uint32_t kPrinterDriverDirectoryFetchSize = 260;
 
+// The wizard's steps, as `step` holds them. Steps 0, 6 and 8 show no page
+// of their own.
+enum class WizardStep : std::int32_t {
+  kStart = 0,
+  kLicense = 1,
+  kLeaveLicense = 2,  // on to the probe; the retry page after a failed one
+  kConnectionCheck = 3,
+  kInstall = 4,
+  kSuccess = 5,
+  kFinish = 6,
+  kFailure = 7,
+  kLeaveAfterFailure = 8,
+};
+
+// The step before or after `step` in that order, as the buttons move.
+constexpr WizardStep StepAfter(WizardStep step) {
+  return static_cast<WizardStep>(static_cast<std::int32_t>(step) + 1);
+}
+constexpr WizardStep StepBefore(WizardStep step) {
+  return static_cast<WizardStep>(static_cast<std::int32_t>(step) - 1);
+}
+
 struct InstallerState {
   // Strings are declared, and so constructed, in this order; the composed
   // names are built once from manufacturerName and modelName.
@@ -32,7 +54,7 @@ struct InstallerState {
   std::array<const char*, kDriverFileCount> driverFiles{
       "", "", "", "UNIDRV.DLL", "UNIDRV.HLP", "UNIDRVUI.DLL", "UNIRES.DLL", "STDNAMES.GPD"};
 
-  std::int32_t step = 0;
+  WizardStep step = WizardStep::kStart;
   std::uint8_t printerDetected = 0;
   std::int32_t connectionType = 0;
   std::int32_t connectionRetry = 0;

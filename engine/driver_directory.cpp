@@ -1,4 +1,4 @@
-#include "wizard/driver_directory.h"
+#include "engine/driver_directory.h"
 
 #include <cstring>
 
