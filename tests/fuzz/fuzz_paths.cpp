@@ -340,11 +340,7 @@ void StagingPaths(FuzzedDataProvider& input) {
   ResetInstallerState();
   FillDriverDirectory(directory, zeroPadded, padding);
   installerState.driverSourceFolder = source;
-  {
-    Dialog dialog(IDD_VORNELL_DIALOG);
-    FUZZ_CHECK(headless::Open(dialog));
-    StageDriverFiles(dialog);
-  }
+  StageDriverFiles(nullptr);
   SetServices(nullptr);
 
   const std::string destination = DriverDirectoryText();

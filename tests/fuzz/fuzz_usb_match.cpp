@@ -143,13 +143,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   installerState.printerDetected = detectedBefore ? 1 : 0;
   machine.SetUsbDevicePaths(paths);
   if (enumFailsAt <= kDeviceSlots) machine.FailEnumAt(static_cast<std::uint32_t>(enumFailsAt));
-  {
-    Dialog dialog(IDD_VORNELL_DIALOG);
-    FUZZ_CHECK(headless::Open(dialog));
-    ProbeUsbPrinter(dialog);
-    FUZZ_CHECK(headless::Headless(dialog).messageBoxes().empty());
-  }
+  std::string devicePath;
+  const UsbProbeResult result = ProbeUsbPrinter(&devicePath);
   const bool found = ExpectDetected(paths, static_cast<std::size_t>(enumFailsAt), matchId);
+  FUZZ_CHECK(result == (found ? UsbProbeResult::kFound : UsbProbeResult::kAbsent));
+  FUZZ_CHECK(found ? UsbPathMatches(devicePath, matchId) : devicePath.empty());
   // The probe only ever sets the flag.
   FUZZ_CHECK(installerState.printerDetected == ((detectedBefore || found) ? 1 : 0));
   // The detail call is never told of more room than the buffer has after its size field.

@@ -576,39 +576,20 @@ std::vector<wchar_t> EnvironmentWith(const std::wstring& name, const std::wstrin
   return block;
 }
 
-struct PageLook {
-  const char* name;
-  std::vector<int> shown;  // of the controls the wizard drives
-  const char* status;      // nullptr: 1018 hidden
-  const char* next;
-  bool nextEnabled;
-  const char* back;  // nullptr: hidden
-  bool backEnabled;
-};
-
 const int kDrivenControls[] = {1001, 1002, 1003, 1004, 1005, 1007, 1008,
                                1010, 1011, 1012, 1018, 1019, 1020, 1022};
 const int kHeaderControls[] = {1009, 1014, 1016};
 
-const PageLook& LookOf(WizardPage page) {
-  static const PageLook looks[] = {
-      {"license", {1001, 1002, 1005, 1022}, nullptr, "安装", true, "退出", true},
-      {"retry", {1001, 1002, 1018}, kStatusRetry, "继续", true, "返回", true},
-      {"connection", {1001, 1002, 1018}, kStatusFound, "继续", true, "返回", true},
-      {"install", {1001, 1002, 1008, 1018}, kStatusInstalling, "继续", false, "返回", false},
-      {"success", {1001, 1018, 1019, 1020}, kStatusInstalled, "完成", true, nullptr, false},
-      {"failure", {1001, 1018}, kStatusFailed, "退出", true, nullptr, false},
-  };
-  return looks[static_cast<int>(page)];
-}
+// The wizard's own description of its pages.
+const vornell::PageLook& LookOf(WizardPage page) { return vornell::Page(page); }
 
 }  // namespace
 
-const char* const kStatusRetry = "提示：请检查打印机是否连接";
-const char* const kStatusFound = "点击 “ 继续 ” 进行打印机驱动安装";
-const char* const kStatusInstalling = "正在安装打印机驱动……";
-const char* const kStatusInstalled = "打印机驱动安装成功！";
-const char* const kStatusFailed = "打印机驱动安装失败";
+const char* const kStatusRetry = vornell::Page(WizardPage::kRetry).status;
+const char* const kStatusFound = vornell::Page(WizardPage::kConnection).status;
+const char* const kStatusInstalling = vornell::Page(WizardPage::kInstall).status;
+const char* const kStatusInstalled = vornell::Page(WizardPage::kSuccess).status;
+const char* const kStatusFailed = vornell::Page(WizardPage::kFailure).status;
 
 std::wstring PrinterQueueName() { return Wide("Orvane RX730TⅡ"); }
 
@@ -668,14 +649,14 @@ bool StartVornellWithWineDebug(Program& program, const std::string& wineDebug,
 const char* PageName(WizardPage page) { return LookOf(page).name; }
 
 std::string PageDifferences(HWND dialog, WizardPage page) {
-  const PageLook& look = LookOf(page);
+  const vornell::PageLook& look = LookOf(page);
   std::string out;
   auto differ = [&](const std::string& what) { out += what + "\n"; };
   if (!IsWindowVisible(dialog)) differ("the wizard window is hidden");
   for (int id : kHeaderControls)
     if (!ItemVisible(dialog, id)) differ(std::to_string(id) + " hidden");
   for (int id : kDrivenControls) {
-    bool want = false;
+    bool want = id == 1001;
     for (int shown : look.shown) want = want || shown == id;
     if (id == 1002) want = look.back != nullptr;
     if (id == 1018) want = look.status != nullptr;
@@ -691,7 +672,7 @@ std::string PageDifferences(HWND dialog, WizardPage page) {
     if (ItemEnabled(dialog, 1002) != look.backEnabled)
       differ(std::string("1002 ") + (look.backEnabled ? "disabled" : "enabled"));
   }
-  if (page == WizardPage::kSuccess) {
+  if (look.boxesChecked) {
     for (int id : {1019, 1020})
       if (!ItemChecked(dialog, id)) differ(std::to_string(id) + " not checked");
   }

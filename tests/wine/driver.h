@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "wizard/pages.h"
+
 namespace wt {
 
 // ---- checks: a failed check prints where and why and makes the run fail ----
@@ -159,7 +161,7 @@ bool StartVornellWithWineDebug(Program& program, const std::string& wineDebug,
                                const std::wstring& logPath, DWORD timeoutMs = 30000);
 
 // The wizard's pages, as a step leaves them on screen.
-enum class WizardPage { kLicense, kRetry, kConnection, kInstall, kSuccess, kFailure };
+using WizardPage = vornell::PageId;
 const char* PageName(WizardPage page);
 // "" when the dialog shows exactly that page (visible and hidden controls,
 // status text, captions and enabled state of Next and Back, check boxes);

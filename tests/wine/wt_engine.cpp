@@ -92,18 +92,13 @@ void CheckDriverDirectory() {
   Note("staging into " + Gbk(Staged()) + (FileExists(Staged()) ? " (there already)" : " (not there yet)"));
 }
 
-// Stages in a fresh dialog, the bar at 0 of 10 with step 1 as the wizard sets it.
+// Stages once; `position` receives the files the staging reported (the
+// wizard steps its bar once for each).
 bool StageOnce(int& position, ULONGLONG& tookMs) {
-  bool staged = false;
-  InDialog([&](vornell::Dialog& d) {
-    d.SendItemMessage(IDC_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 10));
-    d.SendItemMessage(IDC_PROGRESS, PBM_SETPOS, 0);
-    d.SendItemMessage(IDC_PROGRESS, PBM_SETSTEP, 1);
-    const ULONGLONG start = GetTickCount64();
-    staged = vornell::StageDriverFiles(d);
-    tookMs = GetTickCount64() - start;
-    position = static_cast<int>(d.SendItemMessage(IDC_PROGRESS, PBM_GETPOS));
-  });
+  position = 0;
+  const ULONGLONG start = GetTickCount64();
+  const bool staged = vornell::StageDriverFiles([&](const std::string&, vornell::StagedFile) { ++position; });
+  tookMs = GetTickCount64() - start;
   return staged;
 }
 
@@ -159,20 +154,22 @@ void CheckStaging() {
   WT_CHECK(CopyFileW((kPackage + L"\\UNIDRV.HLP").c_str(), kept.c_str(), FALSE));
 }
 
-void Probe(std::uint8_t before, std::uint8_t expected, const char* when) {
+void Probe(std::uint8_t before, vornell::UsbProbeResult want, std::uint8_t expected, const char* when) {
   installerState.printerDetected = before;
-  InDialog([](vornell::Dialog& d) { vornell::ProbeUsbPrinter(d); });
-  if (installerState.printerDetected != expected) Note(std::string("probe ") + when);
+  const vornell::UsbProbeResult result = vornell::ProbeUsbPrinter();
+  if (result != want || installerState.printerDetected != expected) Note(std::string("probe ") + when);
+  WT_CHECK(result == want);
   WT_CHECK_EQ(static_cast<int>(installerState.printerDetected), static_cast<int>(expected));
 }
 
 void CheckProbe() {
-  Probe(0, 0, "with no printer ever attached");
+  using vornell::UsbProbeResult;
+  Probe(0, UsbProbeResult::kAbsent, 0, "with no printer ever attached");
   WT_CHECK(AttachPrinter(kSerial));
-  Probe(0, 1, "with the printer attached");
+  Probe(0, UsbProbeResult::kFound, 1, "with the printer attached");
   WT_CHECK(DetachPrinter(kSerial));
-  Probe(0, 0, "with the printer detached");
-  Probe(1, 1, "keeps an earlier 1");
+  Probe(0, UsbProbeResult::kAbsent, 0, "with the printer detached");
+  Probe(1, UsbProbeResult::kAbsent, 1, "keeps an earlier 1");
 }
 
 void CheckDriverStore() {
@@ -188,9 +185,9 @@ void CheckDriverStore() {
 std::int32_t RunWorker(vornell::WorkerProc worker, std::int32_t before, ULONGLONG& tookMs) {
   installerState.workerStatus = before;
   InDialog([&](vornell::Dialog& d) {
-    vornell::WindowHandle window = d.GetSafeHwnd();
+    vornell::WorkerSettings settings = vornell::kWizardWorkers;
     const ULONGLONG start = GetTickCount64();
-    WT_CHECK(d.WaitForWorker(worker, &window) == vornell::WorkerWait::kEnded);
+    WT_CHECK(d.WaitForWorker(worker, &settings) == vornell::WorkerWait::kEnded);
     tookMs = GetTickCount64() - start;
   });
   return installerState.workerStatus;
