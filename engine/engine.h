@@ -23,9 +23,16 @@ constexpr std::size_t kUsbMatchLength = 17;
 // it into success. ERROR_PRINTER_NOT_FOUND, neither 0 nor 1802 nor 1..31.
 constexpr std::int32_t kParallelQueueNotSeen = 3012;
 
+// Completes the package description of installerState: the source folder
+// for this process's bitness, the USB match text, the hardware ID and the
+// model's own file names.
+void DescribeDriverPackage();
+
 // Every file of driverFiles exists under driverSourceFolder (a folder of the
-// name counts). Stops at the first one missing.
-bool CheckDriverPackage();
+// name counts). Stops at the first one missing; `report`, when given, hears
+// of each file looked at, found or not.
+using PackageReport = std::function<void(const std::string& file, bool found)>;
+bool CheckDriverPackage(const PackageReport& report = nullptr);
 
 // One file of the package dealt with by the staging: copied, or already in
 // the driver directory and left as it is.
@@ -59,6 +66,13 @@ struct WorkerSettings {
   std::uint32_t retryMs = 1000;
   // The parallel-port worker's time for the printer setup to finish.
   std::uint32_t setupGraceMs = 12000;
+  // The driver update: false lets the system ask the user about a restart
+  // itself; true asks nobody and leaves the answer in restartNeeded.
+  bool reportRestart = false;
+  bool restartNeeded = false;
+  // Left by the registration wait: the look that saw the queue, from 0; -1
+  // when none did.
+  int foundAtLook = -1;
 };
 inline constexpr WorkerSettings kWizardWorkers{};
 
@@ -73,6 +87,11 @@ bool UsbPathMatches(std::string_view devicePath, std::string_view matchId);
 // The text after "rundll32 " of the parallel-port install command, naming
 // the package's INF by `infPath`.
 std::string BuildParallelInstallArguments(const InstallerState& state, const std::string& infPath);
+// The text after "rundll32 " of a command for an installed queue, the queue
+// name in double quotes: make it the default printer, or print a test page.
+inline constexpr char kMakeDefault[] = "/y";
+inline constexpr char kPrintTestPage[] = "/k";
+std::string BuildPrinterCommandArguments(const char* option, const std::string& queue);
 // The package's INF as a full path: the command runs in the system
 // directory, where the package's relative path names nothing. False when
 // the path cannot be resolved or has no GBK form.

@@ -4,14 +4,15 @@
 
 namespace vornell {
 
-bool CheckDriverPackage() {
+bool CheckDriverPackage(const PackageReport& report) {
   Services& services = GetServices();
   // Relative to the current directory, as the user started the installer
   // from the package's folder.
   for (std::size_t i = 0; i < kDriverFileCount; ++i) {
-    if (!services.PathExists(installerState.driverSourceFolder + DriverFileName(installerState, i))) {
-      return false;
-    }
+    const std::string file = installerState.driverSourceFolder + DriverFileName(installerState, i);
+    const bool found = services.PathExists(file);
+    if (report) report(file, found);
+    if (!found) return false;
   }
   return true;
 }

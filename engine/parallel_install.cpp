@@ -17,6 +17,10 @@ std::string BuildParallelInstallArguments(const InstallerState& state, const std
          "\" /r \"COM1:\" /m \"" + state.driverModelName + "\"";
 }
 
+std::string BuildPrinterCommandArguments(const char* option, const std::string& queue) {
+  return std::string("printui.dll,PrintUIEntry ") + option + " /n \"" + queue + "\"";
+}
+
 bool ResolvePackageInf(const InstallerState& state, std::string& infPath) {
   return GetServices().FullPath(state.driverSourceFolder + DriverFileName(state, 0), infPath);
 }

@@ -36,13 +36,15 @@ bool ExpectedPrinterListed(Services& services) {
 }  // namespace
 
 std::uint32_t PrinterWaitThread(void* parameter) {
-  const WorkerSettings& settings =
-      parameter != nullptr ? *static_cast<const WorkerSettings*>(parameter) : kWizardWorkers;
+  WorkerSettings wizard = kWizardWorkers;
+  WorkerSettings& settings = parameter != nullptr ? *static_cast<WorkerSettings*>(parameter) : wizard;
   Services& services = GetServices();
+  settings.foundAtLook = -1;
   // The system creates the queue asynchronously after the install.
-  services.Sleep(settings.firstLookMs);
+  if (settings.firstLookMs != 0) services.Sleep(settings.firstLookMs);
   for (int look = 0; look < settings.looks; ++look) {
     if (ExpectedPrinterListed(services)) {
+      settings.foundAtLook = look;
       installerState.workerStatus = 0;
       return 0;
     }

@@ -31,11 +31,6 @@ constexpr char kDeviceSetRefused[] = "获取相关的设备信息集GUID句柄�
 constexpr char kPackageIncomplete[] = "错误提示：   缺失安装文件，请重新下载安装程序";
 constexpr char kCopyFailed[] = "错误提示：   文件在复制过程中失败，请退出重新安装";
 
-// The options after "rundll32 ", the queue name in double quotes.
-std::string PrintUiArguments(const char* option, const std::string& queue) {
-  return std::string("printui.dll,PrintUIEntry ") + option + " /n \"" + queue + "\"";
-}
-
 }  // namespace
 
 void CVornellDlg::RunStep() {
@@ -249,10 +244,10 @@ void CVornellDlg::RunFinishStep() {
   const std::string& queue = s.connectionType == kUsb ? s.printerName : s.lptPrinterName;
   // Started one after the other and not awaited; their outcome is not reported.
   if (SendItemMessage(IDC_SET_DEFAULT, kBmGetCheck) != 0) {
-    GetServices().StartRundll32(PrintUiArguments("/y", queue));
+    GetServices().StartRundll32(BuildPrinterCommandArguments(kMakeDefault, queue));
   }
   if (SendItemMessage(IDC_TEST_PAGE, kBmGetCheck) != 0) {
-    GetServices().StartRundll32(PrintUiArguments("/k", queue));
+    GetServices().StartRundll32(BuildPrinterCommandArguments(kPrintTestPage, queue));
   }
   EndDialog(kIdCancel);
 }

@@ -3,6 +3,8 @@
 // buttons in navigation.cpp.
 #include "wizard/vornell_dlg.h"
 
+#include "engine/engine.h"
+
 #include "wizard/about_dlg.h"
 #include "platform/services.h"
 #include "engine/installer_state.h"
@@ -67,16 +69,7 @@ bool CVornellDlg::OnInitDialog() {
   // Registered, but unanswered: printers are found only by the explicit probe.
   GetServices().RegisterUsbDeviceNotification(GetSafeHwnd());
 
-  bool isWow64 = false;
-  if (!GetServices().QueryIsWow64Process(isWow64)) isWow64 = false;
-  installerState.driverSourceFolder = isWow64 ? ".\\x86\\driver\\" : ".\\x64\\driver\\";
-
-  installerState.usbMatchId = "vid_f0e1&pid_c20b";
-  installerState.hardwareId = "USBPRINT\\OrvaneRX730TII87C8";
-  installerState.driverFiles[0] = "RX730TP.INF";
-  installerState.driverFiles[1] = "RX730TP.dll";
-  installerState.driverFiles[2] = "RX730TP.gpd";
-  installerState.connectionRetry = 0;
+  DescribeDriverPackage();
 
   // The fonts live as long as the process.
   const unsigned dpi = WindowDpi();
