@@ -69,6 +69,10 @@ class Services {
   virtual int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
                               std::uint32_t copyStyle) = 0;
   virtual std::uint32_t LastError() = 0;
+  // The system's own text for an error code, for the log: GBK, in the
+  // system's language, without its trailing line break; "Error N" when the
+  // system has none. Leaves LastError() as it was.
+  virtual std::string ErrorMessage(std::uint32_t code) = 0;
 
   // --- spooler ---
   // The printer-driver directory of the local machine and the running

@@ -470,6 +470,27 @@ std::uint32_t SimulatedMachine::LastError() {
   return lastError_;
 }
 
+std::string SimulatedMachine::ErrorMessage(std::uint32_t code) {
+  // Windows' English texts of the codes the machine leaves.
+  static const std::map<std::uint32_t, const char*> kTexts = {
+      {0, "The operation completed successfully."},
+      {sim_error::kFileNotFound, "The system cannot find the file specified."},
+      {sim_error::kPathNotFound, "The system cannot find the path specified."},
+      {sim_error::kAccessDenied, "Access is denied."},
+      {sim_error::kInvalidHandle, "The handle is invalid."},
+      {sim_error::kNotEnoughMemory,
+       "Not enough memory resources are available to process this command."},
+      {sim_error::kNoMoreFiles, "There are no more files."},
+      {sim_error::kFileExists, "The file exists."},
+      {sim_error::kInvalidParameter, "The parameter is incorrect."},
+      {sim_error::kInsufficientBuffer, "The data area passed to a system call is too small."},
+      {sim_error::kAlreadyExists, "Cannot create a file when that file already exists."},
+      {sim_error::kNoMoreItems, "No more data is available."},
+  };
+  const auto found = kTexts.find(code);
+  return found != kTexts.end() ? found->second : "Error " + std::to_string(code);
+}
+
 // ----- Services: spooler -----
 
 bool SimulatedMachine::GetDriverDirectory(char* buffer, std::uint32_t bufferSize) {

@@ -207,6 +207,8 @@ class SimulatedMachine : public Services {
   int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
                       std::uint32_t copyStyle) override;
   std::uint32_t LastError() override;
+  // Texts of the codes above; not recorded, since no logic depends on it.
+  std::string ErrorMessage(std::uint32_t code) override;
   bool GetDriverDirectory(char* buffer, std::uint32_t bufferSize) override;
   std::uint32_t EnumPrintersNeeded(std::uint32_t flags) override;
   bool EnumPrintersFill(std::uint32_t flags, void* buffer, std::uint32_t bufferSize,

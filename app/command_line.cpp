@@ -1,0 +1,99 @@
+#include "app/command_line.h"
+
+#include <string_view>
+
+#include "app/exit_codes.h"
+
+namespace vornell {
+
+namespace {
+
+enum class Switch { kNone, kQuiet, kLog, kSetDefault, kTestPage, kHelp };
+
+wchar_t Lower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+// The switch `argument` spells, if any: '/' or '-', then the name in any case.
+Switch SwitchOf(std::wstring_view argument) {
+  if (argument.size() < 2 || (argument[0] != L'/' && argument[0] != L'-')) return Switch::kNone;
+  std::wstring name;
+  for (wchar_t c : argument.substr(1)) name += Lower(c);
+  if (name == L"quiet") return Switch::kQuiet;
+  if (name == L"log") return Switch::kLog;
+  if (name == L"setdefault") return Switch::kSetDefault;
+  if (name == L"testpage") return Switch::kTestPage;
+  if (name == L"?" || name == L"help") return Switch::kHelp;
+  return Switch::kNone;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
+  CommandLine line;
+  bool quiet = false, help = false, logGiven = false;
+  const std::wstring* invalid = nullptr;
+  const std::wstring* quietOnly = nullptr;  // the first /setdefault or /testpage
+  for (std::size_t i = 0; i < arguments.size() && invalid == nullptr; ++i) {
+    const std::wstring& argument = arguments[i];
+    switch (SwitchOf(argument)) {
+      case Switch::kQuiet:
+        quiet = true;
+        break;
+      case Switch::kLog:
+        // A missing path must not swallow the next switch: "/log /quiet"
+        // would open the wizard where a deployment tool expects none.
+        if (logGiven || i + 1 == arguments.size() || arguments[i + 1].empty() ||
+            SwitchOf(arguments[i + 1]) != Switch::kNone) {
+          invalid = &argument;
+          break;
+        }
+        logGiven = true;
+        line.logPath = arguments[++i];
+        break;
+      case Switch::kSetDefault:
+        line.setDefault = true;
+        if (quietOnly == nullptr) quietOnly = &argument;
+        break;
+      case Switch::kTestPage:
+        line.testPage = true;
+        if (quietOnly == nullptr) quietOnly = &argument;
+        break;
+      case Switch::kHelp:
+        help = true;
+        break;
+      case Switch::kNone:
+        invalid = &argument;
+        break;
+    }
+  }
+  if (invalid == nullptr && quietOnly != nullptr && !quiet) invalid = quietOnly;
+  if (invalid != nullptr) {
+    line.mode = RunMode::kInvalid;
+    line.invalidArgument = *invalid;
+  } else if (help) {
+    line.mode = RunMode::kHelp;
+  } else {
+    line.mode = quiet ? RunMode::kQuiet : RunMode::kWizard;
+  }
+  return line;
+}
+
+std::string UsageText() {
+  using std::to_string;
+  return "Usage: Vornell.exe [/quiet [/setdefault] [/testpage]] [/log PATH]\r\n"
+         "  (nothing)     run the setup wizard\r\n"
+         "  /quiet        install with no window and no question; the exit code tells the outcome\r\n"
+         "  /log PATH     write the log to PATH (default %TEMP%\\Vornell.log)\r\n"
+         "  /setdefault   with /quiet: make the printer the default printer\r\n"
+         "  /testpage     with /quiet: print a test page\r\n"
+         "  /? or /help   show this text\r\n"
+         "Exit codes: " +
+         to_string(kExitSuccess) + " installed, " + to_string(kExitRestartNeeded) +
+         " installed, restart needed, " + to_string(kExitInstallFailed) +
+         " installation failed, " + to_string(kExitAnotherInstall) +
+         " another installation is running, " + to_string(kExitPackageIncomplete) +
+         " driver package incomplete, " + to_string(kExitBadCommandLine) +
+         " wrong command line.\r\n"
+         "静默安装：Vornell.exe /quiet [/log 日志路径] [/setdefault 设为默认打印机] [/testpage 打印测试页]\r\n";
+}
+
+}  // namespace vornell

@@ -1,0 +1,13 @@
+#pragma once
+// The exit codes of the unattended mode: the values Windows Installer uses,
+// which deployment tools already know how to read.
+namespace vornell {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitRestartNeeded = 3010;       // ERROR_SUCCESS_REBOOT_REQUIRED
+constexpr int kExitInstallFailed = 1603;       // ERROR_INSTALL_FAILURE
+constexpr int kExitAnotherInstall = 1618;      // ERROR_INSTALL_ALREADY_RUNNING
+constexpr int kExitPackageIncomplete = 1619;   // ERROR_INSTALL_PACKAGE_OPEN_FAILED
+constexpr int kExitBadCommandLine = 1639;      // ERROR_INVALID_COMMAND_LINE
+
+}  // namespace vornell

@@ -1,0 +1,359 @@
+#include "platform/logging_services.h"
+
+#include <atomic>
+#include <cstring>
+
+namespace vornell {
+
+namespace {
+
+// The error each thread's last call left, and the decorator that kept it.
+struct KeptError {
+  std::uint64_t owner = 0;
+  std::uint32_t code = 0;
+};
+thread_local KeptError t_kept;
+std::atomic<std::uint64_t> g_nextId{1};
+
+std::string Quoted(std::string_view text) {
+  std::string quoted = "\"";
+  quoted += text;
+  quoted += '"';
+  return quoted;
+}
+
+std::string Hex(std::uint64_t value, int minDigits = 1) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), kDigits[value & 0xF]);
+    value >>= 4;
+  } while (value != 0);
+  if (static_cast<int>(digits.size()) < minDigits) digits.insert(0, minDigits - digits.size(), '0');
+  return "0x" + digits;
+}
+
+std::string Flags(std::uint32_t value) { return Hex(value, 8); }
+std::string Handle(const void* handle) { return Hex(reinterpret_cast<std::uintptr_t>(handle)); }
+std::string Number(std::uint64_t value) { return std::to_string(value); }
+std::string YesNo(bool value) { return value ? "yes" : "no"; }
+
+// "C:\a" and "C:\b".
+std::string Names(const std::vector<std::string>& names) {
+  std::string list;
+  for (const std::string& name : names) {
+    if (!list.empty()) list += ", ";
+    list += Quoted(name);
+  }
+  return list;
+}
+
+std::string Found(const FindData& data) {
+  return Quoted(data.name) + " (attributes " + Flags(data.attributes) + ")";
+}
+
+// A text the system wrote into a caller's buffer: up to its zero, never past the end.
+std::string_view BufferText(const char* buffer, std::size_t size) {
+  if (buffer == nullptr) return {};
+  const void* end = std::memchr(buffer, '\0', size);
+  return std::string_view(buffer, end != nullptr ? static_cast<const char*>(end) - buffer : size);
+}
+
+}  // namespace
+
+LoggingServices::LoggingServices(Services& inner, Log& log)
+    : inner_(inner), log_(log), id_(g_nextId.fetch_add(1)) {}
+
+std::uint32_t LoggingServices::NoteError() {
+  const std::uint32_t code = inner_.LastError();
+  t_kept = KeptError{id_, code};
+  return code;
+}
+
+void LoggingServices::Logged(const std::string& call, const std::string& result) {
+  log_.Write(call + ": " + result);
+}
+
+void LoggingServices::LoggedFailure(const std::string& call, std::uint32_t error,
+                                    const std::string& result) {
+  log_.Write(call + ": " + result + ", error " + Number(error) + " (" + Hex(error, 8) +
+             "): " + inner_.ErrorMessage(error));
+}
+
+std::uint32_t LoggingServices::LastError() {
+  if (t_kept.owner == id_) return t_kept.code;
+  return inner_.LastError();  // no call of this thread passed here yet
+}
+
+std::string LoggingServices::ErrorMessage(std::uint32_t code) { return inner_.ErrorMessage(code); }
+
+// ----- process and window -----
+
+bool LoggingServices::QueryIsWow64Process(bool& isWow64) {
+  const bool available = inner_.QueryIsWow64Process(isWow64);
+  NoteError();
+  Logged("QueryIsWow64Process()",
+         available ? "WOW64 " + YesNo(isWow64) : std::string("query not available"));
+  return available;
+}
+
+void LoggingServices::RegisterUsbDeviceNotification(void* window) {
+  inner_.RegisterUsbDeviceNotification(window);
+  NoteError();
+  Logged("RegisterUsbDeviceNotification(window " + Handle(window) + ")", "done");
+}
+
+// ----- USB device interfaces -----
+
+DeviceSet LoggingServices::GetUsbDeviceSet(std::uint32_t flags) {
+  const DeviceSet set = inner_.GetUsbDeviceSet(flags);
+  const std::uint32_t error = NoteError();
+  const std::string call = "GetUsbDeviceSet(flags " + Flags(flags) + ")";
+  if (set != nullptr) {
+    Logged(call, "set " + Handle(set));
+  } else {
+    LoggedFailure(call, error);
+  }
+  return set;
+}
+
+bool LoggingServices::EnumUsbDeviceInterface(DeviceSet set, std::uint32_t index) {
+  const bool found = inner_.EnumUsbDeviceInterface(set, index);
+  const std::uint32_t error = NoteError();
+  const std::string call = "EnumUsbDeviceInterface(set " + Handle(set) + ", index " + Number(index) + ")";
+  if (found) {
+    Logged(call, "found");
+  } else {
+    LoggedFailure(call, error, "none");
+  }
+  return found;
+}
+
+bool LoggingServices::GetUsbDeviceInterfacePath(DeviceSet set, std::uint32_t index, char* path,
+                                                std::size_t pathSize) {
+  const bool got = inner_.GetUsbDeviceInterfacePath(set, index, path, pathSize);
+  const std::uint32_t error = NoteError();
+  const std::string call = "GetUsbDeviceInterfacePath(set " + Handle(set) + ", index " +
+                           Number(index) + ", buffer " + Number(pathSize) + " bytes)";
+  if (got) {
+    Logged(call, Quoted(BufferText(path, pathSize)));
+  } else {
+    LoggedFailure(call, error);
+  }
+  return got;
+}
+
+void LoggingServices::DestroyDeviceSet(DeviceSet set) {
+  inner_.DestroyDeviceSet(set);
+  NoteError();
+  Logged("DestroyDeviceSet(set " + Handle(set) + ")", "done");
+}
+
+// ----- driver installation -----
+
+bool LoggingServices::UpdateDriver(const std::string& hardwareId, const std::string& infPath,
+                                   std::uint32_t installFlags) {
+  const bool updated = inner_.UpdateDriver(hardwareId, infPath, installFlags);
+  const std::uint32_t error = NoteError();
+  const std::string call = "UpdateDriver(" + Quoted(hardwareId) + ", " + Quoted(infPath) +
+                           ", flags " + Flags(installFlags) + ")";
+  if (updated) {
+    Logged(call, "done");
+  } else {
+    LoggedFailure(call, error);
+  }
+  return updated;
+}
+
+int LoggingServices::SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
+                                     std::uint32_t copyStyle) {
+  const int result = inner_.SetupCopyOemInf(infPath, mediaType, copyStyle);
+  const std::uint32_t error = NoteError();
+  const std::string call = "SetupCopyOemInf(" + Quoted(infPath) + ", media type " +
+                           Number(mediaType) + ", style " + Flags(copyStyle) + ")";
+  if (result == 1) {
+    Logged(call, "1");
+  } else {
+    LoggedFailure(call, error, std::to_string(result));
+  }
+  return result;
+}
+
+// ----- spooler -----
+
+bool LoggingServices::GetDriverDirectory(char* buffer, std::uint32_t bufferSize) {
+  const bool got = inner_.GetDriverDirectory(buffer, bufferSize);
+  const std::uint32_t error = NoteError();
+  const std::string call = "GetDriverDirectory(buffer " + Number(bufferSize) + " bytes)";
+  if (got) {
+    Logged(call, Quoted(BufferText(buffer, bufferSize)));
+  } else {
+    LoggedFailure(call, error);  // the buffer holds no answer: not shown
+  }
+  return got;
+}
+
+std::uint32_t LoggingServices::EnumPrintersNeeded(std::uint32_t flags) {
+  const std::uint32_t needed = inner_.EnumPrintersNeeded(flags);
+  NoteError();  // the size call always "fails"; its error tells nothing
+  Logged("EnumPrintersNeeded(flags " + Flags(flags) + ")", Number(needed) + " bytes");
+  return needed;
+}
+
+bool LoggingServices::EnumPrintersFill(std::uint32_t flags, void* buffer, std::uint32_t bufferSize,
+                                       std::vector<std::string>& names) {
+  const bool filled = inner_.EnumPrintersFill(flags, buffer, bufferSize, names);
+  const std::uint32_t error = NoteError();
+  const std::string call =
+      "EnumPrintersFill(flags " + Flags(flags) + ", buffer " + Number(bufferSize) + " bytes)";
+  if (filled) {
+    Logged(call, Number(names.size()) + (names.size() == 1 ? " printer" : " printers") +
+                     (names.empty() ? "" : ": " + Names(names)));
+  } else {
+    LoggedFailure(call, error);
+  }
+  return filled;
+}
+
+void* LoggingServices::AllocZeroed(std::size_t bytes) {
+  void* block = inner_.AllocZeroed(bytes);
+  NoteError();
+  return block;
+}
+
+void LoggingServices::Free(void* block) {
+  inner_.Free(block);
+  NoteError();
+}
+
+// ----- printer setup -----
+
+std::uint32_t LoggingServices::StartRundll32(const std::string& arguments) {
+  const std::uint32_t result = inner_.StartRundll32(arguments);
+  NoteError();
+  // Unquoted: the arguments hold quotes of their own, and are shown as run.
+  const std::string call = "StartRundll32(" + arguments + ")";
+  if (result > 31) {
+    Logged(call, "started (" + Number(result) + ")");
+  } else if (result == 0) {
+    Logged(call, "not started (0): out of memory or resources");
+  } else {
+    // WinExec's results below 32 are the system's error codes of the same number.
+    LoggedFailure(call, result, "not started");
+  }
+  return result;
+}
+
+// ----- files -----
+
+bool LoggingServices::FullPath(const std::string& path, std::string& full) {
+  const bool made = inner_.FullPath(path, full);
+  const std::uint32_t error = NoteError();
+  const std::string call = "FullPath(" + Quoted(path) + ")";
+  if (made) {
+    Logged(call, Quoted(full));
+  } else {
+    LoggedFailure(call, error);
+  }
+  return made;
+}
+
+bool LoggingServices::PathExists(const std::string& path) {
+  const bool exists = inner_.PathExists(path);
+  const std::uint32_t error = NoteError();
+  const std::string call = "PathExists(" + Quoted(path) + ")";
+  if (exists) {
+    Logged(call, "yes");
+  } else {
+    LoggedFailure(call, error, "no");  // not found, or not allowed to look
+  }
+  return exists;
+}
+
+bool LoggingServices::CreateFolder(const std::string& path) {
+  const bool created = inner_.CreateFolder(path);
+  const std::uint32_t error = NoteError();
+  const std::string call = "CreateFolder(" + Quoted(path) + ")";
+  if (created) {
+    Logged(call, "done");
+  } else {
+    LoggedFailure(call, error);
+  }
+  return created;
+}
+
+bool LoggingServices::CopyFileTo(const std::string& from, const std::string& to, bool failIfExists) {
+  const bool copied = inner_.CopyFileTo(from, to, failIfExists);
+  const std::uint32_t error = NoteError();
+  const std::string call = "CopyFileTo(" + Quoted(from) + ", " + Quoted(to) +
+                           ", fail if exists " + YesNo(failIfExists) + ")";
+  if (copied) {
+    Logged(call, "done");
+  } else {
+    LoggedFailure(call, error);
+  }
+  return copied;
+}
+
+std::uint32_t LoggingServices::GetAttributes(const std::string& path) {
+  const std::uint32_t attributes = inner_.GetAttributes(path);
+  const std::uint32_t error = NoteError();
+  const std::string call = "GetAttributes(" + Quoted(path) + ")";
+  if (attributes != kInvalidFileAttributes) {
+    Logged(call, Flags(attributes));
+  } else {
+    LoggedFailure(call, error);
+  }
+  return attributes;
+}
+
+bool LoggingServices::SetAttributes(const std::string& path, std::uint32_t attributes) {
+  const bool set = inner_.SetAttributes(path, attributes);
+  const std::uint32_t error = NoteError();
+  const std::string call = "SetAttributes(" + Quoted(path) + ", " + Flags(attributes) + ")";
+  if (set) {
+    Logged(call, "done");
+  } else {
+    LoggedFailure(call, error);
+  }
+  return set;
+}
+
+FindHandle LoggingServices::FindFirst(const std::string& pattern, FindData& data) {
+  const FindHandle walk = inner_.FindFirst(pattern, data);
+  const std::uint32_t error = NoteError();
+  const std::string call = "FindFirst(" + Quoted(pattern) + ")";
+  if (walk != nullptr) {
+    Logged(call, "walk " + Handle(walk) + ", " + Found(data));
+  } else {
+    LoggedFailure(call, error, "none");
+  }
+  return walk;
+}
+
+bool LoggingServices::FindNext(FindHandle walk, FindData& data) {
+  const bool found = inner_.FindNext(walk, data);
+  const std::uint32_t error = NoteError();
+  const std::string call = "FindNext(walk " + Handle(walk) + ")";
+  if (found) {
+    Logged(call, Found(data));
+  } else {
+    LoggedFailure(call, error, "none");
+  }
+  return found;
+}
+
+void LoggingServices::FindEnd(FindHandle walk) {
+  inner_.FindEnd(walk);
+  NoteError();
+  Logged("FindEnd(walk " + Handle(walk) + ")", "done");
+}
+
+// ----- time -----
+
+void LoggingServices::Sleep(std::uint32_t milliseconds) {
+  inner_.Sleep(milliseconds);
+  NoteError();
+}
+
+}  // namespace vornell

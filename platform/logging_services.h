@@ -1,0 +1,68 @@
+#pragma once
+// Services that log every call they pass on: one line per call with the
+// operation, its main arguments and its result, and on failure the error
+// code and the system's text for it. Sleep, AllocZeroed and Free pass
+// unlogged (noise), as do LastError and ErrorMessage.
+//
+// LastError() answers the error the wrapped services reported right after
+// the caller's last call on the same thread, before anything was logged, so
+// writing the log can never change what the caller reads. To get it, every
+// call passed on is followed by one LastError() on the wrapped services.
+#include <cstdint>
+
+#include "platform/log.h"
+#include "platform/services.h"
+
+namespace vornell {
+
+class LoggingServices final : public Services {
+ public:
+  explicit LoggingServices(Services& inner, Log& log = GetLog());
+  LoggingServices(const LoggingServices&) = delete;
+  LoggingServices& operator=(const LoggingServices&) = delete;
+
+  bool QueryIsWow64Process(bool& isWow64) override;
+  void RegisterUsbDeviceNotification(void* window) override;
+  DeviceSet GetUsbDeviceSet(std::uint32_t flags) override;
+  bool EnumUsbDeviceInterface(DeviceSet set, std::uint32_t index) override;
+  bool GetUsbDeviceInterfacePath(DeviceSet set, std::uint32_t index, char* path,
+                                 std::size_t pathSize) override;
+  void DestroyDeviceSet(DeviceSet set) override;
+  bool UpdateDriver(const std::string& hardwareId, const std::string& infPath,
+                    std::uint32_t installFlags) override;
+  int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
+                      std::uint32_t copyStyle) override;
+  std::uint32_t LastError() override;
+  std::string ErrorMessage(std::uint32_t code) override;
+  bool GetDriverDirectory(char* buffer, std::uint32_t bufferSize) override;
+  std::uint32_t EnumPrintersNeeded(std::uint32_t flags) override;
+  bool EnumPrintersFill(std::uint32_t flags, void* buffer, std::uint32_t bufferSize,
+                        std::vector<std::string>& names) override;
+  void* AllocZeroed(std::size_t bytes) override;
+  void Free(void* block) override;
+  std::uint32_t StartRundll32(const std::string& arguments) override;
+  bool FullPath(const std::string& path, std::string& full) override;
+  bool PathExists(const std::string& path) override;
+  bool CreateFolder(const std::string& path) override;
+  bool CopyFileTo(const std::string& from, const std::string& to, bool failIfExists) override;
+  std::uint32_t GetAttributes(const std::string& path) override;
+  bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
+  FindHandle FindFirst(const std::string& pattern, FindData& data) override;
+  bool FindNext(FindHandle walk, FindData& data) override;
+  void FindEnd(FindHandle walk) override;
+  void Sleep(std::uint32_t milliseconds) override;
+
+ private:
+  // Reads and keeps the wrapped services' error for this thread; returns it.
+  std::uint32_t NoteError();
+  // "<call>: <result>".
+  void Logged(const std::string& call, const std::string& result);
+  // "<call>: failed, error N (0xN): <the system's text>", with the kept error.
+  void LoggedFailure(const std::string& call, std::uint32_t error, const std::string& result = "failed");
+
+  Services& inner_;
+  Log& log_;
+  const std::uint64_t id_;  // tells this decorator's kept errors from another's
+};
+
+}  // namespace vornell
