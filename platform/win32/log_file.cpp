@@ -76,7 +76,7 @@ bool LogFile::Open(const std::wstring& path) {
 
 bool LogFile::Open(std::string_view gbkPath) {
   std::wstring wide;
-  if (!GbkToWide(gbkPath, wide)) {
+  if (!GbkToWide(gbkPath, wide, Conversion::kStrict)) {
     KeepLastError keep;
     Close();
     Fail(ERROR_NO_UNICODE_TRANSLATION);

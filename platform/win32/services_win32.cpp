@@ -248,7 +248,7 @@ std::string Win32Services::ErrorMessage(std::uint32_t code) {
     wide.remove_suffix(1);
   }
   // Lenient: a character without a GBK form becomes '?'; the text only informs.
-  std::string message = WideToGbkMarked(wide);
+  std::string message = LenientGbk(wide);
   if (text != nullptr) LocalFree(text);
   if (message.empty()) message = "Error " + std::to_string(code);
   SetLastError(saved);
