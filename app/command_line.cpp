@@ -66,6 +66,9 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
     }
   }
   if (invalid == nullptr && quietOnly != nullptr && !quiet) invalid = quietOnly;
+  // Any /quiet, even one past a wrong argument: such a line shows no box either.
+  for (const std::wstring& argument : arguments) quiet = quiet || SwitchOf(argument) == Switch::kQuiet;
+  line.quietAsked = quiet;
   if (invalid != nullptr) {
     line.mode = RunMode::kInvalid;
     line.invalidArgument = *invalid;

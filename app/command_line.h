@@ -19,6 +19,7 @@ struct CommandLine {
   bool setDefault = false;
   bool testPage = false;
   std::wstring invalidArgument;  // kInvalid: the first argument found wrong
+  bool quietAsked = false;       // /quiet was given, even on a line found wrong
 };
 
 // `arguments` are those after the program's name, as CommandLineToArgvW

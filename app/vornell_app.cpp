@@ -1,6 +1,17 @@
 #include "app/vornell_app.h"
 
+#include <string>
+
+#include "app/command_line.h"
+#include "app/exit_codes.h"
+#include "app/quiet_install.h"
+#include "engine/installer_state.h"
+#include "platform/log.h"
+#include "platform/logging_services.h"
+#include "platform/process.h"
+#include "platform/services.h"
 #include "res/resource.h"
+#include "wizard/pages.h"
 #include "wizard/vornell_dlg.h"
 
 namespace vornell {
@@ -8,6 +19,43 @@ namespace vornell {
 namespace {
 constexpr unsigned kWin95Classes = 0xFF;  // ICC_WIN95_CLASSES
 constexpr unsigned kRestartOnly = 1;      // no data recovery, no autosave
+constexpr char kVersion[] = "1.0.0.1";
+constexpr unsigned kMbIconInformation = 0x40;
+
+// Every call to the system is logged while the object lives; the services
+// in place before come back after it.
+class LoggedServices {
+ public:
+  LoggedServices() : inner_(GetServices()), logging_(inner_) { SetServices(&logging_); }
+  ~LoggedServices() { SetServices(&inner_); }
+  LoggedServices(const LoggedServices&) = delete;
+  LoggedServices& operator=(const LoggedServices&) = delete;
+
+ private:
+  Services& inner_;
+  LoggingServices logging_;
+};
+
+// The log file and its first lines: what support staff need to know of the run.
+void StartLog(const CommandLine& command, const char* mode) {
+  const ProcessFacts facts = GetProcessFacts();
+  const std::wstring path = command.logPath.empty() ? facts.tempFolder + L"Vornell.log" : command.logPath;
+  OpenProcessLog(path);  // without a log the installation still runs
+  Log& log = GetLog();
+  log.Write(std::string("Vornell ") + kVersion + ", " + mode);
+  log.Write("command line", facts.commandLine);
+  log.Write("elevated", facts.elevated ? "yes" : "no");
+  log.Write("current directory", facts.currentDirectory);
+  log.Write("ANSI code page", facts.ansiCodePage);
+}
+
+// The usage text to the console the program was started from, or else in a
+// box, which the unattended mode never shows.
+void ShowUsage(bool quiet) {
+  const std::string usage = UsageText();
+  if (!WriteToStartingConsole(usage) && !quiet) ShowAppMessageBox(usage, kMbIconInformation);
+}
+
 }  // namespace
 
 CVornellApp theApp;
@@ -20,6 +68,47 @@ const AppCommandEntry* CVornellApp::CommandMap() const {
 }
 
 bool CVornellApp::InitInstance() {
+  const CommandLine command = ParseCommandLine(arguments);
+  switch (command.mode) {
+    case RunMode::kHelp:
+      ShowUsage(command.quietAsked);
+      exitCode = kExitSuccess;
+      return false;
+    case RunMode::kInvalid:
+      ShowUsage(command.quietAsked);
+      exitCode = kExitBadCommandLine;
+      return false;
+    case RunMode::kQuiet:
+      exitCode = RunQuiet(command);
+      return false;
+    case RunMode::kWizard:
+      RunWizard(command);
+      return false;
+  }
+  return false;
+}
+
+int CVornellApp::RunQuiet(const CommandLine& command) {
+  StartLog(command, "unattended");
+  int code = kExitAnotherInstall;
+  if (TakeInstallLock()) {
+    LoggedServices logged;
+    code = RunQuietInstall(command);
+  } else {
+    GetLog().Write("another Vornell is installing");
+  }
+  GetLog().Write("exit code", static_cast<std::uint64_t>(code));
+  GetLog().SetSink(nullptr);
+  return code;
+}
+
+void CVornellApp::RunWizard(const CommandLine& command) {
+  StartLog(command, "wizard");
+  // Held so that an unattended run waits its turn; the wizard itself goes on
+  // as ever.
+  if (!TakeInstallLock()) GetLog().Write("another Vornell is installing");
+  LoggedServices logged;
+
   InitCommonControls(kWin95Classes);
   // The license box is a "RichEdit20A" control; without its class the
   // dialog cannot be created. The result is not examined: there is no
@@ -31,7 +120,8 @@ bool CVornellApp::InitInstance() {
   // Every way out of the window leads to the same teardown.
   dialog.DoModal();
   mainWindow = nullptr;  // the dialog dies with this scope
-  return false;
+  GetLog().Write("the wizard ended on the page", PageNameOf(installerState.step));
+  GetLog().SetSink(nullptr);
 }
 
 }  // namespace vornell

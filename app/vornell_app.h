@@ -3,6 +3,8 @@
 // process when the window closes.
 #include "framework/app.h"
 
+#include "app/command_line.h"
+
 namespace vornell {
 
 class CVornellApp : public App {
@@ -11,6 +13,10 @@ class CVornellApp : public App {
   // Always false: the process ends when the wizard closes, with no message
   // loop of the application's own.
   bool InitInstance() override;
+
+  // The two modes; the unattended one returns the exit code.
+  int RunQuiet(const CommandLine& command);
+  void RunWizard(const CommandLine& command);
 
  protected:
   // The Help command, to the framework's standard handler.

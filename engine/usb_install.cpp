@@ -9,7 +9,10 @@ namespace {
 constexpr std::int32_t kInfStoredOnly = -1;
 }  // namespace
 
-std::uint32_t UsbInstallThread(void* /*settings: none apply*/) {
+std::uint32_t UsbInstallThread(void* parameter) {
+  auto* settings = static_cast<WorkerSettings*>(parameter);
+  bool* const restartNeeded =
+      settings != nullptr && settings->reportRestart ? &settings->restartNeeded : nullptr;
   Services& services = GetServices();
   // The staged copy, not the package's: staging put it there for this.
   const std::string infPath =
@@ -17,7 +20,7 @@ std::uint32_t UsbInstallThread(void* /*settings: none apply*/) {
   const std::string hardwareId = installerState.hardwareId != nullptr ? installerState.hardwareId : "";
 
   std::int32_t status = 0;
-  if (!services.UpdateDriver(hardwareId, infPath, kInstallFlagForce)) {
+  if (!services.UpdateDriver(hardwareId, infPath, kInstallFlagForce, restartNeeded)) {
     // Read before the fall-back call can overwrite it.
     const std::uint32_t updateError = services.LastError();
     // Only exactly 1 means the INF entered the store.

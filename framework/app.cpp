@@ -41,7 +41,7 @@ int RunApplication() {
   if (app == nullptr) return 1;
   // FALSE from InitInstance means: no message loop of our own, end now.
   app->InitInstance();
-  return 0;
+  return app->exitCode;
 }
 
 }  // namespace vornell

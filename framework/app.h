@@ -4,6 +4,7 @@
 // runs InitInstance once; its FALSE ends the process.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vornell {
 
@@ -40,6 +41,10 @@ class App {
   Dialog* mainWindow = nullptr;
   // Restart-manager support: 1 = restart only.
   unsigned restartManagerSupport = 0;
+  // The command line after the program's name, as the entry point split it.
+  std::vector<std::wstring> arguments;
+  // What the process ends with once InitInstance has returned.
+  int exitCode = 0;
 
   static App* Current();
 
@@ -60,5 +65,12 @@ void InitCommonControls(unsigned classes);
 // Registers the rich-edit window classes ("RichEdit20A"), loading the
 // system's rich-edit library by its system path.
 bool InitRichEdit();
+
+// Writes a GBK text to the standard output the process was given, or else
+// to the console of the process that started it; false when there is neither.
+bool WriteToStartingConsole(const std::string& text);
+// The application's standard message box with no owner: the application
+// title as caption.
+int ShowAppMessageBox(const std::string& text, unsigned type);
 
 }  // namespace vornell

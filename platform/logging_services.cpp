@@ -152,13 +152,13 @@ void LoggingServices::DestroyDeviceSet(DeviceSet set) {
 // ----- driver installation -----
 
 bool LoggingServices::UpdateDriver(const std::string& hardwareId, const std::string& infPath,
-                                   std::uint32_t installFlags) {
-  const bool updated = inner_.UpdateDriver(hardwareId, infPath, installFlags);
+                                   std::uint32_t installFlags, bool* restartNeeded) {
+  const bool updated = inner_.UpdateDriver(hardwareId, infPath, installFlags, restartNeeded);
   const std::uint32_t error = NoteError();
   const std::string call = "UpdateDriver(" + Quoted(hardwareId) + ", " + Quoted(infPath) +
                            ", flags " + Flags(installFlags) + ")";
   if (updated) {
-    Logged(call, "done");
+    Logged(call, restartNeeded != nullptr && *restartNeeded ? "done, a restart is needed" : "done");
   } else {
     LoggedFailure(call, error);
   }

@@ -61,10 +61,11 @@ class Services {
   virtual void DestroyDeviceSet(DeviceSet set) = 0;
 
   // --- driver installation ---
-  // Non-zero on success; on failure LastError() holds the reason.
-  virtual bool UpdateDriver(const std::string& hardwareId,
-                                                 const std::string& infPath,
-                                                 std::uint32_t installFlags) = 0;
+  // Non-zero on success; on failure LastError() holds the reason. With
+  // `restartNeeded` null the system asks the user about a restart itself;
+  // otherwise it asks nobody and says there whether one is needed.
+  virtual bool UpdateDriver(const std::string& hardwareId, const std::string& infPath,
+                            std::uint32_t installFlags, bool* restartNeeded) = 0;
   // The system's result: exactly 1 when the INF entered the driver store.
   virtual int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
                               std::uint32_t copyStyle) = 0;

@@ -4,6 +4,7 @@
 // from, and the tests compare the window with.
 #include <array>
 
+#include "engine/installer_state.h"
 #include "res/resource.h"
 
 namespace vornell {
@@ -33,5 +34,26 @@ inline constexpr std::array<PageLook, 6> kPages{{
 }};
 
 constexpr const PageLook& Page(PageId id) { return kPages[static_cast<int>(id)]; }
+
+}  // namespace vornell
+
+namespace vornell {
+
+// The page a step leaves on screen, for the log's last line; steps 6 and 8
+// end the window from the success and the failure page.
+constexpr const char* PageNameOf(WizardStep step) {
+  switch (step) {
+    case WizardStep::kStart:
+    case WizardStep::kLicense: return Page(PageId::kLicense).name;
+    case WizardStep::kLeaveLicense: return Page(PageId::kRetry).name;
+    case WizardStep::kConnectionCheck: return Page(PageId::kConnection).name;
+    case WizardStep::kInstall: return Page(PageId::kInstall).name;
+    case WizardStep::kSuccess:
+    case WizardStep::kFinish: return Page(PageId::kSuccess).name;
+    case WizardStep::kFailure:
+    case WizardStep::kLeaveAfterFailure: return Page(PageId::kFailure).name;
+  }
+  return "unknown";
+}
 
 }  // namespace vornell

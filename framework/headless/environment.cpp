@@ -27,6 +27,9 @@ struct Environment {
   std::vector<unsigned> commonControlsInits;
   int richEditInits = 0;
   bool richEditResult = true;
+  std::vector<std::string> consoleTexts;
+  std::vector<std::string> appMessageBoxes;
+  bool hasConsole = true;
 
   std::vector<PaintCall> paintLog;
   std::set<BrushHandle> liveBrushes;
@@ -96,6 +99,9 @@ void SetSystemIconSize(int width, int height) {
 const std::vector<unsigned>& CommonControlsInits() { return Env().commonControlsInits; }
 int RichEditInits() { return Env().richEditInits; }
 void SetRichEditInitResult(bool result) { Env().richEditResult = result; }
+const std::vector<std::string>& ConsoleTexts() { return Env().consoleTexts; }
+void SetStartingConsole(bool present) { Env().hasConsole = present; }
+const std::vector<std::string>& AppMessageBoxes() { return Env().appMessageBoxes; }
 
 const std::vector<PaintCall>& PaintLog() { return Env().paintLog; }
 void ClearPaintLog() { Env().paintLog.clear(); }
@@ -214,6 +220,17 @@ void InitCommonControls(unsigned classes) { headless::Env().commonControlsInits.
 bool InitRichEdit() {
   ++headless::Env().richEditInits;
   return headless::Env().richEditResult;
+}
+
+bool WriteToStartingConsole(const std::string& text) {
+  if (!headless::Env().hasConsole) return false;
+  headless::Env().consoleTexts.push_back(text);
+  return true;
+}
+
+int ShowAppMessageBox(const std::string& text, unsigned /*type*/) {
+  headless::Env().appMessageBoxes.push_back(text);
+  return kIdOk;
 }
 
 }  // namespace vornell

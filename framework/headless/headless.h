@@ -354,5 +354,10 @@ void SetSystemIconSize(int width, int height);
 const std::vector<unsigned>& CommonControlsInits();  // the classes of each call
 int RichEditInits();
 void SetRichEditInitResult(bool result);
+// What went to the starting process's console, and the application's
+// ownerless message boxes (answered OK). By default there is a console.
+const std::vector<std::string>& ConsoleTexts();
+void SetStartingConsole(bool present);
+const std::vector<std::string>& AppMessageBoxes();
 
 }  // namespace vornell::headless

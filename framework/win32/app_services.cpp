@@ -60,3 +60,40 @@ void InitCommonControls(unsigned classes) {
 bool InitRichEdit() { return LoadSystemLibrary(L"riched20.dll") != nullptr; }
 
 }  // namespace vornell
+
+namespace vornell {
+
+bool WriteToStartingConsole(const std::string& text) {
+  const std::wstring wide = LenientWide(text);
+  // A deployment tool that captures the output hands the process a file or a pipe.
+  HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  if (out != nullptr && out != INVALID_HANDLE_VALUE && ::GetFileType(out) != FILE_TYPE_UNKNOWN &&
+      ::GetFileType(out) != FILE_TYPE_CHAR) {
+    std::string utf8(static_cast<std::size_t>(::WideCharToMultiByte(
+                         CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr)),
+                     '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(),
+                          static_cast<int>(utf8.size()), nullptr, nullptr);
+    DWORD written = 0;
+    return ::WriteFile(out, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr) != FALSE;
+  }
+  // A GUI program has no console of its own: borrow the one it was started from.
+  if (!::AttachConsole(ATTACH_PARENT_PROCESS)) return false;
+  HANDLE console = ::CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  bool wrote = false;
+  if (console != INVALID_HANDLE_VALUE) {
+    DWORD written = 0;
+    wrote = ::WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) != FALSE;
+    ::CloseHandle(console);
+  }
+  ::FreeConsole();
+  return wrote;
+}
+
+int ShowAppMessageBox(const std::string& text, unsigned type) {
+  std::string caption = "Vornell";
+  if (const App* app = App::Current()) caption = app->AppTitle();
+  return ::MessageBoxW(nullptr, LenientWide(text).c_str(), LenientWide(caption).c_str(), type);
+}
+
+}  // namespace vornell

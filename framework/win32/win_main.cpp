@@ -4,6 +4,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <shellapi.h>
 
 #include "framework/app.h"
 
@@ -28,15 +29,29 @@ void RestrictLibraryLoading() {
 // command line, so a restart opens the wizard.
 void RegisterForRestart() {
   const vornell::App* app = vornell::App::Current();
-  if (app == nullptr) return;
+  // Started with a command line (the unattended mode, above all): never
+  // brought back by the system.
+  if (app == nullptr || !app->arguments.empty()) return;
   const DWORD flags = vornell::RestartRegistrationFlags(app->restartManagerSupport);
   if (flags != 0) ::RegisterApplicationRestart(nullptr, flags);
+}
+
+// The arguments after the program's name, split as the C runtime would.
+void TakeArguments() {
+  vornell::App* app = vornell::App::Current();
+  if (app == nullptr) return;
+  int count = 0;
+  LPWSTR* words = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (words == nullptr) return;
+  for (int i = 1; i < count; ++i) app->arguments.emplace_back(words[i]);
+  ::LocalFree(words);
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   RestrictLibraryLoading();
+  TakeArguments();
   RegisterForRestart();
   return vornell::RunApplication();
 }

@@ -16,6 +16,11 @@ std::string MemoryLog::Text() const {
   return text_;
 }
 
+void MemoryLog::Clear() {
+  std::lock_guard lock(mutex_);
+  text_.clear();
+}
+
 std::vector<std::string> MemoryLog::Lines() const {
   std::lock_guard lock(mutex_);
   std::vector<std::string> lines;

@@ -17,6 +17,7 @@ class MemoryLog final : public LogSink {
   std::string Text() const;
   // The lines without their CRLF.
   std::vector<std::string> Lines() const;
+  void Clear();
 
   LogTime Now() override;
   void Append(std::string_view utf8Line) override;

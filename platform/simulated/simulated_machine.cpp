@@ -449,11 +449,17 @@ void SimulatedMachine::DestroyDeviceSet(DeviceSet set) {
 // ----- Services: driver installation -----
 
 bool SimulatedMachine::UpdateDriver(const std::string& hardwareId, const std::string& infPath,
-                                    std::uint32_t installFlags) {
+                                    std::uint32_t installFlags, bool* restartNeeded) {
   std::lock_guard lock(mutex_);
-  Record("UpdateDriver", {hardwareId, infPath}, {installFlags});
+  Record("UpdateDriver", {hardwareId, infPath}, {installFlags, restartNeeded != nullptr ? 1u : 0u});
   if (!updateSucceeds_) lastError_ = updateError_;
+  if (restartNeeded != nullptr) *restartNeeded = updateSucceeds_ && updateNeedsRestart_;
   return updateSucceeds_;
+}
+
+void SimulatedMachine::SetUpdateNeedsRestart(bool needs) {
+  std::lock_guard lock(mutex_);
+  updateNeedsRestart_ = needs;
 }
 
 int SimulatedMachine::SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,

@@ -47,7 +47,8 @@ constexpr std::uint32_t kNoSuchDevinst = 0xE000020B;
 //   EnumUsbDeviceInterface         numbers {index}
 //   GetUsbDeviceInterfacePath      numbers {index, pathSize}
 //   DestroyDeviceSet               -
-//   UpdateDriver                   texts {hardwareId, infPath}, numbers {installFlags}
+//   UpdateDriver                   texts {hardwareId, infPath}, numbers {installFlags,
+//                                  1 when the caller asked to be told of a restart}
 //   SetupCopyOemInf                texts {infPath}, numbers {mediaType, copyStyle}
 //   LastError                      numbers {the value returned}
 //   GetDriverDirectory             numbers {bufferSize}
@@ -119,6 +120,8 @@ class SimulatedMachine : public Services {
   // The detail call for `index` fails with `error`.
   void FailDetailAt(std::uint32_t index, std::uint32_t error = sim_error::kInsufficientBuffer);
 
+  // A successful update needs a restart (told to a caller that asks).
+  void SetUpdateNeedsRestart(bool needs);
   // UpdateDriver: success, or failure leaving `error` in LastError().
   void SetUpdateDriverResult(bool succeeds, std::uint32_t error = sim_error::kNoSuchDevinst);
   // SetupCopyOemInf returns `result` (any value; only exactly 1 means the
@@ -203,7 +206,7 @@ class SimulatedMachine : public Services {
                                  std::size_t pathSize) override;
   void DestroyDeviceSet(DeviceSet set) override;
   bool UpdateDriver(const std::string& hardwareId, const std::string& infPath,
-                    std::uint32_t installFlags) override;
+                    std::uint32_t installFlags, bool* restartNeeded) override;
   int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
                       std::uint32_t copyStyle) override;
   std::uint32_t LastError() override;
@@ -264,6 +267,7 @@ class SimulatedMachine : public Services {
   std::uintptr_t nextHandle_ = 0x1000;
 
   bool updateSucceeds_ = true;
+  bool updateNeedsRestart_ = false;
   std::uint32_t updateError_ = sim_error::kNoSuchDevinst;
   int copyOemInfResult_ = 1;
   std::uint32_t copyOemInfError_ = 0;

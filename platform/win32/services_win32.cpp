@@ -209,7 +209,7 @@ void Win32Services::DestroyDeviceSet(DeviceSet set) {
 // ----- driver installation -----
 
 bool Win32Services::UpdateDriver(const std::string& hardwareId, const std::string& infPath,
-                                 std::uint32_t installFlags) {
+                                 std::uint32_t installFlags, bool* restartNeeded) {
   CallError callError;
   std::wstring wideId, wideInf;
   if (!ToWide(hardwareId, wideId) || !ToWide(infPath, wideInf)) return false;
@@ -218,8 +218,11 @@ bool Win32Services::UpdateDriver(const std::string& hardwareId, const std::strin
     SetLastError(newdev.loadError);
     return false;
   }
-  const BOOL updated = newdev.update(nullptr, wideId.c_str(), wideInf.c_str(), installFlags, nullptr);
+  BOOL reboot = FALSE;
+  const BOOL updated = newdev.update(nullptr, wideId.c_str(), wideInf.c_str(), installFlags,
+                                     restartNeeded != nullptr ? &reboot : nullptr);
   callError.Note();
+  if (restartNeeded != nullptr) *restartNeeded = updated && reboot;
   return updated != FALSE;
 }
 

@@ -15,7 +15,7 @@ class Win32Services final : public Services {
                                  std::size_t pathSize) override;
   void DestroyDeviceSet(DeviceSet set) override;
   bool UpdateDriver(const std::string& hardwareId, const std::string& infPath,
-                    std::uint32_t installFlags) override;
+                    std::uint32_t installFlags, bool* restartNeeded) override;
   int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
                       std::uint32_t copyStyle) override;
   std::uint32_t LastError() override;

@@ -29,7 +29,7 @@ TEST(LoggingServices, LogsEachCallWithArgumentsResultAndOnFailureTheError) {
   log.SetSink(&sink);
   LoggingServices services(machine, log);
 
-  EXPECT_TRUE(services.UpdateDriver("USB\\VID_F0E1&PID_C20B", "C:\\drv\\RX730TP.INF", kInstallFlagForce));
+  EXPECT_TRUE(services.UpdateDriver("USB\\VID_F0E1&PID_C20B", "C:\\drv\\RX730TP.INF", kInstallFlagForce, nullptr));
   EXPECT_FALSE(services.CopyFileTo("C:\\pkg\\RX730TP.INF", "C:\\drv\\RX730TP.INF", false));
   EXPECT_FALSE(services.PathExists("C:\\nowhere"));
   const std::uint32_t needed = services.EnumPrintersNeeded(kPrinterEnumLocal | kPrinterEnumConnections);
@@ -85,7 +85,7 @@ TEST(LoggingServices, CallerReadsTheErrorOfItsCallNotOfTheLogging) {
   log.SetSink(&sink);
   LoggingServices services(machine, log);
 
-  EXPECT_FALSE(services.UpdateDriver("USB\\VID_F0E1&PID_C20B", "C:\\drv\\RX730TP.INF", 1));
+  EXPECT_FALSE(services.UpdateDriver("USB\\VID_F0E1&PID_C20B", "C:\\drv\\RX730TP.INF", 1, nullptr));
   EXPECT_EQ(services.LastError(), sim_error::kNoSuchDevinst);
   EXPECT_EQ(services.LastError(), sim_error::kNoSuchDevinst);  // reading it changes nothing
   EXPECT_EQ(services.SetupCopyOemInf("C:\\drv\\RX730TP.INF", kSpostPath, kSpCopyNewer), 0);

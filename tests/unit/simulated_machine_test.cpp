@@ -218,7 +218,7 @@ TEST(SimulatedDriverInstall, SecondCallOverwritesTheFirstError) {
   SimulatedMachine m;
   m.SetUpdateDriverResult(false, 0xE000020B);
   m.SetCopyOemInfResult(0, 2);
-  EXPECT_FALSE(m.UpdateDriver("USBPRINT\\OrvaneRX730TII87C8", "D:\\drv\\3\\RX730TP.INF", 1));
+  EXPECT_FALSE(m.UpdateDriver("USBPRINT\\OrvaneRX730TII87C8", "D:\\drv\\3\\RX730TP.INF", 1, nullptr));
   EXPECT_EQ(m.LastError(), 0xE000020Bu);
   EXPECT_EQ(m.SetupCopyOemInf("D:\\drv\\3\\RX730TP.INF", kSpostPath, kSpCopyNewer), 0);
   EXPECT_EQ(m.LastError(), 2u);
@@ -226,7 +226,7 @@ TEST(SimulatedDriverInstall, SecondCallOverwritesTheFirstError) {
   const auto update = m.CallsOf("UpdateDriver").at(0);
   EXPECT_EQ(update.texts, (std::vector<std::string>{"USBPRINT\\OrvaneRX730TII87C8",
                                                     "D:\\drv\\3\\RX730TP.INF"}));
-  EXPECT_EQ(update.numbers, std::vector<std::uint64_t>{1});
+  EXPECT_EQ(update.numbers, (std::vector<std::uint64_t>{1, 0}));
   EXPECT_EQ(m.CallsOf("SetupCopyOemInf").at(0).numbers, (std::vector<std::uint64_t>{1, 4}));
   EXPECT_EQ(m.Operations({"UpdateDriver", "LastError", "SetupCopyOemInf"}),
             (std::vector<std::string>{"UpdateDriver", "LastError", "SetupCopyOemInf", "LastError"}));
@@ -237,7 +237,7 @@ TEST(SimulatedDriverInstall, SecondCallOverwritesTheFirstError) {
   EXPECT_EQ(m.SetupCopyOemInf("x.inf", 1, 4), 2);
   EXPECT_EQ(m.LastError(), 0u);
   m.SetUpdateDriverResult(true);
-  EXPECT_TRUE(m.UpdateDriver("h", "i", 1));
+  EXPECT_TRUE(m.UpdateDriver("h", "i", 1, nullptr));
 }
 
 TEST(SimulatedDriverInstall, Wow64QueryAndNotificationsAndStarts) {

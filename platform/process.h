@@ -1,0 +1,30 @@
+#pragma once
+// The running process as the start-up and the log need it: facts for the
+// log's first lines, the folder for the wizard's log, the lock that keeps two
+// installations apart, and the log file. win32/ is the real process;
+// simulated/ answers what a test set.
+#include <string>
+
+namespace vornell {
+
+struct ProcessFacts {
+  std::string commandLine;       // GBK; characters without a GBK form as '?'
+  std::string currentDirectory;  // GBK, with no final backslash
+  std::string programFolder;     // GBK, the folder of the program file
+  std::wstring tempFolder;       // %TEMP%, with a final backslash
+  bool elevated = false;
+  unsigned ansiCodePage = 0;
+};
+
+ProcessFacts GetProcessFacts();
+
+// Held by whichever Vornell installs, wizard or unattended, until the
+// process ends; false when another process holds it.
+bool TakeInstallLock();
+
+// Opens the log file at `path` (replaced; never through a link planted
+// there) and makes it the process's log. False when it cannot be written:
+// the installation goes on without it.
+bool OpenProcessLog(const std::wstring& path);
+
+}  // namespace vornell

@@ -1,0 +1,19 @@
+#pragma once
+// What the native tests set of the process (platform/process.h) and read
+// back: its facts, another process holding the install lock, and the log.
+#include <string>
+
+#include "platform/process.h"
+#include "platform/simulated/memory_log.h"
+
+namespace vornell {
+
+void SetSimulatedProcessFacts(const ProcessFacts& facts);
+void SetInstallLockHeldElsewhere(bool held);
+// The log "file" cannot be opened.
+void RefuseProcessLog(bool refuse);
+// The path last given to OpenProcessLog, and the lines written since.
+const std::wstring& ProcessLogPath();
+MemoryLog& ProcessLog();
+
+}  // namespace vornell

@@ -1,0 +1,97 @@
+#include "platform/process.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/log.h"
+#include "platform/win32/gbk_wide.h"
+#include "platform/win32/log_file.h"
+
+namespace vornell {
+
+namespace {
+
+std::wstring CurrentDirectory() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length = ::GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (length == 0) return {};
+    if (length < buffer.size()) return std::wstring(buffer.data(), length);
+    buffer.resize(length);
+  }
+}
+
+std::wstring ProgramPath() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return {};
+    if (length < buffer.size()) return std::wstring(buffer.data(), length);
+    if (buffer.size() >= 32768) return {};
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+bool Elevated() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  const bool elevated = ::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+                        elevation.TokenIsElevated != 0;
+  ::CloseHandle(token);
+  return elevated;
+}
+
+std::wstring WithoutFinalBackslash(std::wstring path) {
+  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+}  // namespace
+
+ProcessFacts GetProcessFacts() {
+  ProcessFacts facts;
+  facts.commandLine = LenientGbk(::GetCommandLineW());
+  facts.currentDirectory = LenientGbk(WithoutFinalBackslash(CurrentDirectory()));
+  std::wstring program = ProgramPath();
+  const std::size_t slash = program.find_last_of(L"\\/");
+  facts.programFolder = LenientGbk(slash == std::wstring::npos ? std::wstring() : program.substr(0, slash));
+  wchar_t temp[MAX_PATH + 2] = {};
+  const DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);
+  if (length > 0 && length <= MAX_PATH + 1) facts.tempFolder.assign(temp, length);
+  facts.elevated = Elevated();
+  facts.ansiCodePage = ::GetACP();
+  return facts;
+}
+
+bool TakeInstallLock() {
+  // In every session, so a user's wizard and a deployment tool's run under
+  // the system account see each other; where that is refused, this session.
+  HANDLE lock = ::CreateMutexW(nullptr, FALSE, L"Global\\Orvane.Vornell.Install");
+  if (lock == nullptr && ::GetLastError() == ERROR_ACCESS_DENIED) {
+    lock = ::OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\Orvane.Vornell.Install");
+    if (lock != nullptr) {
+      ::CloseHandle(lock);
+      return false;
+    }
+    lock = ::CreateMutexW(nullptr, FALSE, L"Local\\Orvane.Vornell.Install");
+  }
+  if (lock == nullptr) return true;  // no lock to be had: nothing to wait for either
+  if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+    ::CloseHandle(lock);
+    return false;
+  }
+  // Kept open for the life of the process: its end releases the name.
+  return true;
+}
+
+bool OpenProcessLog(const std::wstring& path) {
+  static LogFile file;
+  const bool opened = file.Open(path);
+  if (opened) GetLog().SetSink(&file);
+  return opened;
+}
+
+}  // namespace vornell
