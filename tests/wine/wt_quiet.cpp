@@ -1,0 +1,263 @@
+// The unattended mode of the real Vornell.exe, as a deployment tool runs it:
+// exit codes read from a Windows-side launcher, no window at any point, the
+// UTF-8 log, the files staged, the driver store without a printer, the
+// printer commands of /setdefault and /testpage, the install lock, and the
+// log the wizard writes.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/wine/driver.h"
+
+using namespace wt;
+
+namespace {
+
+const wchar_t kSerial[] = L"RX7300051";
+const std::wstring kIncomplete = L"C:\\incomplete";
+
+struct Run {
+  DWORD code = STILL_ACTIVE;
+  bool window = false;     // a top-level window of the process was seen
+  std::string output;      // what it wrote to its standard output
+  ULONGLONG tookMs = 0;
+};
+
+BOOL CALLBACK NoteWindowOf(HWND hwnd, LPARAM lp) {
+  auto* run = reinterpret_cast<std::pair<DWORD, bool>*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid == run->first) run->second = true;
+  return TRUE;
+}
+
+// Starts `exe arguments` in `currentDir` with a pipe for its standard
+// output, watches for any window of it until it ends, and reads its code.
+Run RunQuiet(const std::wstring& exe, const std::wstring& arguments, const std::wstring& currentDir) {
+  Run run;
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  CreatePipe(&readEnd, &writeEnd, &inherit, 1 << 16);
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = writeEnd;
+  si.hStdError = writeEnd;
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  PROCESS_INFORMATION pi{};
+  std::wstring line = L"\"" + exe + L"\" " + arguments;
+  const ULONGLONG start = GetTickCount64();
+  if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, currentDir.c_str(), &si, &pi)) {
+    Note("could not start " + Gbk(exe));
+    CloseHandle(readEnd);
+    CloseHandle(writeEnd);
+    return run;
+  }
+  CloseHandle(writeEnd);
+  std::pair<DWORD, bool> seen{pi.dwProcessId, false};
+  while (WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT && GetTickCount64() - start < 120000) {
+    EnumWindows(NoteWindowOf, reinterpret_cast<LPARAM>(&seen));
+  }
+  run.tookMs = GetTickCount64() - start;
+  GetExitCodeProcess(pi.hProcess, &run.code);
+  run.window = seen.second;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) run.output.append(buffer, got);
+  CloseHandle(readEnd);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  Note(Gbk(arguments) + " in " + Gbk(currentDir) + ": exit code " + std::to_string(run.code) + " after " +
+       ShowSeconds(run.tookMs));
+  return run;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find("\r\n", at);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(at, end - at));
+    at = end + 2;
+  }
+  return lines;
+}
+
+// Every line stamped "YYYY-MM-DD hh:mm:ss.mmm ".
+bool Stamped(const std::string& line) {
+  static const char kShape[] = "dddd-dd-dd dd:dd:dd.ddd ";
+  if (line.size() < sizeof kShape - 1) return false;
+  for (size_t i = 0; i + 1 < sizeof kShape; ++i) {
+    const bool digit = line[i] >= '0' && line[i] <= '9';
+    if (kShape[i] == 'd' ? !digit : line[i] != kShape[i]) return false;
+  }
+  return true;
+}
+
+bool HasLine(const std::vector<std::string>& lines, const std::string& piece) {
+  return std::any_of(lines.begin(), lines.end(),
+                     [&](const std::string& l) { return l.find(piece) != std::string::npos; });
+}
+
+// The log file (UTF-8) as lines; each must be stamped; notes them.
+std::vector<std::string> ReadLog(const std::wstring& path) {
+  const std::vector<std::string> lines = Lines(ReadFileBytes(path));
+  WT_CHECK(!lines.empty());
+  for (const std::string& l : lines) {
+    if (!Stamped(l)) Note("unstamped log line: " + l);
+    WT_CHECK(Stamped(l));
+  }
+  return lines;
+}
+
+std::string Utf8Of(const char* gbk) {
+  const std::wstring wide = Wide(gbk);
+  std::string utf8(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr)), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
+  utf8.pop_back();
+  return utf8;
+}
+
+void CheckCommandLines() {
+  const Run bad = RunQuiet(ProgramPath(), L"/quiet /reboot", InstallFolder());
+  WT_CHECK_EQ(bad.code, 1639ul);
+  WT_CHECK(!bad.window);
+  WT_CHECK(bad.output.find("Usage: Vornell.exe") != std::string::npos);
+
+  const Run help = RunQuiet(ProgramPath(), L"-HELP", InstallFolder());
+  WT_CHECK_EQ(help.code, 0ul);
+  WT_CHECK(!help.window);
+  WT_CHECK(help.output.find("/quiet") != std::string::npos);
+}
+
+// Both folders the package is looked for hold an incomplete one: nothing is
+// staged, and the log names the missing file.
+void CheckIncompletePackage() {
+  WT_CHECK(CopyPackageTo(kIncomplete, true));
+  WT_CHECK(DeleteFileW((kIncomplete + L"\\x64\\driver\\UNIDRV.HLP").c_str()));
+  const TreeSnapshot before = SnapshotTree(StagingFolder());
+  const std::wstring log = L"C:\\quiet-incomplete.log";
+  const Run run = RunQuiet(kIncomplete + L"\\Vornell.exe", L"/quiet /log " + log, kIncomplete);
+  WT_CHECK_EQ(run.code, 1619ul);
+  WT_CHECK(!run.window);
+  WT_CHECK(TreeChanges(before, SnapshotTree(StagingFolder()), {}).empty());
+  const std::vector<std::string> lines = ReadLog(log);
+  WT_CHECK(HasLine(lines, "first missing file: .\\x64\\driver\\UNIDRV.HLP"));
+  WT_CHECK(!lines.empty() && lines.back().find("exit code: 1619") != std::string::npos);
+}
+
+// No printer: the driver goes into the driver store, and the run succeeds.
+// Also with a log that cannot be written (its path is a folder).
+void CheckNoPrinter() {
+  const std::wstring storedInf = L"C:\\windows\\inf\\RX730TP.INF";
+  WT_CHECK(!FileExists(storedInf));
+  const std::wstring log = L"C:\\quiet-noprinter.log";
+  const Run run = RunQuiet(ProgramPath(), L"/quiet /log " + log, InstallFolder());
+  WT_CHECK_EQ(run.code, 0ul);
+  WT_CHECK(!run.window);
+  // Wine keeps the INF's own name in the store where Windows would say oem<N>.inf.
+  WT_CHECK(FileExists(storedInf));
+  const std::vector<std::string> lines = ReadLog(log);
+  WT_CHECK(HasLine(lines, "no printer attached"));
+  WT_CHECK(HasLine(lines, "the driver is in the driver store"));
+  WT_CHECK(HasLine(lines, "SetupCopyOemInf("));
+
+  const std::wstring folder = L"C:\\quiet-log-folder";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const Run noLog = RunQuiet(ProgramPath(), L"/quiet /log " + folder, InstallFolder());
+  WT_CHECK_EQ(noLog.code, 0ul);
+  WT_CHECK_EQ(FileAttributesOf(folder), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+}
+
+void CheckNoQueue() {
+  const Run run = RunQuiet(ProgramPath(), L"/quiet /log C:\\quiet-noqueue.log", InstallFolder());
+  WT_CHECK_EQ(run.code, 1603ul);
+  WT_CHECK(!run.window);
+  WT_CHECK(run.tookMs >= 26000);
+  const std::vector<std::string> lines = ReadLog(L"C:\\quiet-noqueue.log");
+  WT_CHECK(HasLine(lines, "the queue did not appear within 27000 ms"));
+}
+
+// Printer attached and its queue there: started from C:\ (no package there),
+// the package beside the program serves; both printer commands follow.
+void CheckInstall(ProcessWatch& watch) {
+  ClearStagedPackage();
+  WT_CHECK(AddQueue(PrinterQueueName()));
+  watch.Collect(200, 2000);
+  const std::wstring log = L"C:\\quiet-install.log";
+  const Run run = RunQuiet(ProgramPath(), L"/QUIET /setdefault -testpage /log " + log, L"C:\\");
+  WT_CHECK_EQ(run.code, 0ul);
+  WT_CHECK(!run.window);
+  for (const std::wstring& name : PackageFileNames()) {
+    WT_CHECK_EQ(ReadFileBytes(StagingFolder() + L"\\" + name), ReadFileBytes(PackageFolder() + L"\\" + name));
+  }
+  const std::vector<std::string> lines = ReadLog(log);
+  for (const std::string& l : lines) Note("log: " + l);
+  for (const char* piece : {"Vornell 1.0.0.1, unattended", "command line: ", "elevated: ", "current directory: C:\\",
+                            "ANSI code page: 936", "package folder: C:\\vornell\\x64\\driver\\",
+                            "found: C:\\vornell\\x64\\driver\\RX730TP.INF", "staged: UNIDRV.DLL",
+                            "printer attached: \\\\?\\usb#vid_f0e1&pid_c20b#rx7300051",
+                            "UpdateDriver(\"USBPRINT\\OrvaneRX730TII87C8\"", "EnumPrintersFill(",
+                            "queue found after 0 ms: "}) {
+    if (!HasLine(lines, piece)) Note(std::string("no log line with: ") + piece);
+    WT_CHECK(HasLine(lines, piece));
+  }
+  WT_CHECK(HasLine(lines, Utf8Of("queue found after 0 ms: Orvane RX730TⅡ")));
+  WT_CHECK(!lines.empty() && lines.back().find("exit code: 0") != std::string::npos);
+
+  // Both commands, started by the unattended run for the queue.
+  const std::vector<StartedProcess> started = watch.Collect(2000, 15000);
+  int setDefault = 0, testPage = 0;
+  const std::wstring queue = L" /n \"" + PrinterQueueName() + L"\"";
+  for (const StartedProcess& p : started) {
+    Note("started " + Gbk(p.commandLine));
+    if (p.commandLine.find(L"PrintUIEntry /y" + queue) != std::wstring::npos) ++setDefault;
+    if (p.commandLine.find(L"PrintUIEntry /k" + queue) != std::wstring::npos) ++testPage;
+  }
+  WT_CHECK_EQ(setDefault, 1);
+  WT_CHECK_EQ(testPage, 1);
+}
+
+// One installation at a time, whichever mode holds the lock.
+void CheckLock() {
+  HANDLE held = CreateMutexW(nullptr, TRUE, L"Global\\Orvane.Vornell.Install");
+  WT_CHECK(held != nullptr);
+  const Run run = RunQuiet(ProgramPath(), L"/quiet", InstallFolder());
+  WT_CHECK_EQ(run.code, 1618ul);
+  if (held != nullptr) CloseHandle(held);
+}
+
+// The wizard logs too, to %TEMP%\Vornell.log, ending with its last page.
+void CheckWizardLog() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, temp);
+  const std::wstring log = std::wstring(temp) + L"Vornell.log";
+  DeleteFileW(log.c_str());
+  Program p;
+  WT_CHECK(StartVornell(p));
+  if (p.window == nullptr) return;
+  WT_CHECK(WaitForPage(p.window, WizardPage::kLicense, 10000));
+  PostMessageW(p.window, WM_COMMAND, IDCANCEL, 0);
+  WT_CHECK_EQ(p.WaitExit(10000), 0ul);
+  const std::vector<std::string> lines = ReadLog(log);
+  WT_CHECK(HasLine(lines, "Vornell 1.0.0.1, wizard"));
+  WT_CHECK(!lines.empty() && lines.back().find("the wizard ended on the page: license") != std::string::npos);
+}
+
+}  // namespace
+
+int wmain() {
+  ProcessWatch watch;
+  WT_CHECK(watch.Begin());
+  CheckCommandLines();
+  CheckIncompletePackage();
+  CheckNoPrinter();
+  WT_CHECK(AttachPrinter(kSerial));
+  CheckNoQueue();
+  CheckInstall(watch);
+  CheckLock();
+  CheckWizardLog();
+  return Finish();
+}
