@@ -67,6 +67,15 @@ for i in $(seq "$runs"); do
 done
 grep '^|' "$work/last-run.txt" >>"$rows"
 
+quiet_history="$work/quiet-history.txt"
+rm -f "$quiet_history"
+quiet_history_win="Z:${quiet_history//\//\\}"
+for i in $(seq "$runs"); do
+  echo "bench: unattended install run $i of $runs (fresh prefix)" >&2
+  run_bench quiet "$quiet_history_win"
+done
+grep '^|' "$work/last-run.txt" >>"$rows"
+
 size() { stat -c %s "$1" | awk '{ printf "%.2f MB (%d bytes)", $1 / 1048576, $1 }'; }
 imports=$(x86_64-w64-mingw32-objdump -p "$build/Vornell.exe" | awk '/DLL Name:/ { print $3 }' | paste -sd, - | sed 's/,/, /g')
 import_count=$(x86_64-w64-mingw32-objdump -p "$build/Vornell.exe" | grep -c 'DLL Name:')
