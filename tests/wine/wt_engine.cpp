@@ -3,7 +3,8 @@
 // directory (a read-only file, an existing file, a subfolder), the USB probe
 // with a printer attached and detached, Wine's driver store taking the
 // sample INF, the USB installation worker, and the registration wait against
-// Wine's spooler. The engine runs inside a real dialog made from template 102.
+// Wine's spooler, and a worker wait that fails ending only with its worker.
+// The engine runs inside a real dialog made from template 102.
 #include "tests/wine/driver.h"  // windows.h, before commctrl.h
 
 #include <commctrl.h>
@@ -15,6 +16,7 @@
 #include "engine/state_text.h"
 #include "framework/app.h"
 #include "framework/dialog.h"
+#include "tests/wine/probe_dll.h"
 #include "platform/services.h"
 #include "res/resource.h"
 #include "engine/driver_directory.h"
@@ -224,6 +226,30 @@ void CheckPrinterWait() {
 
 }  // namespace
 
+// A wait that fails as a refused one does on Windows: the worker it was
+// for may still run, and must have ended before the caller moves on.
+DWORD WINAPI FailingWait(DWORD, const HANDLE*, BOOL, DWORD, DWORD) {
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return WAIT_FAILED;
+}
+
+volatile LONG g_workerDone = 0;
+std::uint32_t SlowWorkerThread(void*) {
+  Sleep(1000);
+  InterlockedExchange(&g_workerDone, 1);
+  return 0;
+}
+
+void CheckFailedWaitEndsWithItsWorker() {
+  WT_CHECK(probe::PatchUser32Import(GetModuleHandleW(nullptr), "MsgWaitForMultipleObjects",
+                                    reinterpret_cast<void*>(&FailingWait)));
+  vornell::Dialog d(IDD_VORNELL_DIALOG);
+  WT_CHECK(d.WaitForWorker(&SlowWorkerThread, nullptr) == vornell::WorkerWait::kWaitFailed);
+  WT_CHECK_EQ(static_cast<long>(g_workerDone), 1L);
+  WT_CHECK(probe::PatchUser32Import(GetModuleHandleW(nullptr), "MsgWaitForMultipleObjects",
+                                    reinterpret_cast<void*>(&MsgWaitForMultipleObjects)));
+}
+
 int wmain() {
   vornell::InitCommonControls(0xFF);  // ICC_WIN95_CLASSES: the progress bar
   WT_CHECK(vornell::InitRichEdit());  // the template's license box
@@ -235,5 +261,6 @@ int wmain() {
   CheckDriverStore();
   CheckUsbInstall();
   CheckPrinterWait();
+  CheckFailedWaitEndsWithItsWorker();
   return Finish();
 }

@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstring>
 #include <string>
 
 #include "tests/wine/probe_dll.h"
@@ -34,40 +33,12 @@ DWORD WINAPI StrictWait(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD 
   return MsgWaitForMultipleObjects(count, handles, waitAll, timeout, mask);
 }
 
-// Points the program's import of user32's MsgWaitForMultipleObjects at the
-// strict wait.
-bool PatchProgramImport() {
-  auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  if (imports.VirtualAddress == 0) return false;
-  bool patched = false;
-  for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); dll->Name != 0;
-       ++dll) {
-    if (lstrcmpiA(reinterpret_cast<const char*>(base + dll->Name), "user32.dll") != 0) continue;
-    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(
-        base + (dll->OriginalFirstThunk != 0 ? dll->OriginalFirstThunk : dll->FirstThunk));
-    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
-    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-      const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-      if (std::strcmp(reinterpret_cast<const char*>(byName->Name), "MsgWaitForMultipleObjects") != 0) continue;
-      DWORD old = 0;
-      if (!VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old)) continue;
-      slots->u1.Function = reinterpret_cast<ULONG_PTR>(&StrictWait);
-      VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
-      patched = true;
-    }
-  }
-  return patched;
-}
-
 }  // namespace
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
-    g_patched = PatchProgramImport();
+    g_patched = probe::PatchUser32Import(GetModuleHandleW(nullptr), "MsgWaitForMultipleObjects",
+                                         reinterpret_cast<void*>(&StrictWait));
     Report(g_patched);
   }
   return TRUE;
