@@ -64,17 +64,11 @@ std::wstring Staged() { return Wide(vornell::PrinterDriverDirectoryText(installe
 
 // As the window's initialisation leaves the record, from the package's folder.
 void InitialiseState() {
-  vornell::InstallerState& s = installerState;
   bool isWow64 = true;
   vornell::GetServices().QueryIsWow64Process(isWow64);
   WT_CHECK(!isWow64);
-  s.driverSourceFolder = isWow64 ? ".\\x86\\driver\\" : ".\\x64\\driver\\";
-  s.usbMatchId = "vid_f0e1&pid_c20b";
-  s.hardwareId = "USBPRINT\\OrvaneRX730TII87C8";
-  s.driverFiles[0] = "RX730TP.INF";
-  s.driverFiles[1] = "RX730TP.dll";
-  s.driverFiles[2] = "RX730TP.gpd";
-  s.connectionRetry = 0;
+  vornell::DescribeDriverPackage();
+  WT_CHECK_EQ(installerState.driverSourceFolder, std::string(".\\x64\\driver\\"));
   WT_CHECK(SetCurrentDirectoryW(L"C:\\vornell"));
 }
 
