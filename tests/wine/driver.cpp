@@ -1262,7 +1262,11 @@ void ClearStagedPackage() {
 }
 
 std::vector<std::wstring> WrittenOutsideDriverDirectory(const TreeSnapshot& before) {
-  const std::vector<std::wstring> changes = TreeChanges(before, SnapshotTree(L"C:\\"), {PrinterDriverDirectory()});
+  // The wizard's own log is the one file it may write elsewhere.
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, temp);
+  const std::vector<std::wstring> changes =
+      TreeChanges(before, SnapshotTree(L"C:\\"), {PrinterDriverDirectory(), std::wstring(temp) + L"Vornell.log"});
   for (const std::wstring& change : changes) Note("written outside the driver directory: " + Gbk(change));
   return changes;
 }

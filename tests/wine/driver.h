@@ -344,7 +344,7 @@ std::wstring StagingFolder();
 // Deletes the package's files from the staging folder, read-only ones too.
 void ClearStagedPackage();
 // Takes a new snapshot of C:\ and returns the paths changed since `before`
-// outside the printer-driver directory, each of them noted.
+// outside the printer-driver directory and the wizard's log, each of them noted.
 std::vector<std::wstring> WrittenOutsideDriverDirectory(const TreeSnapshot& before);
 
 // The wizard's error boxes (GBK).
