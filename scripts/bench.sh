@@ -58,23 +58,17 @@ grep '^|' "$work/last-run.txt" >>"$rows"
 
 # Staged files and the printer queue persist in a prefix: a fresh one per run.
 # Each run adds its raw figures to the history and prints the summary of all.
-history="$work/install-history.txt"
-rm -f "$history"
-history_win="Z:${history//\//\\}"
-for i in $(seq "$runs"); do
-  echo "bench: install run $i of $runs (fresh prefix)" >&2
-  run_bench install "$history_win"
-done
-grep '^|' "$work/last-run.txt" >>"$rows"
-
-quiet_history="$work/quiet-history.txt"
-rm -f "$quiet_history"
-quiet_history_win="Z:${quiet_history//\//\\}"
-for i in $(seq "$runs"); do
-  echo "bench: unattended install run $i of $runs (fresh prefix)" >&2
-  run_bench quiet "$quiet_history_win"
-done
-grep '^|' "$work/last-run.txt" >>"$rows"
+repeated_runs() {  # KIND WHAT
+  local history="$work/$1-history.txt"
+  rm -f "$history"
+  for i in $(seq "$runs"); do
+    echo "bench: $2 run $i of $runs (fresh prefix)" >&2
+    run_bench "$1" "Z:${history//\//\\}"
+  done
+  grep '^|' "$work/last-run.txt" >>"$rows"
+}
+repeated_runs install install
+repeated_runs quiet "unattended install"
 
 size() { stat -c %s "$1" | awk '{ printf "%.2f MB (%d bytes)", $1 / 1048576, $1 }'; }
 imports=$(x86_64-w64-mingw32-objdump -p "$build/Vornell.exe" | awk '/DLL Name:/ { print $3 }' | paste -sd, - | sed 's/,/, /g')

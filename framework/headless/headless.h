@@ -230,9 +230,6 @@ class HeadlessWindow {
   static constexpr int kFocusOnDialog = 0;
   static constexpr int kFocusNowhere = -1;
   int focus() const { return focus_; }
-  // The lowest focus seen since the last call: kFocusNowhere if it was lost.
-  int TakeLowestFocus();
-  int inputDiscards() const { return inputDiscards_; }
 
   // What DoModal plays after OnInitDialog; takes precedence over SetModalScript.
   void SetScript(std::function<void(Dialog&)> script) { script_ = std::move(script); }
@@ -286,8 +283,6 @@ class HeadlessWindow {
   std::function<void(Dialog&)> script_;
 
   int focus_ = kFocusNowhere;
-  int lowestFocus_ = kFocusNowhere;
-  int inputDiscards_ = 0;
   void SetFocusTo(int focus);
 };
 
