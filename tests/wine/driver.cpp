@@ -813,6 +813,20 @@ bool LookAt(HANDLE process, StartedProcess& into) {
   return !into.image.empty() && !into.commandLine.empty();
 }
 
+// Waits 10 ms for the process to end. Wine's process object is signalled
+// while it has no running thread, which includes the moment the job tells of
+// it, before its first thread: only an exit code says it has really ended.
+bool HasEnded(HANDLE process) {
+  const DWORD waited = WaitForSingleObject(process, 10);
+  if (waited == WAIT_TIMEOUT) return false;
+  DWORD code = 0;
+  if (waited == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code) && code == STILL_ACTIVE) {
+    Sleep(10);
+    return false;
+  }
+  return true;
+}
+
 // The job tells of a process as soon as it exists, while Wine still sets
 // up its parameters (the current directory gets its final backslash last):
 // look until two looks a little apart agree on a finished block, or the
@@ -834,7 +848,7 @@ void ReadProcess(HANDLE process, StartedProcess& into) {
     }
     previous = look;
     havePrevious = finished;
-    if (WaitForSingleObject(process, 10) != WAIT_TIMEOUT) break;  // gone
+    if (HasEnded(process)) break;
   }
   if (havePrevious) into = previous;  // seen finished once before it went
 }
