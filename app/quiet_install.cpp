@@ -89,8 +89,7 @@ int RunQuietInstall(const CommandLine& command) {
 
   if (probe != UsbProbeResult::kFound) {
     // Windows sets the printer up from the driver store when it is plugged in.
-    const std::string inf = PrinterDriverDirectoryText(s) + "\\" + DriverFileName(s, 0);
-    if (GetServices().SetupCopyOemInf(inf, kSpostPath, kSpCopyNewer) != 1) {
+    if (!AddStagedDriverToStore(StagedInfPath(s))) {
       log.Write("the driver could not be put into the driver store");
       return kExitInstallFailed;
     }

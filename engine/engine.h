@@ -76,6 +76,10 @@ struct WorkerSettings {
 };
 inline constexpr WorkerSettings kWizardWorkers{};
 
+// Puts the staged INF into the driver store, from which Windows sets the
+// printer up when it is plugged in. Only the system's exact 1 is success.
+bool AddStagedDriverToStore(const std::string& infPath);
+
 // Worker threads (framework WorkerProc). Each writes workerStatus and
 // returns it as the exit code.
 std::uint32_t UsbInstallThread(void* settings);

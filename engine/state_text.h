@@ -18,4 +18,10 @@ inline std::string DriverFileName(const InstallerState& state, std::size_t index
   return name != nullptr ? std::string(name) : std::string();
 }
 
+// The package's INF as staging left it in the printer-driver directory: the
+// copy the driver update and the driver store are given.
+inline std::string StagedInfPath(const InstallerState& state) {
+  return PrinterDriverDirectoryText(state) + "\\" + DriverFileName(state, 0);
+}
+
 }  // namespace vornell

@@ -9,24 +9,24 @@ namespace {
 constexpr std::int32_t kInfStoredOnly = -1;
 }  // namespace
 
+bool AddStagedDriverToStore(const std::string& infPath) {
+  return GetServices().SetupCopyOemInf(infPath, kSpostPath, kSpCopyNewer) == 1;
+}
+
 std::uint32_t UsbInstallThread(void* parameter) {
   auto* settings = static_cast<WorkerSettings*>(parameter);
   bool* const restartNeeded =
       settings != nullptr && settings->reportRestart ? &settings->restartNeeded : nullptr;
   Services& services = GetServices();
   // The staged copy, not the package's: staging put it there for this.
-  const std::string infPath =
-      PrinterDriverDirectoryText(installerState) + "\\" + DriverFileName(installerState, 0);
+  const std::string infPath = StagedInfPath(installerState);
   const std::string hardwareId = installerState.hardwareId != nullptr ? installerState.hardwareId : "";
 
   std::int32_t status = 0;
   if (!services.UpdateDriver(hardwareId, infPath, kInstallFlagForce, restartNeeded)) {
     // Read before the fall-back call can overwrite it.
     const std::uint32_t updateError = services.LastError();
-    // Only exactly 1 means the INF entered the store.
-    status = services.SetupCopyOemInf(infPath, kSpostPath, kSpCopyNewer) == 1
-                 ? kInfStoredOnly
-                 : static_cast<std::int32_t>(updateError);
+    status = AddStagedDriverToStore(infPath) ? kInfStoredOnly : static_cast<std::int32_t>(updateError);
   }
   installerState.workerStatus = status;
   return static_cast<std::uint32_t>(status);
