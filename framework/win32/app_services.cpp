@@ -14,29 +14,8 @@
 
 namespace vornell {
 
-namespace {
-
-// The program file's full path, however long it is.
-std::wstring ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length =
-        ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    // Truncated: try again with room to spare.
-    if (path.size() >= 32768 * 2) return {};
-    path.resize(path.size() * 2);
-  }
-}
-
-}  // namespace
-
 std::string App::AppTitle() const {
-  std::wstring name = ModulePath();
+  std::wstring name = ProgramFilePath();
   const size_t slash = name.find_last_of(L"\\/");
   if (slash != std::wstring::npos) name.erase(0, slash + 1);
   const size_t dot = name.rfind(L'.');
@@ -69,11 +48,7 @@ bool WriteToStartingConsole(const std::string& text) {
   HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
   if (out != nullptr && out != INVALID_HANDLE_VALUE && ::GetFileType(out) != FILE_TYPE_UNKNOWN &&
       ::GetFileType(out) != FILE_TYPE_CHAR) {
-    std::string utf8(static_cast<std::size_t>(::WideCharToMultiByte(
-                         CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr)),
-                     '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(),
-                          static_cast<int>(utf8.size()), nullptr, nullptr);
+    const std::string utf8 = WideToUtf8(wide);
     DWORD written = 0;
     return ::WriteFile(out, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr) != FALSE;
   }

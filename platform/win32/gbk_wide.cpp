@@ -63,4 +63,15 @@ std::string LenientGbk(std::wstring_view wide) {
   return gbk;
 }
 
+std::string WideToUtf8(std::wstring_view wide) {
+  // Up to 3 bytes for each UTF-16 unit: the answer must fit in an int.
+  if (wide.empty() || wide.size() > INT_MAX / 3) return {};
+  const int length = static_cast<int>(wide.size());
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return {};
+  std::string utf8(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8.data(), bytes, nullptr, nullptr);
+  return utf8;
+}
+
 }  // namespace vornell

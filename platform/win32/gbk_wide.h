@@ -29,4 +29,9 @@ bool WideToGbk(std::wstring_view wide, std::string& gbk, Conversion how);
 std::wstring LenientWide(std::string_view gbk);
 std::string LenientGbk(std::wstring_view wide);
 
+// UTF-16 to UTF-8, for the log file and for output a tool captures; never
+// fails (a lone surrogate becomes U+FFFD). Empty when the text is empty or
+// too long for the system's int counts.
+std::string WideToUtf8(std::wstring_view wide);
+
 }  // namespace vornell

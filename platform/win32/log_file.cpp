@@ -109,18 +109,8 @@ void LogFile::Append(std::string_view utf8Line) {
 // leniently, then UTF-8.
 std::string GbkToUtf8(std::string_view gbk) {
   KeepLastError keep;
-  if (gbk.empty()) return {};
   if (gbk.size() > INT_MAX / 4) gbk = gbk.substr(0, INT_MAX / 4);
-  const int length = static_cast<int>(gbk.size());
-  const int chars = MultiByteToWideChar(kGbkCodePage, 0, gbk.data(), length, nullptr, 0);
-  if (chars <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(chars), L'\0');
-  MultiByteToWideChar(kGbkCodePage, 0, gbk.data(), length, wide.data(), chars);
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), chars, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return {};
-  std::string utf8(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), chars, utf8.data(), bytes, nullptr, nullptr);
-  return utf8;
+  return WideToUtf8(LenientWide(gbk));
 }
 
 }  // namespace vornell

@@ -7,6 +7,7 @@
 #include "platform/log.h"
 #include "platform/win32/gbk_wide.h"
 #include "platform/win32/log_file.h"
+#include "platform/win32/system_library.h"
 
 namespace vornell {
 
@@ -19,17 +20,6 @@ std::wstring CurrentDirectory() {
     if (length == 0) return {};
     if (length < buffer.size()) return std::wstring(buffer.data(), length);
     buffer.resize(length);
-  }
-}
-
-std::wstring ProgramPath() {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return {};
-    if (length < buffer.size()) return std::wstring(buffer.data(), length);
-    if (buffer.size() >= 32768) return {};
-    buffer.resize(buffer.size() * 2);
   }
 }
 
@@ -55,7 +45,7 @@ ProcessFacts GetProcessFacts() {
   ProcessFacts facts;
   facts.commandLine = LenientGbk(::GetCommandLineW());
   facts.currentDirectory = LenientGbk(WithoutFinalBackslash(CurrentDirectory()));
-  std::wstring program = ProgramPath();
+  const std::wstring program = ProgramFilePath();
   const std::size_t slash = program.find_last_of(L"\\/");
   facts.programFolder = LenientGbk(slash == std::wstring::npos ? std::wstring() : program.substr(0, slash));
   wchar_t temp[MAX_PATH + 2] = {};

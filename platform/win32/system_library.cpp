@@ -23,6 +23,21 @@ std::wstring SystemDirectory() {
   }
 }
 
+std::wstring ProgramFilePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    // Truncated: try again with room to spare.
+    if (path.size() > kMaxWideChars) return {};
+    path.resize(path.size() * 2);
+  }
+}
+
 HMODULE LoadSystemLibrary(const wchar_t* name) {
   const std::wstring dir = SystemDirectory();
   if (dir.empty()) return nullptr;

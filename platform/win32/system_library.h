@@ -1,5 +1,6 @@
 #pragma once
-// DLLs of the system, loaded from the system directory and nowhere else.
+// DLLs of the system, loaded from the system directory and nowhere else,
+// and the paths the system gives for its folders and the program's file.
 // The program runs elevated from a download folder, where anyone may have
 // left a DLL under a system DLL's name: it imports only DLLs on Windows'
 // KnownDLLs list, and loads every other one through LoadSystemLibrary.
@@ -15,6 +16,9 @@ namespace vornell {
 // The system directory (C:\Windows\System32), however long; empty, with the
 // last error set, when the system does not say.
 std::wstring SystemDirectory();
+
+// The program file's full path, however long; empty when the system does not say.
+std::wstring ProgramFilePath();
 
 // Loads `name` ("newdev.dll") by its full path in the system directory, with
 // its own dependencies from there too. nullptr with the last error set when
