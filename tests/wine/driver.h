@@ -46,6 +46,7 @@ inline std::string Show(bool v) { return v ? "true" : "false"; }
 // ---- text ----
 std::wstring Wide(const std::string& gbk);  // GBK -> UTF-16
 std::string Gbk(const std::wstring& wide);  // UTF-16 -> GBK
+std::string Utf8(const std::wstring& wide);  // UTF-16 -> UTF-8
 // Narrow literals of the tests are GBK too (the build's execution charset).
 std::wstring FromUtf8(const char* utf8);
 

@@ -75,30 +75,31 @@ void Plant(const std::wstring& folder, const std::wstring& interpreter) {
   }
 }
 
+// The files in C:\ named "<prefix>*.txt", where the planted programs and
+// DLLs leave their marks.
+std::vector<std::wstring> MarkFiles(const std::wstring& prefix) {
+  std::vector<std::wstring> names;
+  for (const std::wstring& name : FolderNames(L"C:")) {
+    const std::wstring lower = LowerW(name);
+    if (lower.starts_with(prefix) && lower.ends_with(L".txt")) names.push_back(name);
+  }
+  return names;
+}
+
 // The marks left so far: "<name>: <what the planted program wrote>".
 std::vector<std::string> Marks() {
   std::vector<std::string> marks;
-  WIN32_FIND_DATAW found{};
-  HANDLE walk = FindFirstFileW(L"C:\\planted-ran-*.txt", &found);
-  if (walk == INVALID_HANDLE_VALUE) return marks;
-  do {
-    const std::wstring path = std::wstring(L"C:\\") + found.cFileName;
+  for (const std::wstring& name : MarkFiles(L"planted-ran-")) {
+    const std::wstring path = L"C:\\" + name;
     std::string text = ReadFileBytes(path);
     if (text.size() >= 2 && text[1] == '\0') text = Gbk(ReadFileWide(path));  // mark.exe writes UTF-16
-    marks.push_back(Gbk(found.cFileName) + ": " + text);
-  } while (FindNextFileW(walk, &found));
-  FindClose(walk);
+    marks.push_back(Gbk(name) + ": " + text);
+  }
   return marks;
 }
 
 void ClearMarks() {
-  WIN32_FIND_DATAW found{};
-  HANDLE walk = FindFirstFileW(L"C:\\planted-ran-*.txt", &found);
-  if (walk == INVALID_HANDLE_VALUE) return;
-  do {
-    DeleteFileW((std::wstring(L"C:\\") + found.cFileName).c_str());
-  } while (FindNextFileW(walk, &found));
-  FindClose(walk);
+  for (const std::wstring& name : MarkFiles(L"planted-ran-")) DeleteFileW((L"C:\\" + name).c_str());
 }
 
 bool NoMarks(const char* when) {
@@ -151,11 +152,8 @@ void PlantDlls(const std::wstring& folder) {
 // Each load of a planted DLL, as "<DLL loaded> | <program that loaded it>".
 std::vector<std::wstring> DllLoads() {
   std::vector<std::wstring> loads;
-  WIN32_FIND_DATAW found{};
-  HANDLE walk = FindFirstFileW(L"C:\\planted-dll-*.txt", &found);
-  if (walk == INVALID_HANDLE_VALUE) return loads;
-  do {
-    const std::wstring text = ReadFileWide(std::wstring(L"C:\\") + found.cFileName);
+  for (const std::wstring& name : MarkFiles(L"planted-dll-")) {
+    const std::wstring text = ReadFileWide(L"C:\\" + name);
     size_t start = 0;
     while (start < text.size()) {
       size_t end = text.find(L"\r\n", start);
@@ -163,8 +161,7 @@ std::vector<std::wstring> DllLoads() {
       if (end > start) loads.push_back(text.substr(start, end - start));
       start = end + 2;
     }
-  } while (FindNextFileW(walk, &found));
-  FindClose(walk);
+  }
   return loads;
 }
 

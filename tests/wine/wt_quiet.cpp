@@ -112,14 +112,6 @@ std::vector<std::string> ReadLog(const std::wstring& path) {
   return lines;
 }
 
-std::string Utf8Of(const char* gbk) {
-  const std::wstring wide = Wide(gbk);
-  std::string utf8(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr)), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
-  utf8.pop_back();
-  return utf8;
-}
-
 void CheckCommandLines() {
   const Run bad = RunQuiet(ProgramPath(), L"/quiet /reboot", InstallFolder());
   WT_CHECK_EQ(bad.code, 1639ul);
@@ -204,7 +196,7 @@ void CheckInstall(ProcessWatch& watch) {
     if (!HasLine(lines, piece)) Note(std::string("no log line with: ") + piece);
     WT_CHECK(HasLine(lines, piece));
   }
-  WT_CHECK(HasLine(lines, Utf8Of("queue found after 0 ms: Orvane RX730TⅡ")));
+  WT_CHECK(HasLine(lines, Utf8(Wide("queue found after 0 ms: Orvane RX730TⅡ"))));
   WT_CHECK(!lines.empty() && lines.back().find("exit code: 0") != std::string::npos);
 
   // Both commands, started by the unattended run for the queue.

@@ -86,11 +86,7 @@ std::string Mb(double bytes) { return Fixed(bytes / (1024.0 * 1024.0), 1) + " MB
 
 // Narrow literals are GBK; what reaches the terminal and the README is UTF-8.
 void Say(const std::string& gbk) {
-  const std::wstring wide = Wide(gbk);
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                    nullptr);
-  std::string utf8(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr, nullptr);
+  const std::string utf8 = Utf8(Wide(gbk));
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
