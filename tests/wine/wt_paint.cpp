@@ -73,6 +73,20 @@ ClientPixels StretchedBackground(int width, int height) {
   return out;
 }
 
+// Starts the program and lets its license page settle; the background as it
+// should be drawn at the window's size. False when no window came.
+bool OpenLicensePage(Program& p, ClientPixels& picture) {
+  WT_CHECK(StartVornell(p));
+  if (p.window == nullptr) return false;
+  HWND w = p.window;
+  WT_CHECK(WaitUntil([&] { return ItemVisible(w, 1022); }, 10000));
+  Sleep(1000);
+  RECT client{};
+  GetClientRect(w, &client);
+  picture = StretchedBackground(client.right, client.bottom);
+  return true;
+}
+
 bool Inside(const RECT& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
 struct Page {
@@ -255,15 +269,9 @@ HeaderHeights MeasureHeader(const Page& p) {
 void CheckAt144Dpi(const HeaderHeights& at96) {
   WT_CHECK(SetDpiForNewPrograms(144));
   Program p;
-  WT_CHECK(StartVornell(p));
-  if (p.window != nullptr) {
-    HWND w = p.window;
-    WT_CHECK(WaitUntil([&] { return ItemVisible(w, 1022); }, 10000));
-    Sleep(1000);
-    RECT client{};
-    GetClientRect(w, &client);
-    const ClientPixels picture = StretchedBackground(client.right, client.bottom);
-    const Page page = Photograph(w, "paint-license-144dpi", picture);
+  ClientPixels picture;
+  if (OpenLicensePage(p, picture)) {
+    const Page page = Photograph(p.window, "paint-license-144dpi", picture);
     CheckBackground(page);
     const HeaderHeights at144 = MeasureHeader(page);
     // The header's font is 1.5 times as tall: so is its text, within a pixel.
@@ -513,15 +521,9 @@ void CheckControlColours(Program& p) {
 
 int wmain() {
   Program p;
-  WT_CHECK(StartVornell(p));
-  if (p.window == nullptr) return Finish();
+  ClientPixels picture;
+  if (!OpenLicensePage(p, picture)) return Finish();
   HWND w = p.window;
-  WT_CHECK(WaitUntil([&] { return ItemVisible(w, 1022); }, 10000));
-  Sleep(1000);
-
-  RECT client{};
-  GetClientRect(w, &client);
-  const ClientPixels picture = StretchedBackground(client.right, client.bottom);
   const ClientPixels logo = ProgramBitmap(kLogoBitmap);
   WT_CHECK(!picture.empty());
   if (picture.empty()) return Finish();
