@@ -34,16 +34,6 @@ inline std::string ReadAll(const fs::path& file) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Fills the package part of the state as OnInitDialog does on a 64-bit process.
-inline void FillPackageDescription(InstallerState& state) {
-  state.driverSourceFolder = ".\\x64\\driver\\";
-  state.usbMatchId = "vid_f0e1&pid_c20b";
-  state.hardwareId = "USBPRINT\\OrvaneRX730TII87C8";
-  state.driverFiles[0] = "RX730TP.INF";
-  state.driverFiles[1] = "RX730TP.dll";
-  state.driverFiles[2] = "RX730TP.gpd";
-}
-
 inline void SetPrinterDriverDirectory(InstallerState& state, const std::string& path) {
   ASSERT_LT(path.size(), state.printerDriverDirectory.size());
   state.printerDriverDirectory.fill('\0');
@@ -63,9 +53,12 @@ class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     installerState = InstallerState{};
-    FillPackageDescription(installerState);
     machine.SetCurrentFolder(folder.path());
     SetServices(&machine);
+    // The package as the program's start describes it, in a 64-bit process;
+    // the tests look only at the calls of what they run.
+    DescribeDriverPackage();
+    machine.ClearCalls();
   }
 
   void TearDown() override {
