@@ -10,7 +10,6 @@ namespace {
 struct SimulatedProcess {
   ProcessFacts facts;
   bool lockHeldElsewhere = false;
-  bool logRefused = false;
   std::wstring logPath;
   MemoryLog log;
 };
@@ -44,7 +43,6 @@ bool TakeInstallLock() { return !Process().lockHeldElsewhere; }
 bool OpenProcessLog(const std::wstring& path) {
   SimulatedProcess& p = Process();
   p.logPath = path;
-  if (p.logRefused) return false;
   p.log.Clear();
   GetLog().SetSink(&p.log);
   return true;
@@ -52,7 +50,6 @@ bool OpenProcessLog(const std::wstring& path) {
 
 void SetSimulatedProcessFacts(const ProcessFacts& facts) { Process().facts = facts; }
 void SetInstallLockHeldElsewhere(bool held) { Process().lockHeldElsewhere = held; }
-void RefuseProcessLog(bool refuse) { Process().logRefused = refuse; }
 const std::wstring& ProcessLogPath() { return Process().logPath; }
 MemoryLog& ProcessLog() { return Process().log; }
 

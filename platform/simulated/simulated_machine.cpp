@@ -605,8 +605,9 @@ void SimulatedMachine::Free(void* block) {
 
 std::uint32_t SimulatedMachine::StartRundll32(const std::string& arguments) {
   std::lock_guard lock(mutex_);
-  // The started process's current directory: the system directory.
-  Record("StartRundll32", {arguments, systemFolder_});
+  // The started process's current directory: the system directory, as a
+  // text that names nothing here.
+  Record("StartRundll32", {arguments, "C:\\Windows\\System32"});
   const std::size_t call = startCalls_++;
   return call < startResults_.size() ? startResults_[call] : defaultStartResult_;
 }
@@ -631,11 +632,6 @@ bool SimulatedMachine::FullPath(const std::string& path, std::string& full) {
 void SimulatedMachine::FailFullPath(std::uint32_t error) {
   std::lock_guard lock(mutex_);
   fullPathError_ = error;
-}
-
-void SimulatedMachine::SetSystemFolder(std::string folder) {
-  std::lock_guard lock(mutex_);
-  systemFolder_ = std::move(folder);
 }
 
 bool SimulatedMachine::PathExists(const std::string& path) {

@@ -169,9 +169,6 @@ class SimulatedMachine : public Services {
   void SetCurrentFolder(std::filesystem::path folder);
   // FullPath fails with `error` (0: it works again).
   void FailFullPath(std::uint32_t error);
-  // The system directory, where started processes run; text only, naming
-  // nothing here. Default "C:\Windows\System32".
-  void SetSystemFolder(std::string folder);
   // CopyFileTo fails with `error` when the source's file name is `fileName`.
   void FailCopyOf(std::string fileName, std::uint32_t error = sim_error::kAccessDenied);
 
@@ -292,7 +289,6 @@ class SimulatedMachine : public Services {
 
   std::filesystem::path currentFolder_;
   std::uint32_t fullPathError_ = 0;
-  std::string systemFolder_ = "C:\\Windows\\System32";
   std::map<std::string, std::uint32_t> copyFailures_;
   // Attributes that Linux cannot hold, by resolved path.
   std::map<std::string, std::uint32_t> attributes_;

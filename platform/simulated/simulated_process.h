@@ -10,8 +10,6 @@ namespace vornell {
 
 void SetSimulatedProcessFacts(const ProcessFacts& facts);
 void SetInstallLockHeldElsewhere(bool held);
-// The log "file" cannot be opened.
-void RefuseProcessLog(bool refuse);
 // The path last given to OpenProcessLog, and the lines written since.
 const std::wstring& ProcessLogPath();
 MemoryLog& ProcessLog();

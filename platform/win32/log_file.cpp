@@ -34,11 +34,6 @@ void LogFile::Close() {
   file_ = nullptr;
 }
 
-void LogFile::Fail(std::uint32_t error) {
-  if (!failed_) failureError_ = error;
-  failed_ = true;
-}
-
 bool LogFile::Open(const std::wstring& path) {
   KeepLastError keep;
   Close();
@@ -47,42 +42,25 @@ bool LogFile::Open(const std::wstring& path) {
   // its target. No FILE_SHARE_DELETE: nobody renames or swaps it while open.
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    Fail(GetLastError());
-    return false;
-  }
+  if (file == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(file, &info)) {
-    Fail(GetLastError());  // a device or pipe, no file
+  if (!GetFileInformationByHandle(file, &info)) {  // a device or pipe, no file
     CloseHandle(file);
     return false;
   }
   // A hard link planted beside a protected file would let us cut that file.
   if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
       info.nNumberOfLinks > 1) {
-    Fail(ERROR_ACCESS_DENIED);
     CloseHandle(file);
     return false;
   }
   // Our own file now: only here is the old content cut.
   if (!SetEndOfFile(file)) {
-    Fail(GetLastError());
     CloseHandle(file);
     return false;
   }
   file_ = file;
   return true;
-}
-
-bool LogFile::Open(std::string_view gbkPath) {
-  std::wstring wide;
-  if (!GbkToWide(gbkPath, wide, Conversion::kStrict)) {
-    KeepLastError keep;
-    Close();
-    Fail(ERROR_NO_UNICODE_TRANSLATION);
-    return false;
-  }
-  return Open(wide);
 }
 
 LogTime LogFile::Now() {
@@ -96,13 +74,10 @@ void LogFile::Append(std::string_view utf8Line) {
   if (file_ == nullptr || utf8Line.size() > MAXDWORD) return;
   KeepLastError keep;
   // One write per line, so a crash leaves the log whole up to its last line.
+  // A failed write is not retried: the installation goes on without it.
   DWORD written = 0;
-  if (!WriteFile(static_cast<HANDLE>(file_), utf8Line.data(), static_cast<DWORD>(utf8Line.size()),
-                 &written, nullptr)) {
-    Fail(GetLastError());
-  } else if (written != utf8Line.size()) {
-    Fail(ERROR_DISK_FULL);
-  }
+  WriteFile(static_cast<HANDLE>(file_), utf8Line.data(), static_cast<DWORD>(utf8Line.size()), &written,
+            nullptr);
 }
 
 // The Windows build's conversion: code page 936 as the system knows it,

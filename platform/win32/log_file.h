@@ -2,7 +2,7 @@
 // The log file of the real program. It runs elevated and the file sits
 // where a user can write (%TEMP%, or a /log path), so opening it never
 // follows a link planted at its path. A log that cannot be opened or written
-// stops nothing: its lines go nowhere and Failed() says so.
+// stops nothing: its lines go nowhere.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,12 +22,6 @@ class LogFile final : public LogSink {
   // written or cut) when the path names a directory, a symbolic link, a
   // junction or any other reparse point, or a file with more than one name.
   bool Open(const std::wstring& path);
-  bool Open(std::string_view gbkPath);
-
-  // True once opening or a write failed: the log is missing or incomplete.
-  bool Failed() const { return failed_; }
-  // The system's reason for the first failure; 0 when none.
-  std::uint32_t FailureError() const { return failureError_; }
 
   // Both leave the thread's last error as they found it, so that logging
   // between a system call and the reading of its error changes nothing.
@@ -36,11 +30,8 @@ class LogFile final : public LogSink {
 
  private:
   void Close();
-  void Fail(std::uint32_t error);
 
   void* file_ = nullptr;  // HANDLE; null when not open
-  bool failed_ = false;
-  std::uint32_t failureError_ = 0;
 };
 
 }  // namespace vornell
