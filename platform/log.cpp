@@ -1,17 +1,10 @@
 #include "platform/log.h"
 
+#include <cstdio>
+
 namespace vornell {
 
 namespace {
-
-void AppendDigits(std::string& text, unsigned value, int width) {
-  char digits[5] = {};
-  for (int i = width - 1; i >= 0; --i) {
-    digits[i] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  }
-  text.append(digits, static_cast<std::size_t>(width));
-}
 
 // GBK trail bytes are 0x40 and above, so a byte below 0x20 is always a
 // character of its own and can be replaced without splitting one.
@@ -24,26 +17,16 @@ std::string OneLine(std::string_view gbk) {
   return text;
 }
 
-}  // namespace
-
-std::string FormatLogTime(const LogTime& time) {
-  std::string text;
-  text.reserve(23);
-  AppendDigits(text, time.year, 4);
-  text += '-';
-  AppendDigits(text, time.month, 2);
-  text += '-';
-  AppendDigits(text, time.day, 2);
-  text += ' ';
-  AppendDigits(text, time.hour, 2);
-  text += ':';
-  AppendDigits(text, time.minute, 2);
-  text += ':';
-  AppendDigits(text, time.second, 2);
-  text += '.';
-  AppendDigits(text, time.millisecond, 3);
+// "2026-12-09 14:03:07.412".
+std::string FormatLogTime(const LogTime& t) {
+  char text[48];  // room for any uint16_t values
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03u", unsigned{t.year}, unsigned{t.month},
+                unsigned{t.day}, unsigned{t.hour}, unsigned{t.minute}, unsigned{t.second},
+                unsigned{t.millisecond});
   return text;
 }
+
+}  // namespace
 
 void Log::SetSink(LogSink* sink) {
   std::lock_guard lock(mutex_);

@@ -54,9 +54,6 @@ class Log {
 // The process's log.
 Log& GetLog();
 
-// "2026-12-09 14:03:07.412".
-std::string FormatLogTime(const LogTime& time);
-
 // GBK to UTF-8, never failing: a byte that starts no GBK character becomes
 // U+FFFD. The platform's own, defined by win32/ or simulated/.
 std::string GbkToUtf8(std::string_view gbk);
