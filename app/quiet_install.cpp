@@ -1,5 +1,7 @@
 #include "app/quiet_install.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 
 #include "app/exit_codes.h"
@@ -68,49 +70,110 @@ void RunPrinterCommands(const CommandLine& command) {
   if (command.testPage) services.StartRundll32(BuildPrinterCommandArguments(kPrintTestPage, queue));
 }
 
+// No printer attached: Windows sets the printer up from the driver store
+// when it is plugged in.
+int AddToStoreOnly() {
+  Log& log = GetLog();
+  if (!AddDriverToStore(PackageInfPath(installerState))) {
+    log.Write("the driver could not be put into the driver store");
+    return kExitInstallFailed;
+  }
+  log.Write("the driver is in the driver store; Windows installs the printer when it is plugged in");
+  return kExitSuccess;
+}
+
+// The update did not work: success only where there was no device to
+// update and the driver store took the driver instead.
+int ReportFailedUpdate(const WorkerSettings& settings) {
+  Log& log = GetLog();
+  switch (settings.updateError) {
+    case kErrorNoSuchDevinst:
+      if (installerState.workerStatus == -1) {
+        log.Write("no device to update; the driver is in the driver store; Windows installs the printer "
+                  "when it is plugged in");
+        return kExitSuccess;
+      }
+      log.Write("no device to update, and the driver could not be put into the driver store");
+      return kExitInstallFailed;
+    case kErrorDeviceInstallBlocked:
+      log.Write("the driver update is forbidden by the device installation policy (Computer "
+                "Configuration > Administrative Templates > System > Device Installation > Device "
+                "Installation Restrictions)");
+      return kExitInstallFailed;
+    case kErrorRequiresInteractive:
+      log.Write("the driver update would need a person to answer, and none is there");
+      return kExitInstallFailed;
+    default:
+      log.Write("the driver update failed", static_cast<std::uint64_t>(settings.updateError));
+      return kExitInstallFailed;
+  }
+}
+
 }  // namespace
+
+std::uint32_t QuietWaitLimitMs() {
+  const char* text = std::getenv("VORNELL_QUEUE_WAIT_MS");
+  if (text == nullptr || *text == '\0') return kQuietWaitLimitMs;
+  char* end = nullptr;
+  const unsigned long long ms = std::strtoull(text, &end, 10);
+  if (*end != '\0' || ms >= kQuietWaitLimitMs) return kQuietWaitLimitMs;
+  return static_cast<std::uint32_t>(ms);
+}
 
 int RunQuietInstall(const CommandLine& command) {
   InstallerState& s = installerState;
   Log& log = GetLog();
+  Services& services = GetServices();
+  // Nobody is there to answer a prompt of the device installation.
+  services.SetNonInteractiveInstalls();
   DescribeDriverPackage();
 
   if (!FindPackage()) return kExitPackageIncomplete;
   if (!Stage()) return kExitInstallFailed;
 
   std::string devicePath;
-  const UsbProbeResult probe = ProbeUsbPrinter(&devicePath);
-  if (probe == UsbProbeResult::kFound) {
-    log.Write("printer attached", devicePath);
-  } else {
-    log.Write(probe == UsbProbeResult::kRefused ? "the system refused the USB device list; no printer seen"
-                                                : "no printer attached");
+  switch (ProbeUsbPrinter(&devicePath)) {
+    case UsbProbeResult::kFound:
+      log.Write("printer attached", devicePath);
+      break;
+    case UsbProbeResult::kAbsent:
+      log.Write("no printer attached");
+      return AddToStoreOnly();
+    case UsbProbeResult::kRefused:
+      // Not knowing is not "no printer": the update itself says whether
+      // there is a device.
+      log.Write("the system refused the USB device list; the driver update decides");
+      break;
+    case UsbProbeResult::kFailed:
+      log.Write("the USB device list could not be read to its end; the driver update decides");
+      break;
   }
 
-  if (probe != UsbProbeResult::kFound) {
-    // Windows sets the printer up from the driver store when it is plugged in.
-    if (!AddStagedDriverToStore(StagedInfPath(s))) {
-      log.Write("the driver could not be put into the driver store");
-      return kExitInstallFailed;
-    }
-    log.Write("the driver is in the driver store; Windows installs the printer when it is plugged in");
-    return kExitSuccess;
-  }
-
+  const std::uint32_t waitLimitMs = QuietWaitLimitMs();
   WorkerSettings settings;
   settings.firstLookMs = 0;
   settings.retryMs = kQuietLookMs;
-  settings.looks = static_cast<int>(kQuietWaitLimitMs / kQuietLookMs);
+  settings.looks = std::max(1, static_cast<int>(waitLimitMs / kQuietLookMs));
   settings.reportRestart = true;
+  settings.unattended = true;
+  settings.pendingInstallsMs = kQuietPendingInstallsMs;
   s.expectedPrinterName = s.printerName;
   UsbInstallThread(&settings);
-  if (s.workerStatus == -1) log.Write("the driver update failed; the driver went into the driver store");
+  if (settings.installsPending) {
+    log.Write("Windows is still installing devices after " + std::to_string(kQuietPendingInstallsMs) +
+              " ms; try again later");
+    return kExitAnotherInstall;
+  }
+  if (settings.updateError != 0) return ReportFailedUpdate(settings);
+
+  // A queue seen now counts only because this run's update worked.
   PrinterWaitThread(&settings);
-  // Unlike the wizard, which trusts an update that said it succeeded, a
-  // deployment is done only when the queue is there to use.
   if (settings.foundAtLook < 0) {
-    log.Write("the queue did not appear within " + std::to_string(kQuietWaitLimitMs) + " ms",
-              s.expectedPrinterName);
+    if (settings.restartNeeded) {
+      log.Write("the driver update asks for a restart; Windows sets the queue up after it");
+      return kExitRestartNeeded;
+    }
+    log.Write("the queue did not appear within " + std::to_string(waitLimitMs) + " ms", s.expectedPrinterName);
     return kExitInstallFailed;
   }
   log.Write("queue found after " + std::to_string(settings.foundAtLook * kQuietLookMs) + " ms",

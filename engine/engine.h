@@ -43,13 +43,15 @@ constexpr std::uint32_t kStagingPauseMs = 100;
 
 // Copies the package's files into printerDriverDirectory, reporting each
 // file after `pauseMs`; existing files stay as they are. False when a copy
-// failed (earlier copies stay).
+// failed (earlier copies stay), or when the package folder could not be
+// walked to its end: only a whole package counts as staged.
 bool StageDriverFiles(const StagingProgress& progress, std::uint32_t pauseMs = kStagingPauseMs);
 
 enum class UsbProbeResult {
   kFound,    // printerDetected is now 1
-  kAbsent,
+  kAbsent,   // the whole list was walked: no such printer attached
   kRefused,  // the system refused the device list
+  kFailed,   // the list could not be walked to its end: nothing is known
 };
 // Walks the present USB device interfaces for usbMatchId; sets
 // printerDetected to 1 when found, never clears it. `devicePath`, when
@@ -66,19 +68,29 @@ struct WorkerSettings {
   std::uint32_t retryMs = 1000;
   // The parallel-port worker's time for the printer setup to finish.
   std::uint32_t setupGraceMs = 12000;
+  // How long the USB worker waits for Windows' own device installations
+  // (a printer just plugged in) before it updates the driver.
+  std::uint32_t pendingInstallsMs = 60000;
   // The driver update: false lets the system ask the user about a restart
   // itself; true asks nobody and leaves the answer in restartNeeded.
   bool reportRestart = false;
   bool restartNeeded = false;
+  // Nobody to answer: no prompt may wait, and the update stops rather than
+  // run while Windows is still installing devices.
+  bool unattended = false;
+  // Left by the USB worker: the update's error (0 when it worked), and
+  // whether it did not run because Windows was still installing devices.
+  std::uint32_t updateError = 0;
+  bool installsPending = false;
   // Left by the registration wait: the look that saw the queue, from 0; -1
   // when none did.
   int foundAtLook = -1;
 };
 inline constexpr WorkerSettings kWizardWorkers{};
 
-// Puts the staged INF into the driver store, from which Windows sets the
+// Puts the package's INF into the driver store, from which Windows sets the
 // printer up when it is plugged in. Only the system's exact 1 is success.
-bool AddStagedDriverToStore(const std::string& infPath);
+bool AddDriverToStore(const std::string& infPath);
 
 // Worker threads (framework WorkerProc). Each writes workerStatus and
 // returns it as the exit code.

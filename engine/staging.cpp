@@ -24,8 +24,9 @@ bool StageDriverFiles(const StagingProgress& progress, std::uint32_t pauseMs) {
 
   FindData entry;
   FindHandle walk = services.FindFirst(source + "*.*", entry);
-  // The package check ran first; nothing to stage is not a failure here.
-  if (walk == nullptr) return true;
+  // The package check has just found its files: a walk that cannot start
+  // is a failure, not an empty folder.
+  if (walk == nullptr) return false;
 
   bool staged = true;
   do {
@@ -49,6 +50,8 @@ bool StageDriverFiles(const StagingProgress& progress, std::uint32_t pauseMs) {
     if (pauseMs != 0) services.Sleep(pauseMs);
     if (progress) progress(entry.name, what);
   } while (services.FindNext(walk, entry));
+  // Only "no more files" ends the walk; any other error leaves files unseen.
+  if (staged && services.LastError() != kErrorNoMoreFiles) staged = false;
 
   services.FindEnd(walk);
   return staged;

@@ -18,10 +18,12 @@ inline std::string DriverFileName(const InstallerState& state, std::size_t index
   return name != nullptr ? std::string(name) : std::string();
 }
 
-// The package's INF as staging left it in the printer-driver directory: the
-// copy the driver update and the driver store are given.
-inline std::string StagedInfPath(const InstallerState& state) {
-  return PrinterDriverDirectoryText(state) + "\\" + DriverFileName(state, 0);
+// The package's own INF, relative to the current directory: what the driver
+// update and the driver store are given. Not the staged copy: staging keeps
+// a file already in the driver directory, and an older version's INF left
+// there would install the older driver.
+inline std::string PackageInfPath(const InstallerState& state) {
+  return state.driverSourceFolder + DriverFileName(state, 0);
 }
 
 }  // namespace vornell

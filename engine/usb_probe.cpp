@@ -38,10 +38,20 @@ UsbProbeResult ProbeUsbPrinter(std::string* devicePath) {
   const std::size_t pathSize = kDetailBufferSize - kDetailPathOffset;
 
   UsbProbeResult result = UsbProbeResult::kAbsent;
-  for (std::uint32_t index = 0; services.EnumUsbDeviceInterface(set, index); ++index) {
-    // A device whose path does not fit says nothing about the others; a
-    // printer enumerated after it must still be found.
-    if (!services.GetUsbDeviceInterfacePath(set, index, path, pathSize)) continue;
+  for (std::uint32_t index = 0;; ++index) {
+    if (!services.EnumUsbDeviceInterface(set, index)) {
+      // Only "no more items" means the whole list was seen.
+      if (services.LastError() != kErrorNoMoreItems) result = UsbProbeResult::kFailed;
+      break;
+    }
+    if (!services.GetUsbDeviceInterfacePath(set, index, path, pathSize)) {
+      // A device whose path does not fit says nothing about the others; a
+      // printer enumerated after it must still be found. Any other failure
+      // leaves this device unknown: it may be the printer.
+      if (services.LastError() == kErrorInsufficientBuffer) continue;
+      result = UsbProbeResult::kFailed;
+      break;
+    }
     const std::string_view found(path, strnlen(path, pathSize));
     if (UsbPathMatches(found, installerState.usbMatchId)) {
       installerState.printerDetected = 1;

@@ -151,6 +151,31 @@ void LoggingServices::DestroyDeviceSet(DeviceSet set) {
 
 // ----- driver installation -----
 
+PendingInstalls LoggingServices::WaitNoPendingInstalls(std::uint32_t timeoutMs, std::uint32_t& waitedMs) {
+  const PendingInstalls pending = inner_.WaitNoPendingInstalls(timeoutMs, waitedMs);
+  const std::uint32_t error = NoteError();
+  const std::string call = "WaitNoPendingInstalls(up to " + Number(timeoutMs) + " ms)";
+  const std::string after = " after " + Number(waitedMs) + " ms";
+  switch (pending) {
+    case PendingInstalls::kNone:
+      Logged(call, "no device installation pending" + after);
+      break;
+    case PendingInstalls::kStillPending:
+      Logged(call, "Windows is still installing devices" + after);
+      break;
+    case PendingInstalls::kUnknown:
+      LoggedFailure(call, error, "could not tell" + after);
+      break;
+  }
+  return pending;
+}
+
+void LoggingServices::SetNonInteractiveInstalls() {
+  inner_.SetNonInteractiveInstalls();
+  NoteError();
+  Logged("SetNonInteractiveInstalls()", "done");
+}
+
 bool LoggingServices::UpdateDriver(const std::string& hardwareId, const std::string& infPath,
                                    std::uint32_t installFlags, bool* restartNeeded) {
   const bool updated = inner_.UpdateDriver(hardwareId, infPath, installFlags, restartNeeded);
@@ -217,7 +242,9 @@ bool LoggingServices::EnumPrintersFill(std::uint32_t flags, void* buffer, std::u
 
 void* LoggingServices::AllocZeroed(std::size_t bytes) {
   void* block = inner_.AllocZeroed(bytes);
-  NoteError();
+  const std::uint32_t error = NoteError();
+  // Only a failure: a block for every look at the printer list is noise.
+  if (block == nullptr) LoggedFailure("AllocZeroed(" + Number(bytes) + " bytes)", error);
   return block;
 }
 

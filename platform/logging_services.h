@@ -1,8 +1,8 @@
 #pragma once
 // Services that log every call they pass on: one line per call with the
 // operation, its main arguments and its result, and on failure the error
-// code and the system's text for it. Sleep, AllocZeroed and Free pass
-// unlogged (noise), as do LastError and ErrorMessage.
+// code and the system's text for it. Sleep, Free and a successful
+// AllocZeroed pass unlogged (noise), as do LastError and ErrorMessage.
 //
 // LastError() answers the error the wrapped services reported right after
 // the caller's last call on the same thread, before anything was logged, so
@@ -28,6 +28,8 @@ class LoggingServices final : public Services {
   bool GetUsbDeviceInterfacePath(DeviceSet set, std::uint32_t index, char* path,
                                  std::size_t pathSize) override;
   void DestroyDeviceSet(DeviceSet set) override;
+  PendingInstalls WaitNoPendingInstalls(std::uint32_t timeoutMs, std::uint32_t& waitedMs) override;
+  void SetNonInteractiveInstalls() override;
   bool UpdateDriver(const std::string& hardwareId, const std::string& infPath,
                     std::uint32_t installFlags, bool* restartNeeded) override;
   int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,

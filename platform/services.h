@@ -29,12 +29,29 @@ constexpr std::uint32_t kFileAttributeNormal = 0x80;
 constexpr std::uint32_t kDigcfPresent = 0x2;
 constexpr std::uint32_t kDigcfDeviceInterface = 0x10;
 constexpr std::uint32_t kInstallFlagForce = 0x1;
+constexpr std::uint32_t kInstallFlagNonInteractive = 0x4;
 constexpr std::uint32_t kSpostPath = 1;
 constexpr std::uint32_t kSpCopyNewer = 0x4;
 constexpr std::uint32_t kPrinterEnumLocal = 0x2;
 constexpr std::uint32_t kPrinterEnumConnections = 0x4;
 constexpr std::uint32_t kErrorPrinterAlreadyExists = 1802;
 constexpr std::uint32_t kErrorInsufficientBuffer = 122;
+
+// Error codes the logic tells apart.
+constexpr std::uint32_t kErrorNoMoreFiles = 18;    // a folder walk is done
+constexpr std::uint32_t kErrorNoMoreItems = 259;   // a device list is done
+constexpr std::uint32_t kErrorRequiresInteractive = 1459;  // ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION
+constexpr std::uint32_t kErrorNoSuchDevinst = 0xE000020B;
+constexpr std::uint32_t kErrorDeviceInstallerNotReady = 0xE0000246;
+constexpr std::uint32_t kErrorDeviceInstallBlocked = 0xE0000248;
+
+// What the wait for Windows' own device installations ends with
+// (CMP_WaitNoPendingInstallEvents' values).
+enum class PendingInstalls : std::uint32_t {
+  kNone = 0,            // WAIT_OBJECT_0: nothing pending (any more)
+  kStillPending = 258,  // WAIT_TIMEOUT
+  kUnknown = 0xFFFFFFFF,  // WAIT_FAILED, or no such call on this system
+};
 
 // A device information set; null when the system refused it.
 using DeviceSet = void*;
@@ -61,12 +78,21 @@ class Services {
   virtual void DestroyDeviceSet(DeviceSet set) = 0;
 
   // --- driver installation ---
+  // Waits up to `timeoutMs` while Windows is still installing devices (a
+  // printer just plugged in); `waitedMs` says how long it took.
+  virtual PendingInstalls WaitNoPendingInstalls(std::uint32_t timeoutMs, std::uint32_t& waitedMs) = 0;
+  // Device installation in this process shows nothing and asks nobody;
+  // what would need a person fails instead (SetupSetNonInteractiveMode).
+  virtual void SetNonInteractiveInstalls() = 0;
+  // `infPath` may be relative: the system layer makes it a full path
+  // against the current directory itself, whatever letters that holds.
   // Non-zero on success; on failure LastError() holds the reason. With
   // `restartNeeded` null the system asks the user about a restart itself;
   // otherwise it asks nobody and says there whether one is needed.
   virtual bool UpdateDriver(const std::string& hardwareId, const std::string& infPath,
                             std::uint32_t installFlags, bool* restartNeeded) = 0;
   // The system's result: exactly 1 when the INF entered the driver store.
+  // `infPath` as for UpdateDriver.
   virtual int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
                               std::uint32_t copyStyle) = 0;
   virtual std::uint32_t LastError() = 0;

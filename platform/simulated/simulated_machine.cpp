@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include <unistd.h>
@@ -144,7 +145,31 @@ void SimulatedMachine::SetCopyOemInfResult(int result, std::uint32_t error) {
 
 void SimulatedMachine::SetLastErrorValue(std::uint32_t error) {
   std::lock_guard lock(mutex_);
-  lastError_ = error;
+  SetError(error);
+}
+
+void SimulatedMachine::FailUpdates(int count, std::uint32_t error) {
+  std::lock_guard lock(mutex_);
+  failingUpdates_ = count;
+  failingUpdateError_ = error;
+}
+
+void SimulatedMachine::SetInstallsPendingUntil(std::uint64_t ms) {
+  std::lock_guard lock(mutex_);
+  pendingUntilMs_ = ms;
+}
+
+void SimulatedMachine::FailWalkAfter(std::size_t entries, std::uint32_t error) {
+  std::lock_guard lock(mutex_);
+  walkFailsAfter_ = entries;
+  walkError_ = error;
+}
+
+void SimulatedMachine::FailCallAt(std::size_t call) {
+  std::lock_guard lock(mutex_);
+  failAtCall_ = call;
+  failableCalls_ = 0;
+  injected_.reset();
 }
 
 void SimulatedMachine::SetDriverDirectory(std::string path) {
@@ -169,6 +194,13 @@ void SimulatedMachine::AddPrinterAtTime(std::string name, std::uint64_t ms) {
   std::lock_guard lock(mutex_);
   Printer printer{std::move(name)};
   printer.atMs = ms;
+  printers_.push_back(std::move(printer));
+}
+
+void SimulatedMachine::AddPrinterAfterUpdate(std::string name, std::uint64_t delayMs) {
+  std::lock_guard lock(mutex_);
+  Printer printer{std::move(name)};
+  printer.afterUpdateMs = delayMs;
   printers_.push_back(std::move(printer));
 }
 
@@ -282,6 +314,26 @@ std::size_t SimulatedMachine::OpenFindWalks() const {
   return walks_.size();
 }
 
+std::size_t SimulatedMachine::FailableCalls() const {
+  std::lock_guard lock(mutex_);
+  return failableCalls_;
+}
+
+std::optional<InjectedFailure> SimulatedMachine::Injection() const {
+  std::lock_guard lock(mutex_);
+  return injected_;
+}
+
+int SimulatedMachine::DriverUpdatesDone() const {
+  std::lock_guard lock(mutex_);
+  return updatesDone_;
+}
+
+int SimulatedMachine::InfsStored() const {
+  std::lock_guard lock(mutex_);
+  return infsStored_;
+}
+
 std::size_t SimulatedMachine::BadHandleUses() const {
   std::lock_guard lock(mutex_);
   return badHandleUses_;
@@ -299,10 +351,25 @@ void SimulatedMachine::Record(std::string operation, std::vector<std::string> te
   calls_.push_back(SimulatedCall{std::move(operation), std::move(texts), std::move(numbers)});
 }
 
+void SimulatedMachine::SetError(std::uint32_t error) { lastErrors_[std::this_thread::get_id()] = error; }
+
+bool SimulatedMachine::Injected(std::uint32_t error) {
+  if (++failableCalls_ != failAtCall_) return false;
+  SetError(error);
+  injected_ = InjectedFailure{calls_.back().operation, error};
+  return true;
+}
+
+bool SimulatedMachine::NamesAFile(std::string_view path) const {
+  std::error_code error;
+  return !path.empty() && fs::is_regular_file(ResolveLocked(path), error);
+}
+
 std::vector<std::string> SimulatedMachine::ListedPrinters(bool inFill) const {
   std::vector<std::string> names;
   for (const Printer& p : printers_) {
     if (clockMs_ < p.atMs) continue;
+    if (p.afterUpdateMs && (!firstUpdateMs_ || clockMs_ < *firstUpdateMs_ + *p.afterUpdateMs)) continue;
     if (sizeCalls_ <= p.afterEnumerations) continue;
     if (p.growsAtSizeCall != 0 &&
         (inFill ? sizeCalls_ < p.growsAtSizeCall : sizeCalls_ <= p.growsAtSizeCall)) {
@@ -359,7 +426,7 @@ SimulatedMachine::DeviceSetState* SimulatedMachine::FindSet(DeviceSet set) {
   const auto found = deviceSets_.find(IdOf(set));
   if (found == deviceSets_.end()) {
     ++badHandleUses_;
-    lastError_ = sim_error::kInvalidHandle;
+    SetError(sim_error::kInvalidHandle);
     return nullptr;
   }
   return &found->second;
@@ -370,6 +437,7 @@ SimulatedMachine::DeviceSetState* SimulatedMachine::FindSet(DeviceSet set) {
 bool SimulatedMachine::QueryIsWow64Process(bool& isWow64) {
   std::lock_guard lock(mutex_);
   Record("QueryIsWow64Process");
+  if (Injected(sim_error::kProcNotFound)) return false;
   if (!wow64_) return false;  // no such query: the caller's flag stays as it was
   isWow64 = *wow64_;
   return true;
@@ -383,8 +451,9 @@ void SimulatedMachine::RegisterUsbDeviceNotification(void* window) {
 DeviceSet SimulatedMachine::GetUsbDeviceSet(std::uint32_t flags) {
   std::lock_guard lock(mutex_);
   Record("GetUsbDeviceSet", {}, {flags});
+  if (Injected(sim_error::kNotEnoughMemory)) return nullptr;
   if (refuseDeviceSet_) {
-    lastError_ = sim_error::kInvalidParameter;
+    SetError(sim_error::kInvalidParameter);
     return nullptr;
   }
   DeviceSetState state;
@@ -398,16 +467,17 @@ DeviceSet SimulatedMachine::GetUsbDeviceSet(std::uint32_t flags) {
 bool SimulatedMachine::EnumUsbDeviceInterface(DeviceSet set, std::uint32_t index) {
   std::lock_guard lock(mutex_);
   Record("EnumUsbDeviceInterface", {}, {index});
+  if (Injected(sim_error::kNotEnoughMemory)) return false;
   DeviceSetState* state = FindSet(set);
   if (state == nullptr) return false;
   for (const auto& [failingIndex, error] : enumFailures_) {
     if (index >= failingIndex) {
-      lastError_ = error;
+      SetError(error);
       return false;
     }
   }
   if (index >= state->paths.size()) {
-    lastError_ = sim_error::kNoMoreItems;
+    SetError(sim_error::kNoMoreItems);
     return false;
   }
   return true;
@@ -417,23 +487,24 @@ bool SimulatedMachine::GetUsbDeviceInterfacePath(DeviceSet set, std::uint32_t in
                                                  std::size_t pathSize) {
   std::lock_guard lock(mutex_);
   Record("GetUsbDeviceInterfacePath", {}, {index, pathSize});
+  if (Injected(sim_error::kNotEnoughMemory)) return false;
   DeviceSetState* state = FindSet(set);
   if (state == nullptr) return false;
   if (index >= state->paths.size()) {
-    lastError_ = sim_error::kNoMoreItems;
+    SetError(sim_error::kNoMoreItems);
     return false;
   }
   if (const auto failure = detailFailures_.find(index); failure != detailFailures_.end()) {
-    lastError_ = failure->second;
+    SetError(failure->second);
     return false;
   }
   const std::string& text = state->paths[index];
   if (path == nullptr) {
-    lastError_ = sim_error::kInvalidUserBuffer;
+    SetError(sim_error::kInvalidUserBuffer);
     return false;
   }
   if (text.size() + 1 > pathSize) {
-    lastError_ = sim_error::kInsufficientBuffer;
+    SetError(sim_error::kInsufficientBuffer);
     return false;
   }
   std::memcpy(path, text.c_str(), text.size() + 1);
@@ -448,13 +519,48 @@ void SimulatedMachine::DestroyDeviceSet(DeviceSet set) {
 
 // ----- Services: driver installation -----
 
+PendingInstalls SimulatedMachine::WaitNoPendingInstalls(std::uint32_t timeoutMs, std::uint32_t& waitedMs) {
+  std::lock_guard lock(mutex_);
+  Record("WaitNoPendingInstalls", {}, {timeoutMs});
+  waitedMs = 0;
+  if (Injected(sim_error::kAccessDenied)) return PendingInstalls::kUnknown;
+  if (clockMs_ >= pendingUntilMs_) return PendingInstalls::kNone;
+  const std::uint64_t left = pendingUntilMs_ - clockMs_;
+  waitedMs = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, timeoutMs));
+  clockMs_ += waitedMs;
+  return left <= timeoutMs ? PendingInstalls::kNone : PendingInstalls::kStillPending;
+}
+
+void SimulatedMachine::SetNonInteractiveInstalls() {
+  std::lock_guard lock(mutex_);
+  Record("SetNonInteractiveInstalls");
+}
+
 bool SimulatedMachine::UpdateDriver(const std::string& hardwareId, const std::string& infPath,
                                     std::uint32_t installFlags, bool* restartNeeded) {
   std::lock_guard lock(mutex_);
   Record("UpdateDriver", {hardwareId, infPath}, {installFlags, restartNeeded != nullptr ? 1u : 0u});
-  if (!updateSucceeds_) lastError_ = updateError_;
-  if (restartNeeded != nullptr) *restartNeeded = updateSucceeds_ && updateNeedsRestart_;
-  return updateSucceeds_;
+  if (restartNeeded != nullptr) *restartNeeded = false;
+  if (Injected(sim_error::kAccessDenied)) return false;
+  std::uint32_t error = 0;
+  if (!NamesAFile(infPath)) {
+    error = sim_error::kFileNotFound;
+  } else if (clockMs_ < pendingUntilMs_) {
+    error = sim_error::kDeviceInstallerNotReady;
+  } else if (failingUpdates_ > 0) {
+    --failingUpdates_;
+    error = failingUpdateError_;
+  } else if (!updateSucceeds_) {
+    error = updateError_;
+  }
+  if (error != 0) {
+    SetError(error);
+    return false;
+  }
+  ++updatesDone_;
+  if (!firstUpdateMs_) firstUpdateMs_ = clockMs_;
+  if (restartNeeded != nullptr) *restartNeeded = updateNeedsRestart_;
+  return true;
 }
 
 void SimulatedMachine::SetUpdateNeedsRestart(bool needs) {
@@ -466,14 +572,21 @@ int SimulatedMachine::SetupCopyOemInf(const std::string& infPath, std::uint32_t 
                                       std::uint32_t copyStyle) {
   std::lock_guard lock(mutex_);
   Record("SetupCopyOemInf", {infPath}, {mediaType, copyStyle});
-  lastError_ = copyOemInfError_;  // always: whatever an earlier call left is gone
+  if (Injected(sim_error::kAccessDenied)) return 0;
+  if (!NamesAFile(infPath)) {
+    SetError(sim_error::kFileNotFound);
+    return 0;
+  }
+  SetError(copyOemInfError_);  // always: whatever an earlier call left is gone
+  if (copyOemInfResult_ == 1) ++infsStored_;
   return copyOemInfResult_;
 }
 
 std::uint32_t SimulatedMachine::LastError() {
   std::lock_guard lock(mutex_);
-  Record("LastError", {}, {lastError_});
-  return lastError_;
+  const std::uint32_t error = lastErrors_[std::this_thread::get_id()];
+  Record("LastError", {}, {error});
+  return error;
 }
 
 std::string SimulatedMachine::ErrorMessage(std::uint32_t code) {
@@ -492,6 +605,12 @@ std::string SimulatedMachine::ErrorMessage(std::uint32_t code) {
       {sim_error::kInsufficientBuffer, "The data area passed to a system call is too small."},
       {sim_error::kAlreadyExists, "Cannot create a file when that file already exists."},
       {sim_error::kNoMoreItems, "No more data is available."},
+      {sim_error::kProcNotFound, "The specified procedure could not be found."},
+      {sim_error::kRpcServerUnavailable, "The RPC server is unavailable."},
+      {kErrorRequiresInteractive, "This operation requires an interactive window station."},
+      {kErrorNoSuchDevinst, "The device instance does not exist."},
+      {kErrorDeviceInstallerNotReady, "The device installer is not ready."},
+      {kErrorDeviceInstallBlocked, "The installation of this device is forbidden by system policy."},
   };
   const auto found = kTexts.find(code);
   return found != kTexts.end() ? found->second : "Error " + std::to_string(code);
@@ -502,18 +621,19 @@ std::string SimulatedMachine::ErrorMessage(std::uint32_t code) {
 bool SimulatedMachine::GetDriverDirectory(char* buffer, std::uint32_t bufferSize) {
   std::lock_guard lock(mutex_);
   Record("GetDriverDirectory", {}, {bufferSize});
+  if (Injected(sim_error::kAccessDenied)) return false;
   if (buffer == nullptr) {
-    lastError_ = sim_error::kInvalidUserBuffer;
+    SetError(sim_error::kInvalidUserBuffer);
     return false;
   }
   if (driverDirectoryFails_) {
     std::memcpy(buffer, driverDirectoryGarbage_.data(),
                 std::min<std::size_t>(driverDirectoryGarbage_.size(), bufferSize));
-    lastError_ = driverDirectoryError_;
+    SetError(driverDirectoryError_);
     return false;
   }
   if (driverDirectory_.size() + 1 > bufferSize) {
-    lastError_ = sim_error::kInsufficientBuffer;
+    SetError(sim_error::kInsufficientBuffer);
     return false;
   }
   std::memcpy(buffer, driverDirectory_.c_str(), driverDirectory_.size() + 1);
@@ -535,11 +655,13 @@ std::uint32_t BytesFor(const std::vector<std::string>& names) {
 std::uint32_t SimulatedMachine::EnumPrintersNeeded(std::uint32_t flags) {
   std::lock_guard lock(mutex_);
   ++sizeCalls_;
+  Record("EnumPrintersNeeded", {}, {flags, 0});
+  if (Injected(sim_error::kRpcServerUnavailable)) return 0;
   std::vector<std::string> listed;
   if ((flags & kPrinterEnumLocal) != 0) listed = ListedPrinters(false);
   const std::uint32_t needed = BytesFor(listed);
-  Record("EnumPrintersNeeded", {}, {flags, needed});
-  if (needed > 0) lastError_ = sim_error::kInsufficientBuffer;
+  calls_.back().numbers[1] = needed;
+  if (needed > 0) SetError(sim_error::kInsufficientBuffer);
   return needed;
 }
 
@@ -547,16 +669,17 @@ bool SimulatedMachine::EnumPrintersFill(std::uint32_t flags, void* buffer, std::
                                         std::vector<std::string>& names) {
   std::lock_guard lock(mutex_);
   Record("EnumPrintersFill", {}, {flags, bufferSize});
+  if (Injected(sim_error::kRpcServerUnavailable)) return false;
   names.clear();
   std::vector<std::string> listed;
   if ((flags & kPrinterEnumLocal) != 0) listed = ListedPrinters(true);
   const std::uint32_t needed = BytesFor(listed);
   if (needed > bufferSize) {
-    lastError_ = sim_error::kInsufficientBuffer;
+    SetError(sim_error::kInsufficientBuffer);
     return false;
   }
   if (needed > 0 && buffer == nullptr) {
-    lastError_ = sim_error::kInvalidUserBuffer;
+    SetError(sim_error::kInvalidUserBuffer);
     return false;
   }
   // Write every byte the records take, as the spooler does, so a buffer
@@ -577,13 +700,13 @@ void* SimulatedMachine::AllocZeroed(std::size_t bytes) {
   std::lock_guard lock(mutex_);
   Record("AllocZeroed", {}, {bytes});
   const int call = ++allocationCalls_;
-  if (failAllAllocations_ || failingAllocations_.count(call) != 0) {
-    lastError_ = sim_error::kNotEnoughMemory;
+  if (Injected(sim_error::kNotEnoughMemory) || failAllAllocations_ || failingAllocations_.count(call) != 0) {
+    SetError(sim_error::kNotEnoughMemory);
     return nullptr;
   }
   void* block = std::calloc(bytes == 0 ? 1 : bytes, 1);
   if (block == nullptr) {
-    lastError_ = sim_error::kNotEnoughMemory;
+    SetError(sim_error::kNotEnoughMemory);
     return nullptr;
   }
   liveBlocks_.insert(block);
@@ -608,6 +731,7 @@ std::uint32_t SimulatedMachine::StartRundll32(const std::string& arguments) {
   // The started process's current directory: the system directory, as a
   // text that names nothing here.
   Record("StartRundll32", {arguments, "C:\\Windows\\System32"});
+  if (Injected(sim_error::kFileNotFound)) return sim_error::kFileNotFound;
   const std::size_t call = startCalls_++;
   return call < startResults_.size() ? startResults_[call] : defaultStartResult_;
 }
@@ -618,8 +742,9 @@ bool SimulatedMachine::FullPath(const std::string& path, std::string& full) {
   std::lock_guard lock(mutex_);
   Record("FullPath", {path});
   full.clear();
+  if (Injected(sim_error::kAccessDenied)) return false;
   if (fullPathError_ != 0 || path.empty()) {
-    lastError_ = fullPathError_ != 0 ? fullPathError_ : sim_error::kInvalidParameter;
+    SetError(fullPathError_ != 0 ? fullPathError_ : sim_error::kInvalidParameter);
     return false;
   }
   // The resolved folder, written back with Windows separators ('/' is never
@@ -637,27 +762,29 @@ void SimulatedMachine::FailFullPath(std::uint32_t error) {
 bool SimulatedMachine::PathExists(const std::string& path) {
   std::lock_guard lock(mutex_);
   Record("PathExists", {path});
+  if (Injected(sim_error::kAccessDenied)) return false;
   std::error_code error;
   const bool exists = !path.empty() && fs::exists(ResolveLocked(path), error);
-  if (!exists) lastError_ = sim_error::kFileNotFound;
+  if (!exists) SetError(sim_error::kFileNotFound);
   return exists;
 }
 
 bool SimulatedMachine::CreateFolder(const std::string& path) {
   std::lock_guard lock(mutex_);
   Record("CreateFolder", {path});
+  if (Injected(sim_error::kAccessDenied)) return false;
   const fs::path folder = ResolveLocked(path);
   std::error_code error;
   if (fs::exists(folder, error)) {
-    lastError_ = sim_error::kAlreadyExists;
+    SetError(sim_error::kAlreadyExists);
     return false;
   }
   if (!fs::is_directory(folder.parent_path(), error)) {
-    lastError_ = sim_error::kPathNotFound;
+    SetError(sim_error::kPathNotFound);
     return false;
   }
   if (!fs::create_directory(folder, error)) {
-    lastError_ = sim_error::kAccessDenied;
+    SetError(sim_error::kAccessDenied);
     return false;
   }
   return true;
@@ -667,10 +794,11 @@ bool SimulatedMachine::CopyFileTo(const std::string& from, const std::string& to
                                   bool failIfExists) {
   std::lock_guard lock(mutex_);
   Record("CopyFileTo", {from, to}, {failIfExists ? 1u : 0u});
+  if (Injected(sim_error::kAccessDenied)) return false;
   const fs::path source = ResolveLocked(from);
   const fs::path target = ResolveLocked(to);
   auto fail = [&](std::uint32_t code) {
-    lastError_ = code;
+    SetError(code);
     return false;
   };
   if (const auto scripted = copyFailures_.find(source.filename().string());
@@ -704,17 +832,19 @@ bool SimulatedMachine::CopyFileTo(const std::string& from, const std::string& to
 std::uint32_t SimulatedMachine::GetAttributes(const std::string& path) {
   std::lock_guard lock(mutex_);
   Record("GetAttributes", {path});
+  if (Injected(sim_error::kAccessDenied)) return kInvalidFileAttributes;
   const std::uint32_t attributes = AttributesOf(ResolveLocked(path));
-  if (attributes == kInvalidFileAttributes) lastError_ = sim_error::kFileNotFound;
+  if (attributes == kInvalidFileAttributes) SetError(sim_error::kFileNotFound);
   return attributes;
 }
 
 bool SimulatedMachine::SetAttributes(const std::string& path, std::uint32_t attributes) {
   std::lock_guard lock(mutex_);
   Record("SetAttributes", {path}, {attributes});
+  if (Injected(sim_error::kAccessDenied)) return false;
   const fs::path file = ResolveLocked(path);
   if (AttributesOf(file) == kInvalidFileAttributes) {
-    lastError_ = sim_error::kFileNotFound;
+    SetError(sim_error::kFileNotFound);
     return false;
   }
   // The directory bit is the file system's; "normal" stands only alone.
@@ -728,6 +858,7 @@ bool SimulatedMachine::SetAttributes(const std::string& path, std::uint32_t attr
 FindHandle SimulatedMachine::FindFirst(const std::string& pattern, FindData& data) {
   std::lock_guard lock(mutex_);
   Record("FindFirst", {pattern});
+  if (Injected(sim_error::kAccessDenied)) return nullptr;
   const std::string text = ToPosixSeparators(pattern);
   const std::size_t slash = text.rfind('/');
   const std::string mask = slash == std::string::npos ? text : text.substr(slash + 1);
@@ -735,7 +866,7 @@ FindHandle SimulatedMachine::FindFirst(const std::string& pattern, FindData& dat
       ResolveLocked(slash == std::string::npos ? std::string(".") : text.substr(0, slash + 1));
   std::error_code error;
   if (mask.empty() || !fs::is_directory(folder, error)) {
-    lastError_ = mask.empty() ? sim_error::kFileNotFound : sim_error::kPathNotFound;
+    SetError(mask.empty() ? sim_error::kFileNotFound : sim_error::kPathNotFound);
     return nullptr;
   }
   Walk walk;
@@ -753,7 +884,7 @@ FindHandle SimulatedMachine::FindFirst(const std::string& pattern, FindData& dat
     walk.entries.push_back(FindData{std::move(name), attributes});
   }
   if (walk.entries.empty()) {
-    lastError_ = sim_error::kFileNotFound;
+    SetError(sim_error::kFileNotFound);
     return nullptr;
   }
   data = walk.entries[0];
@@ -766,15 +897,20 @@ FindHandle SimulatedMachine::FindFirst(const std::string& pattern, FindData& dat
 bool SimulatedMachine::FindNext(FindHandle handle, FindData& data) {
   std::lock_guard lock(mutex_);
   Record("FindNext");
+  if (Injected(sim_error::kAccessDenied)) return false;
   const auto found = walks_.find(IdOf(handle));
   if (found == walks_.end()) {
     ++badHandleUses_;
-    lastError_ = sim_error::kInvalidHandle;
+    SetError(sim_error::kInvalidHandle);
     return false;
   }
   Walk& walk = found->second;
+  if (walk.next >= walkFailsAfter_) {
+    SetError(walkError_);
+    return false;
+  }
   if (walk.next >= walk.entries.size()) {
-    lastError_ = sim_error::kNoMoreFiles;
+    SetError(sim_error::kNoMoreFiles);
     return false;
   }
   data = walk.entries[walk.next++];

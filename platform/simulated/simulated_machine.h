@@ -7,6 +7,13 @@
 //
 // Pauses run on a virtual clock: Sleep adds to it and returns at once.
 // Every member may be called from any thread; one lock guards the state.
+// LastError() is kept per thread, as Windows keeps it.
+//
+// As strict as Windows where the installer's outcome depends on it: a
+// driver update or the driver store fails with error 2 when the INF path
+// names no file, and any call that can fail can be made to fail, by its
+// place in the run (FailCallAt), with the value and a last error its
+// Windows counterpart would give.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -16,6 +23,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/services.h"
@@ -36,8 +44,17 @@ constexpr std::uint32_t kInsufficientBuffer = 122;
 constexpr std::uint32_t kAlreadyExists = 183;
 constexpr std::uint32_t kNoMoreItems = 259;
 constexpr std::uint32_t kInvalidUserBuffer = 1784;
+constexpr std::uint32_t kProcNotFound = 127;
+constexpr std::uint32_t kRpcServerUnavailable = 1722;
 constexpr std::uint32_t kNoSuchDevinst = 0xE000020B;
+constexpr std::uint32_t kDeviceInstallerNotReady = 0xE0000246;
 }  // namespace sim_error
+
+// The call a test made fail (SimulatedMachine::FailCallAt) and the error it left.
+struct InjectedFailure {
+  std::string operation;
+  std::uint32_t error = 0;
+};
 
 // One call that reached the machine. Texts are recorded as passed (GBK,
 // backslashes kept); numbers in argument order. What each operation records:
@@ -47,6 +64,8 @@ constexpr std::uint32_t kNoSuchDevinst = 0xE000020B;
 //   EnumUsbDeviceInterface         numbers {index}
 //   GetUsbDeviceInterfacePath      numbers {index, pathSize}
 //   DestroyDeviceSet               -
+//   WaitNoPendingInstalls          numbers {timeoutMs}
+//   SetNonInteractiveInstalls      -
 //   UpdateDriver                   texts {hardwareId, infPath}, numbers {installFlags,
 //                                  1 when the caller asked to be told of a restart}
 //   SetupCopyOemInf                texts {infPath}, numbers {mediaType, copyStyle}
@@ -120,6 +139,12 @@ class SimulatedMachine : public Services {
   // The detail call for `index` fails with `error`.
   void FailDetailAt(std::uint32_t index, std::uint32_t error = sim_error::kInsufficientBuffer);
 
+  // Windows installs devices of its own until the virtual clock reads `ms`:
+  // the wait for them lasts until then, and a driver update meanwhile fails
+  // with ERROR_DEVICE_INSTALLER_NOT_READY.
+  void SetInstallsPendingUntil(std::uint64_t ms);
+  // The next `count` driver updates fail with `error`, whatever else holds.
+  void FailUpdates(int count, std::uint32_t error);
   // A successful update needs a restart (told to a caller that asks).
   void SetUpdateNeedsRestart(bool needs);
   // UpdateDriver: success, or failure leaving `error` in LastError().
@@ -147,6 +172,9 @@ class SimulatedMachine : public Services {
   void AddPrinter(std::string name);
   // Listed by every call made when the virtual clock reads `ms` or more.
   void AddPrinterAtTime(std::string name, std::uint64_t ms);
+  // Listed `delayMs` after the first driver update that worked; never
+  // without one: Windows sets up the queue of the device it installed.
+  void AddPrinterAfterUpdate(std::string name, std::uint64_t delayMs = 0);
   // Listed from size call n+1 on: after n whole enumerations.
   void AddPrinterAfterEnumerations(std::string name, int n);
   // Not counted by size call k but listed by the fill call that follows it
@@ -171,6 +199,14 @@ class SimulatedMachine : public Services {
   void FailFullPath(std::uint32_t error);
   // CopyFileTo fails with `error` when the source's file name is `fileName`.
   void FailCopyOf(std::string fileName, std::uint32_t error = sim_error::kAccessDenied);
+  // A walk's FindNext fails with `error` once it has handed out `entries`
+  // entries (the first from FindFirst counts).
+  void FailWalkAfter(std::size_t entries, std::uint32_t error);
+
+  // The `call`-th call that can fail (counted from 1 over every operation
+  // that returns a result, LastError and ErrorMessage aside) fails, before
+  // it does anything. 0: none.
+  void FailCallAt(std::size_t call);
 
   // ----- what happened -----
 
@@ -181,6 +217,10 @@ class SimulatedMachine : public Services {
   std::vector<std::string> Operations(const std::set<std::string>& only = {}) const;
   void ClearCalls();
 
+  std::size_t FailableCalls() const;             // calls that could have been made to fail
+  std::optional<InjectedFailure> Injection() const;  // the one made to fail, once it was
+  int DriverUpdatesDone() const;                 // UpdateDriver calls that worked
+  int InfsStored() const;                        // SetupCopyOemInf calls that returned 1
   std::uint64_t NowMs() const;                   // the virtual clock
   std::vector<std::uint32_t> Sleeps() const;     // every pause, in order
   std::size_t LiveAllocations() const;           // AllocZeroed blocks not freed
@@ -202,6 +242,8 @@ class SimulatedMachine : public Services {
   bool GetUsbDeviceInterfacePath(DeviceSet set, std::uint32_t index, char* path,
                                  std::size_t pathSize) override;
   void DestroyDeviceSet(DeviceSet set) override;
+  PendingInstalls WaitNoPendingInstalls(std::uint32_t timeoutMs, std::uint32_t& waitedMs) override;
+  void SetNonInteractiveInstalls() override;
   bool UpdateDriver(const std::string& hardwareId, const std::string& infPath,
                     std::uint32_t installFlags, bool* restartNeeded) override;
   int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
@@ -233,6 +275,7 @@ class SimulatedMachine : public Services {
     std::uint64_t atMs = 0;
     int afterEnumerations = -1;  // listed from size call n+1
     int growsAtSizeCall = 0;    // 0: not a growing entry
+    std::optional<std::uint64_t> afterUpdateMs;  // listed this long after an update
   };
   struct DeviceSetState {
     std::vector<std::string> paths;
@@ -249,10 +292,17 @@ class SimulatedMachine : public Services {
   std::filesystem::path ResolveLocked(std::string_view path) const;
   std::uint32_t AttributesOf(const std::filesystem::path& file) const;
   DeviceSetState* FindSet(DeviceSet set);
+  void SetError(std::uint32_t error);
+  // Counts a call that can fail; true (the error set) when it is the one to fail.
+  bool Injected(std::uint32_t error);
+  bool NamesAFile(std::string_view path) const;
 
   mutable std::mutex mutex_;
   std::vector<SimulatedCall> calls_;
-  std::uint32_t lastError_ = 0;
+  std::map<std::thread::id, std::uint32_t> lastErrors_;
+  std::size_t failAtCall_ = 0;
+  std::size_t failableCalls_ = 0;
+  std::optional<InjectedFailure> injected_;
 
   std::optional<bool> wow64_ = false;
 
@@ -266,6 +316,12 @@ class SimulatedMachine : public Services {
   bool updateSucceeds_ = true;
   bool updateNeedsRestart_ = false;
   std::uint32_t updateError_ = sim_error::kNoSuchDevinst;
+  int failingUpdates_ = 0;
+  std::uint32_t failingUpdateError_ = 0;
+  std::uint64_t pendingUntilMs_ = 0;
+  int updatesDone_ = 0;
+  std::optional<std::uint64_t> firstUpdateMs_;
+  int infsStored_ = 0;
   int copyOemInfResult_ = 1;
   std::uint32_t copyOemInfError_ = 0;
 
@@ -293,6 +349,8 @@ class SimulatedMachine : public Services {
   // Attributes that Linux cannot hold, by resolved path.
   std::map<std::string, std::uint32_t> attributes_;
   std::map<std::uintptr_t, Walk> walks_;
+  std::size_t walkFailsAfter_ = SIZE_MAX;
+  std::uint32_t walkError_ = 0;
   std::size_t badHandleUses_ = 0;
 
   std::uint64_t clockMs_ = 0;

@@ -106,6 +106,48 @@ bool CopyOut(const std::string& text, char* buffer, std::size_t bufferSize) {
   return true;
 }
 
+// `path` made absolute against the current directory, in UTF-16 all the
+// way, so a folder whose name has no GBK form still works.
+bool WideFullPath(const std::wstring& path, std::wstring& full) {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length =
+        GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    if (length == 0) return false;
+    if (length < buffer.size()) {
+      full.assign(buffer.data(), length);
+      return true;
+    }
+    if (length > kMaxWideChars) {
+      SetLastError(ERROR_FILENAME_EXCED_RANGE);
+      return false;
+    }
+    buffer.resize(length);  // the answer then counts the terminator
+  }
+}
+
+// A GBK INF path as the device-installation calls need it: whole and wide.
+bool WideInfPath(const std::string& gbk, std::wstring& full) {
+  std::wstring wide;
+  return ToWide(gbk, wide) && WideFullPath(wide, full);
+}
+
+// CMP_WaitNoPendingInstallEvents: setupapi.dll has it up to Windows 7,
+// cfgmgr32.dll from Windows 8 on (setupapi forwards it there).
+using WaitPendingFunction = DWORD(WINAPI*)(DWORD);
+WaitPendingFunction LoadWaitPending() {
+  static const WaitPendingFunction loaded = [] {
+    auto found = ProcedureOf<WaitPendingFunction>(GetModuleHandleW(L"setupapi.dll"),
+                                                  "CMP_WaitNoPendingInstallEvents");
+    if (found == nullptr) {
+      found = ProcedureOf<WaitPendingFunction>(LoadSystemLibrary(L"cfgmgr32.dll"),
+                                               "CMP_WaitNoPendingInstallEvents");
+    }
+    return found;
+  }();
+  return loaded;
+}
+
 void FillFindData(const WIN32_FIND_DATAW& found, FindData& data) {
   const std::size_t length = wcsnlen(found.cFileName, MAX_PATH);
   // A name with no GBK form comes out marked with '?': copying it then
@@ -208,11 +250,41 @@ void Win32Services::DestroyDeviceSet(DeviceSet set) {
 
 // ----- driver installation -----
 
+PendingInstalls Win32Services::WaitNoPendingInstalls(std::uint32_t timeoutMs, std::uint32_t& waitedMs) {
+  CallError callError;
+  waitedMs = 0;
+  const WaitPendingFunction wait = LoadWaitPending();
+  if (wait == nullptr) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    callError.Note();
+    return PendingInstalls::kUnknown;
+  }
+  const ULONGLONG started = GetTickCount64();
+  const DWORD result = wait(timeoutMs);
+  callError.Note();
+  waitedMs = static_cast<std::uint32_t>(std::min<ULONGLONG>(GetTickCount64() - started, MAXDWORD));
+  switch (result) {
+    case WAIT_OBJECT_0:
+      return PendingInstalls::kNone;
+    case WAIT_TIMEOUT:
+      return PendingInstalls::kStillPending;
+    default:
+      return PendingInstalls::kUnknown;
+  }
+}
+
+void Win32Services::SetNonInteractiveInstalls() {
+  // Looked up, not imported: a system without it still starts the program.
+  using SetModeFunction = BOOL(WINAPI*)(BOOL);
+  const auto set = ProcedureOf<SetModeFunction>(GetModuleHandleW(L"setupapi.dll"), "SetupSetNonInteractiveMode");
+  if (set != nullptr) set(TRUE);
+}
+
 bool Win32Services::UpdateDriver(const std::string& hardwareId, const std::string& infPath,
                                  std::uint32_t installFlags, bool* restartNeeded) {
   CallError callError;
   std::wstring wideId, wideInf;
-  if (!ToWide(hardwareId, wideId) || !ToWide(infPath, wideInf)) return false;
+  if (!ToWide(hardwareId, wideId) || !WideInfPath(infPath, wideInf)) return false;
   const NewDev& newdev = LoadNewDev();
   if (newdev.update == nullptr) {
     SetLastError(newdev.loadError);
@@ -230,7 +302,7 @@ int Win32Services::SetupCopyOemInf(const std::string& infPath, std::uint32_t med
                                    std::uint32_t copyStyle) {
   CallError callError;
   std::wstring wideInf;
-  if (!ToWide(infPath, wideInf)) return FALSE;
+  if (!WideInfPath(infPath, wideInf)) return FALSE;
   const BOOL result = SetupCopyOEMInfW(wideInf.c_str(), nullptr, mediaType, copyStyle, nullptr, 0,
                                        nullptr, nullptr);
   callError.Note();
@@ -358,29 +430,16 @@ std::uint32_t Win32Services::StartRundll32(const std::string& arguments) {
 bool Win32Services::FullPath(const std::string& path, std::string& full) {
   CallError callError;
   full.clear();
-  std::wstring wide;
+  std::wstring wide, wideFull;
   if (!ToWide(path, wide)) return false;
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD length =
-        GetFullPathNameW(wide.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-    if (length == 0) {
-      callError.Note();
-      return false;
-    }
-    if (length < buffer.size()) {
-      if (WideToGbk(std::wstring_view(buffer.data(), length), full, Conversion::kStrict)) return true;
-      SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-      callError.Note();
-      return false;
-    }
-    if (length > kMaxWideChars) {
-      SetLastError(ERROR_FILENAME_EXCED_RANGE);
-      callError.Note();
-      return false;
-    }
-    buffer.resize(length);  // the answer then counts the terminator
+  if (!WideFullPath(wide, wideFull)) {
+    callError.Note();
+    return false;
   }
+  if (WideToGbk(wideFull, full, Conversion::kStrict)) return true;
+  SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+  callError.Note();
+  return false;
 }
 
 bool Win32Services::PathExists(const std::string& path) {

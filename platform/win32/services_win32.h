@@ -14,6 +14,8 @@ class Win32Services final : public Services {
   bool GetUsbDeviceInterfacePath(DeviceSet set, std::uint32_t index, char* path,
                                  std::size_t pathSize) override;
   void DestroyDeviceSet(DeviceSet set) override;
+  PendingInstalls WaitNoPendingInstalls(std::uint32_t timeoutMs, std::uint32_t& waitedMs) override;
+  void SetNonInteractiveInstalls() override;
   bool UpdateDriver(const std::string& hardwareId, const std::string& infPath,
                     std::uint32_t installFlags, bool* restartNeeded) override;
   int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,

@@ -179,8 +179,10 @@ TEST_F(EngineStagingTest, EachFileIsReportedOnceAfterItsPauseAsCopiedOrKept) {
   EXPECT_EQ(machine.CountOf("Sleep"), 0u);
 }
 
-TEST_F(EngineStagingTest, MissingOrEmptySourceFolderStagesNothingAndSucceeds) {
-  EXPECT_TRUE(Stage()) << "missing folder";
+// A folder the walk cannot open is a failure: the package check has just
+// found its files there. An empty one is walked to its end.
+TEST_F(EngineStagingTest, UnwalkableSourceFolderFailsAnEmptyOneStagesNothing) {
+  EXPECT_FALSE(Stage()) << "missing folder";
   EXPECT_EQ(machine.CountOf("CopyFileTo"), 0u);
   EXPECT_TRUE(machine.Sleeps().empty());
   EXPECT_EQ(StepsDuringStaging(), 0);

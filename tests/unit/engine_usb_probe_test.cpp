@@ -104,7 +104,7 @@ TEST_F(EngineUsbProbeTest, UnreadableDeviceBeforeThePrinterDoesNotHideIt) {
   // Longer than the detail buffer holds: that device is passed over.
   const std::string tooLong = UsbPath("vid_1234&pid_5678#" + std::string(1100, 'S'));
   machine.SetUsbDevicePaths({kMouse, tooLong, kHub, kPrinter});
-  machine.FailDetailAt(2);  // and one whose detail call fails for another reason
+  machine.FailDetailAt(2);  // and one whose detail call says the same
 
   EXPECT_EQ(ProbeUsbPrinter(), UsbProbeResult::kFound);
 
@@ -112,13 +112,30 @@ TEST_F(EngineUsbProbeTest, UnreadableDeviceBeforeThePrinterDoesNotHideIt) {
   EXPECT_EQ(DetailIndexes(), (std::vector<std::uint64_t>{0, 1, 2, 3}));
 }
 
-TEST_F(EngineUsbProbeTest, FailingEnumerationEndsTheScan) {
+// Only "no more items" ends the list as seen whole; any other failure on the
+// way leaves the devices after it unknown, and one of them may be the printer.
+TEST_F(EngineUsbProbeTest, ListThatFailsMidwayIsAFailedProbeNotAnAbsentPrinter) {
   machine.SetUsbDevicePaths({kMouse, kHub, kPrinter});
   machine.FailEnumAt(1, sim_error::kInvalidParameter);
-  EXPECT_EQ(ProbeUsbPrinter(), UsbProbeResult::kAbsent);
+  EXPECT_EQ(ProbeUsbPrinter(), UsbProbeResult::kFailed);
   EXPECT_EQ(installerState.printerDetected, 0);
   EXPECT_EQ(machine.CountOf("EnumUsbDeviceInterface"), 2u);
   EXPECT_EQ(DetailIndexes(), std::vector<std::uint64_t>{0});
+
+  SimulatedMachine detail;
+  SetServices(&detail);
+  detail.SetUsbDevicePaths({kMouse, kHub, kPrinter});
+  detail.FailDetailAt(1, sim_error::kNotEnoughMemory);
+  EXPECT_EQ(ProbeUsbPrinter(), UsbProbeResult::kFailed);
+  EXPECT_EQ(detail.CountOf("GetUsbDeviceInterfacePath"), 2u) << "no device after the unread one";
+  EXPECT_EQ(detail.LiveDeviceSets(), 0u);
+
+  SimulatedMachine ended;
+  SetServices(&ended);
+  ended.SetUsbDevicePaths({kMouse, kHub, kPrinter});
+  ended.FailEnumAt(1, sim_error::kNoMoreItems);
+  EXPECT_EQ(ProbeUsbPrinter(), UsbProbeResult::kAbsent);
+  SetServices(&machine);
 }
 
 TEST_F(EngineUsbProbeTest, RefusedDeviceListIsAnsweredAsSuch) {

@@ -25,17 +25,22 @@ class EngineUsbInstallTest : public EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
+    CopySamplePackage();
     SetPrinterDriverDirectory(installerState, kStagingFolder);
     installerState.workerStatus = 77;  // whatever was there must be replaced
   }
-  const std::string infPath = std::string(kStagingFolder) + "\\RX730TP.INF";
+  // The package's own INF, never the copy staging may have kept.
+  const std::string infPath = ".\\x64\\driver\\RX730TP.INF";
 };
 
-TEST_F(EngineUsbInstallTest, UpdateFromTheStagedInfSucceeds) {
+TEST_F(EngineUsbInstallTest, UpdateFromThePackagesInfSucceeds) {
   machine.SetUpdateDriverResult(true);
   EXPECT_EQ(UsbInstallThread(nullptr), 0u);
   EXPECT_EQ(installerState.workerStatus, 0);
 
+  EXPECT_EQ(machine.Operations({"WaitNoPendingInstalls", "UpdateDriver"}),
+            (std::vector<std::string>{"WaitNoPendingInstalls", "UpdateDriver"}));
+  EXPECT_EQ(machine.CallsOf("WaitNoPendingInstalls").at(0).numbers, std::vector<std::uint64_t>{60000});
   const auto updates = machine.CallsOf("UpdateDriver");
   ASSERT_EQ(updates.size(), 1u);
   EXPECT_EQ(updates[0].texts, (std::vector<std::string>{"USBPRINT\\OrvaneRX730TII87C8", infPath}));
@@ -70,17 +75,41 @@ TEST_F(EngineUsbInstallTest, BothFailingLeavesTheUpdatesErrorReadBeforeTheFallBa
 
     EXPECT_EQ(UsbInstallThread(nullptr), c.updateError);
     EXPECT_EQ(installerState.workerStatus, static_cast<std::int32_t>(c.updateError));
-    EXPECT_EQ(machine.Operations(), (std::vector<std::string>{"UpdateDriver", "LastError",
-                                                              "SetupCopyOemInf"}));
+    EXPECT_EQ(machine.Operations(), (std::vector<std::string>{"WaitNoPendingInstalls", "UpdateDriver",
+                                                              "LastError", "SetupCopyOemInf"}));
   }
 }
 
-TEST_F(EngineUsbInstallTest, DirectoryBufferWithoutTerminatingZeroIsReadOnlyToItsEnd) {
-  installerState.printerDriverDirectory.fill('d');
-  machine.SetUpdateDriverResult(true);
-  UsbInstallThread(nullptr);
-  EXPECT_EQ(TextsOf("UpdateDriver", 1),
-            std::vector<std::string>{std::string(kPrinterDriverDirectorySize, 'd') + "\\RX730TP.INF"});
+// Windows installs a printer just plugged in itself. The worker waits for
+// that first, and when the update still meets it ("not ready"), waits again
+// and tries once more. The wizard waits up to 60 s, then goes on regardless.
+TEST_F(EngineUsbInstallTest, WaitsForWindowsOwnInstallsAndRetriesOnceWhenNotReady) {
+  machine.SetInstallsPendingUntil(100000);
+  EXPECT_EQ(UsbInstallThread(nullptr), 0u);
+  EXPECT_EQ(machine.NowMs(), 100000u) << "60 s, then the rest after the refused update";
+  EXPECT_EQ(machine.Operations({"WaitNoPendingInstalls", "UpdateDriver"}),
+            (std::vector<std::string>{"WaitNoPendingInstalls", "UpdateDriver", "WaitNoPendingInstalls",
+                                      "UpdateDriver"}));
+  EXPECT_EQ(machine.DriverUpdatesDone(), 1);
+
+  // Only once more: a second "not ready" is the update's failure.
+  machine.ClearCalls();
+  machine.FailUpdates(2, sim_error::kDeviceInstallerNotReady);
+  machine.SetCopyOemInfResult(0);
+  EXPECT_EQ(UsbInstallThread(nullptr), sim_error::kDeviceInstallerNotReady);
+  EXPECT_EQ(machine.CountOf("UpdateDriver"), 2u);
+
+  // Unattended, installs still pending at the limit stop the worker before
+  // any update, so that the deployment can be tried again later.
+  machine.ClearCalls();
+  machine.SetInstallsPendingUntil(machine.NowMs() + 400000);
+  WorkerSettings quiet;
+  quiet.unattended = true;
+  quiet.pendingInstallsMs = 300000;
+  UsbInstallThread(&quiet);
+  EXPECT_TRUE(quiet.installsPending);
+  EXPECT_EQ(machine.CountOf("UpdateDriver"), 0u);
+  EXPECT_EQ(machine.CountOf("SetupCopyOemInf"), 0u);
 }
 
 // ------------------------------------------------------------ parallel worker

@@ -22,6 +22,9 @@ std::vector<std::string> Texts(const MemoryLog& sink) {
 
 TEST(LoggingServices, LogsEachCallWithArgumentsResultAndOnFailureTheError) {
   SimulatedMachine machine;
+  ScopedTempFolder folder;
+  folder.WriteFile("RX730TP.INF", "[Version]");
+  machine.SetCurrentFolder(folder.path());
   machine.FailCopyOf("RX730TP.INF");  // access denied
   machine.AddPrinter("Orvane RX730TⅡ");
   MemoryLog sink;
@@ -29,7 +32,7 @@ TEST(LoggingServices, LogsEachCallWithArgumentsResultAndOnFailureTheError) {
   log.SetSink(&sink);
   LoggingServices services(machine, log);
 
-  EXPECT_TRUE(services.UpdateDriver("USB\\VID_F0E1&PID_C20B", "C:\\drv\\RX730TP.INF", kInstallFlagForce, nullptr));
+  EXPECT_TRUE(services.UpdateDriver("USB\\VID_F0E1&PID_C20B", "RX730TP.INF", kInstallFlagForce, nullptr));
   EXPECT_FALSE(services.CopyFileTo("C:\\pkg\\RX730TP.INF", "C:\\drv\\RX730TP.INF", false));
   EXPECT_FALSE(services.PathExists("C:\\nowhere"));
   const std::uint32_t needed = services.EnumPrintersNeeded(kPrinterEnumLocal | kPrinterEnumConnections);
@@ -43,7 +46,7 @@ TEST(LoggingServices, LogsEachCallWithArgumentsResultAndOnFailureTheError) {
   const std::string printer = "\"Orvane RX730T\xE2\x85\xA1\"";  // as UTF-8
   EXPECT_EQ(Texts(sink),
             (std::vector<std::string>{
-                "UpdateDriver(\"USB\\VID_F0E1&PID_C20B\", \"C:\\drv\\RX730TP.INF\", flags 0x00000001): done",
+                "UpdateDriver(\"USB\\VID_F0E1&PID_C20B\", \"RX730TP.INF\", flags 0x00000001): done",
                 "CopyFileTo(\"C:\\pkg\\RX730TP.INF\", \"C:\\drv\\RX730TP.INF\", fail if exists no): "
                 "failed, error 5 (0x00000005): Access is denied.",
                 "PathExists(\"C:\\nowhere\"): no, error 2 (0x00000002): "
@@ -78,6 +81,9 @@ class ErrorChangingSink final : public LogSink {
 
 TEST(LoggingServices, CallerReadsTheErrorOfItsCallNotOfTheLogging) {
   SimulatedMachine machine;
+  ScopedTempFolder folder;
+  folder.WriteFile("RX730TP.INF", "[Version]");
+  machine.SetCurrentFolder(folder.path());
   machine.SetUpdateDriverResult(false, sim_error::kNoSuchDevinst);
   machine.SetCopyOemInfResult(0, sim_error::kFileNotFound);
   ErrorChangingSink sink(machine);
@@ -85,13 +91,13 @@ TEST(LoggingServices, CallerReadsTheErrorOfItsCallNotOfTheLogging) {
   log.SetSink(&sink);
   LoggingServices services(machine, log);
 
-  EXPECT_FALSE(services.UpdateDriver("USB\\VID_F0E1&PID_C20B", "C:\\drv\\RX730TP.INF", 1, nullptr));
+  EXPECT_FALSE(services.UpdateDriver("USB\\VID_F0E1&PID_C20B", "RX730TP.INF", 1, nullptr));
   EXPECT_EQ(services.LastError(), sim_error::kNoSuchDevinst);
   EXPECT_EQ(services.LastError(), sim_error::kNoSuchDevinst);  // reading it changes nothing
-  EXPECT_EQ(services.SetupCopyOemInf("C:\\drv\\RX730TP.INF", kSpostPath, kSpCopyNewer), 0);
+  EXPECT_EQ(services.SetupCopyOemInf("RX730TP.INF", kSpostPath, kSpCopyNewer), 0);
   EXPECT_EQ(services.LastError(), sim_error::kFileNotFound);
   ASSERT_EQ(sink.lines_.size(), 2u);
-  EXPECT_NE(sink.lines_[0].find("failed, error 3758096907 (0xE000020B): Error 3758096907\r\n"),
+  EXPECT_NE(sink.lines_[0].find("failed, error 3758096907 (0xE000020B): The device instance does not exist.\r\n"),
             std::string::npos)
       << sink.lines_[0];
   EXPECT_NE(sink.lines_[1].find(": 0, error 2 (0x00000002): The system cannot find the file specified."),

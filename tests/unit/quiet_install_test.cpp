@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -49,22 +51,58 @@ class QuietInstallTest : public EngineTest {
   std::filesystem::path spool;
 };
 
+// Success only where this run's update worked (or, with no device to
+// update, the driver store took the driver): a queue left by an earlier
+// install proves nothing.
 TEST_F(QuietInstallTest, EachOutcomeHasItsExitCode) {
   CopySamplePackage();
+  constexpr std::uint32_t kBlocked = 0xE0000248;
   struct Case {
     const char* what;
-    bool printer, queue, updateSucceeds, restart, storeTakesInf;
+    std::function<void(SimulatedMachine&)> script;
     int exitCode;
-    bool updated, stored;
+    bool stored;
   };
+  const auto printer = [](SimulatedMachine& m) { m.SetUsbDevicePaths({kPrinterPath}); };
+  const auto queueAfterUpdate = [](SimulatedMachine& m) { m.AddPrinterAfterUpdate(kUsbQueue, 1000); };
   const Case cases[] = {
-      {"printer and queue", true, true, true, false, true, kExitSuccess, true, false},
-      {"update asks for a restart", true, true, true, true, true, kExitRestartNeeded, true, false},
-      {"update failed, the queue came all the same", true, true, false, false, true, kExitSuccess, true, true},
-      {"printer attached, queue never came", true, false, true, false, true, kExitInstallFailed, true, false},
-      {"update and store both failed", true, false, false, false, false, kExitInstallFailed, true, true},
-      {"no printer: the driver store", false, false, true, false, true, kExitSuccess, false, true},
-      {"no printer, the store refused", false, false, true, false, false, kExitInstallFailed, false, true},
+      {"printer, its queue after the update",
+       [&](SimulatedMachine& m) { printer(m), queueAfterUpdate(m); }, kExitSuccess, false},
+      {"the update asks for a restart",
+       [&](SimulatedMachine& m) { printer(m), queueAfterUpdate(m), m.SetUpdateNeedsRestart(true); },
+       kExitRestartNeeded, false},
+      {"a restart is needed and the queue comes only after it",
+       [&](SimulatedMachine& m) { printer(m), m.SetUpdateNeedsRestart(true); }, kExitRestartNeeded, false},
+      {"the update failed beside an old queue",
+       [&](SimulatedMachine& m) { printer(m), m.AddPrinter(kUsbQueue), m.SetUpdateDriverResult(false, 5); },
+       kExitInstallFailed, false},
+      {"the update found no device: the driver store",
+       [&](SimulatedMachine& m) { printer(m), m.SetUpdateDriverResult(false, sim_error::kNoSuchDevinst); },
+       kExitSuccess, true},
+      {"no device, and the store refused",
+       [&](SimulatedMachine& m) {
+         printer(m), m.SetUpdateDriverResult(false, sim_error::kNoSuchDevinst), m.SetCopyOemInfResult(0);
+       },
+       kExitInstallFailed, true},
+      {"a device-installation policy forbids it",
+       [&](SimulatedMachine& m) { printer(m), m.SetUpdateDriverResult(false, kBlocked); }, kExitInstallFailed,
+       false},
+      {"printer attached, queue never came", printer, kExitInstallFailed, false},
+      {"no printer: the driver store", [](SimulatedMachine&) {}, kExitSuccess, true},
+      {"no printer, the store refused", [](SimulatedMachine& m) { m.SetCopyOemInfResult(0); },
+       kExitInstallFailed, true},
+      {"device list refused: the update decides",
+       [&](SimulatedMachine& m) { printer(m), m.RefuseDeviceSet(true), queueAfterUpdate(m); }, kExitSuccess,
+       false},
+      {"device list broken midway, no device to update",
+       [&](SimulatedMachine& m) {
+         printer(m), m.FailEnumAt(0, sim_error::kNotEnoughMemory),
+             m.SetUpdateDriverResult(false, sim_error::kNoSuchDevinst);
+       },
+       kExitSuccess, true},
+      {"Windows still installs devices after 300 s",
+       [&](SimulatedMachine& m) { printer(m), queueAfterUpdate(m), m.SetInstallsPendingUntil(400000); },
+       kExitAnotherInstall, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -75,42 +113,61 @@ TEST_F(QuietInstallTest, EachOutcomeHasItsExitCode) {
     SetServices(&m);
     std::filesystem::remove_all(spool / "3");
     installerState = InstallerState{};
-    if (c.printer) m.SetUsbDevicePaths({kPrinterPath});
-    if (c.queue) m.AddPrinter(kUsbQueue);
-    m.SetUpdateDriverResult(c.updateSucceeds);
-    m.SetUpdateNeedsRestart(c.restart);
-    m.SetCopyOemInfResult(c.storeTakesInf ? 1 : 0);
+    c.script(m);
 
     EXPECT_EQ(Run(), c.exitCode);
-    EXPECT_EQ(m.CountOf("UpdateDriver") == 1, c.updated);
     EXPECT_EQ(m.CountOf("SetupCopyOemInf") == 1, c.stored);
     for (const std::string& name : kPackageFiles) EXPECT_TRUE(std::filesystem::exists(spool / "3" / name)) << name;
     for (const SimulatedCall& update : m.CallsOf("UpdateDriver")) {
-      EXPECT_EQ(update.numbers.at(1), 1u) << "the update is told to ask nobody about a restart";
+      EXPECT_EQ(update.numbers, (std::vector<std::uint64_t>{kInstallFlagForce | kInstallFlagNonInteractive, 1}))
+          << "nobody is asked, about a restart or anything else";
     }
-    if (!c.printer) {
-      EXPECT_EQ(m.CountOf("EnumPrintersNeeded"), 0u) << "no wait for a queue";
-    }
+    EXPECT_EQ(m.CountOf("SetNonInteractiveInstalls"), 1u);
     EXPECT_EQ(m.CountOf("StartRundll32"), 0u);
+    ExpectNothingLeftOpen(m);
     SetServices(&machine);
   }
 }
 
 // No pause for show: no pause per file, none before the first look; the
-// wait for a queue that never comes looks every 250 ms and gives up at 27 s.
-TEST_F(QuietInstallTest, WaitLooksEveryQuarterSecondUpToTheWizardsLimit) {
+// wait for a queue that never comes looks every 250 ms and gives up at
+// 120 s, or earlier where the environment asks for it.
+TEST_F(QuietInstallTest, WaitLooksEveryQuarterSecondUpToTwoMinutes) {
   CopySamplePackage();
   machine.SetUsbDevicePaths({kPrinterPath});
   EXPECT_EQ(Run(), kExitInstallFailed);
-  EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>(108, 250));
-  EXPECT_EQ(machine.NowMs(), 27000u);
-  EXPECT_EQ(machine.CountOf("EnumPrintersNeeded"), 108u);
+  EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>(480, 250));
+  EXPECT_EQ(machine.NowMs(), 120000u);
 
   // A queue that appears just before the limit is still seen.
   installerState = InstallerState{};
   std::filesystem::remove_all(spool / "3");
-  machine.AddPrinterAtTime(kUsbQueue, machine.NowMs() + 26750);
+  machine.AddPrinterAtTime(kUsbQueue, machine.NowMs() + 119750);
   EXPECT_EQ(Run(), kExitSuccess);
+
+  for (const auto& [text, limit] : {std::pair{"1000", 1000u}, {"500000", 120000u}, {"12x", 120000u}}) {
+    setenv("VORNELL_QUEUE_WAIT_MS", text, 1);
+    EXPECT_EQ(QuietWaitLimitMs(), limit) << text;
+  }
+  unsetenv("VORNELL_QUEUE_WAIT_MS");
+}
+
+// An earlier version's INF kept in the driver directory by the staging is
+// never what gets installed: the update and the store get the package's.
+TEST_F(QuietInstallTest, OlderInfKeptInTheDriverDirectoryIsNotInstalled) {
+  const std::filesystem::path package = CopySamplePackage();
+  const std::string packageInf = ReadAll(package / "RX730TP.INF");
+  for (const bool attached : {true, false}) {
+    SCOPED_TRACE(attached ? "update" : "driver store");
+    machine.ClearCalls();
+    installerState = InstallerState{};
+    folder.WriteFile(spool / "3" / "RX730TP.INF", "; an older version\r\n");
+    machine.SetUsbDevicePaths(attached ? std::vector<std::string>{kPrinterPath} : std::vector<std::string>{});
+    if (attached) machine.AddPrinterAfterUpdate(kUsbQueue);
+    EXPECT_EQ(Run(), kExitSuccess);
+    const std::string given = TextsOf(attached ? "UpdateDriver" : "SetupCopyOemInf", attached ? 1 : 0).at(0);
+    EXPECT_EQ(ReadAll(machine.Resolve(given)), packageInf) << given;
+  }
 }
 
 TEST_F(QuietInstallTest, IncompletePackageStagesNothing) {

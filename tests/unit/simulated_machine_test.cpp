@@ -216,16 +216,25 @@ TEST(SimulatedUsb, PathLongerThanTheBufferFailsAndLeavesItAlone) {
 
 TEST(SimulatedDriverInstall, SecondCallOverwritesTheFirstError) {
   SimulatedMachine m;
+  ScopedTempFolder folder;
+  folder.WriteFile("drv/3/RX730TP.INF", "[Version]");
+  m.SetCurrentFolder(folder.path());
+  // As on Windows, an INF that names no file fails both calls with error 2.
+  EXPECT_FALSE(m.UpdateDriver("USBPRINT\\OrvaneRX730TII87C8", "drv\\3\\NONE.INF", 1, nullptr));
+  EXPECT_EQ(m.LastError(), 2u);
+  EXPECT_EQ(m.SetupCopyOemInf("drv\\3\\NONE.INF", kSpostPath, kSpCopyNewer), 0);
+  EXPECT_EQ(m.LastError(), 2u);
+  m.ClearCalls();
   m.SetUpdateDriverResult(false, 0xE000020B);
   m.SetCopyOemInfResult(0, 2);
-  EXPECT_FALSE(m.UpdateDriver("USBPRINT\\OrvaneRX730TII87C8", "D:\\drv\\3\\RX730TP.INF", 1, nullptr));
+  EXPECT_FALSE(m.UpdateDriver("USBPRINT\\OrvaneRX730TII87C8", "drv\\3\\RX730TP.INF", 1, nullptr));
   EXPECT_EQ(m.LastError(), 0xE000020Bu);
-  EXPECT_EQ(m.SetupCopyOemInf("D:\\drv\\3\\RX730TP.INF", kSpostPath, kSpCopyNewer), 0);
+  EXPECT_EQ(m.SetupCopyOemInf("drv\\3\\RX730TP.INF", kSpostPath, kSpCopyNewer), 0);
   EXPECT_EQ(m.LastError(), 2u);
 
   const auto update = m.CallsOf("UpdateDriver").at(0);
   EXPECT_EQ(update.texts, (std::vector<std::string>{"USBPRINT\\OrvaneRX730TII87C8",
-                                                    "D:\\drv\\3\\RX730TP.INF"}));
+                                                    "drv\\3\\RX730TP.INF"}));
   EXPECT_EQ(update.numbers, (std::vector<std::uint64_t>{1, 0}));
   EXPECT_EQ(m.CallsOf("SetupCopyOemInf").at(0).numbers, (std::vector<std::uint64_t>{1, 4}));
   EXPECT_EQ(m.Operations({"UpdateDriver", "LastError", "SetupCopyOemInf"}),
@@ -234,10 +243,10 @@ TEST(SimulatedDriverInstall, SecondCallOverwritesTheFirstError) {
 
   // Any result is passed through: only the caller decides that 2 is not 1.
   m.SetCopyOemInfResult(2, 0);
-  EXPECT_EQ(m.SetupCopyOemInf("x.inf", 1, 4), 2);
+  EXPECT_EQ(m.SetupCopyOemInf("drv\\3\\RX730TP.INF", 1, 4), 2);
   EXPECT_EQ(m.LastError(), 0u);
   m.SetUpdateDriverResult(true);
-  EXPECT_TRUE(m.UpdateDriver("h", "i", 1, nullptr));
+  EXPECT_TRUE(m.UpdateDriver("h", "drv\\3\\RX730TP.INF", 1, nullptr));
 }
 
 TEST(SimulatedDriverInstall, Wow64QueryAndNotificationsAndStarts) {
