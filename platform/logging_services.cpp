@@ -91,9 +91,12 @@ std::string LoggingServices::ErrorMessage(std::uint32_t code) { return inner_.Er
 
 bool LoggingServices::QueryIsWow64Process(bool& isWow64) {
   const bool available = inner_.QueryIsWow64Process(isWow64);
-  NoteError();
-  Logged("QueryIsWow64Process()",
-         available ? "WOW64 " + YesNo(isWow64) : std::string("query not available"));
+  const std::uint32_t error = NoteError();
+  if (available) {
+    Logged("QueryIsWow64Process()", "WOW64 " + YesNo(isWow64));
+  } else {
+    LoggedFailure("QueryIsWow64Process()", error, "query not available");
+  }
   return available;
 }
 
@@ -220,8 +223,15 @@ bool LoggingServices::GetDriverDirectory(char* buffer, std::uint32_t bufferSize)
 
 std::uint32_t LoggingServices::EnumPrintersNeeded(std::uint32_t flags) {
   const std::uint32_t needed = inner_.EnumPrintersNeeded(flags);
-  NoteError();  // the size call always "fails"; its error tells nothing
-  Logged("EnumPrintersNeeded(flags " + Flags(flags) + ")", Number(needed) + " bytes");
+  const std::uint32_t error = NoteError();
+  const std::string call = "EnumPrintersNeeded(flags " + Flags(flags) + ")";
+  // A size call with printers "fails" with error 122 by design; one that
+  // found no printers leaves no error. Anything else is a spooler's failure.
+  if (needed == 0 && error != 0 && error != kErrorInsufficientBuffer) {
+    LoggedFailure(call, error, "0 bytes");
+  } else {
+    Logged(call, Number(needed) + " bytes");
+  }
   return needed;
 }
 

@@ -360,6 +360,16 @@ bool SimulatedMachine::Injected(std::uint32_t error) {
   return true;
 }
 
+bool SimulatedMachine::PrinterAttached() const {
+  for (const std::string& path : usbPaths_) {
+    std::string lower = path;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    if (lower.find(kPrinterUsbId) != std::string::npos) return true;
+  }
+  return false;
+}
+
 bool SimulatedMachine::NamesAFile(std::string_view path) const {
   std::error_code error;
   return !path.empty() && fs::is_regular_file(ResolveLocked(path), error);
@@ -545,6 +555,8 @@ bool SimulatedMachine::UpdateDriver(const std::string& hardwareId, const std::st
   std::uint32_t error = 0;
   if (!NamesAFile(infPath)) {
     error = sim_error::kFileNotFound;
+  } else if (!PrinterAttached()) {
+    error = sim_error::kNoSuchDevinst;
   } else if (clockMs_ < pendingUntilMs_) {
     error = sim_error::kDeviceInstallerNotReady;
   } else if (failingUpdates_ > 0) {
@@ -661,7 +673,7 @@ std::uint32_t SimulatedMachine::EnumPrintersNeeded(std::uint32_t flags) {
   if ((flags & kPrinterEnumLocal) != 0) listed = ListedPrinters(false);
   const std::uint32_t needed = BytesFor(listed);
   calls_.back().numbers[1] = needed;
-  if (needed > 0) SetError(sim_error::kInsufficientBuffer);
+  SetError(needed > 0 ? sim_error::kInsufficientBuffer : 0);
   return needed;
 }
 

@@ -145,6 +145,8 @@ class SimulatedMachine : public Services {
   void SetInstallsPendingUntil(std::uint64_t ms);
   // The next `count` driver updates fail with `error`, whatever else holds.
   void FailUpdates(int count, std::uint32_t error);
+  // The update finds a device only while the printer (vid_f0e1&pid_c20b) is
+  // among the USB devices; otherwise it fails with ERROR_NO_SUCH_DEVINST.
   // A successful update needs a restart (told to a caller that asks).
   void SetUpdateNeedsRestart(bool needs);
   // UpdateDriver: success, or failure leaving `error` in LastError().
@@ -296,6 +298,9 @@ class SimulatedMachine : public Services {
   // Counts a call that can fail; true (the error set) when it is the one to fail.
   bool Injected(std::uint32_t error);
   bool NamesAFile(std::string_view path) const;
+  // A device the driver update can find: the printer among the USB devices.
+  bool PrinterAttached() const;
+  static constexpr char kPrinterUsbId[] = "vid_f0e1&pid_c20b";
 
   mutable std::mutex mutex_;
   std::vector<SimulatedCall> calls_;

@@ -364,7 +364,9 @@ std::uint32_t Win32Services::EnumPrintersNeeded(std::uint32_t flags) {
   const Spooler* spooler = LoadSpooler();
   if (spooler == nullptr) return 0;
   DWORD needed = 0, returned = 0;
-  spooler->enumPrinters(flags, kNoServerName, 2, nullptr, 0, &needed, &returned);
+  // With no printer the call succeeds and leaves the last error alone: say
+  // so, so that a stale error does not pose as this call's.
+  if (spooler->enumPrinters(flags, kNoServerName, 2, nullptr, 0, &needed, &returned)) SetLastError(ERROR_SUCCESS);
   return needed;
 }
 

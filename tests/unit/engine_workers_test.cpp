@@ -26,6 +26,7 @@ class EngineUsbInstallTest : public EngineTest {
   void SetUp() override {
     EngineTest::SetUp();
     CopySamplePackage();
+    machine.SetUsbDevicePaths({"\\\\?\\usb#vid_f0e1&pid_c20b#0000RX730T#{a5dcbf10-6530-11d2-901f-00c04fb951ed}"});
     SetPrinterDriverDirectory(installerState, kStagingFolder);
     installerState.workerStatus = 77;  // whatever was there must be replaced
   }

@@ -25,6 +25,7 @@ TEST(LoggingServices, LogsEachCallWithArgumentsResultAndOnFailureTheError) {
   ScopedTempFolder folder;
   folder.WriteFile("RX730TP.INF", "[Version]");
   machine.SetCurrentFolder(folder.path());
+  machine.SetUsbDevicePaths({"\\\\?\\usb#vid_f0e1&pid_c20b#1"});
   machine.FailCopyOf("RX730TP.INF");  // access denied
   machine.AddPrinter("Orvane RX730TⅡ");
   MemoryLog sink;

@@ -246,6 +246,9 @@ TEST(SimulatedDriverInstall, SecondCallOverwritesTheFirstError) {
   EXPECT_EQ(m.SetupCopyOemInf("drv\\3\\RX730TP.INF", 1, 4), 2);
   EXPECT_EQ(m.LastError(), 0u);
   m.SetUpdateDriverResult(true);
+  EXPECT_FALSE(m.UpdateDriver("h", "drv\\3\\RX730TP.INF", 1, nullptr)) << "no device to update";
+  EXPECT_EQ(m.LastError(), 0xE000020Bu);
+  m.SetUsbDevicePaths({"\\\\?\\USB#VID_F0E1&PID_C20B#1"});
   EXPECT_TRUE(m.UpdateDriver("h", "drv\\3\\RX730TP.INF", 1, nullptr));
 }
 
