@@ -8,6 +8,7 @@ constexpr int kExitRestartNeeded = 3010;       // ERROR_SUCCESS_REBOOT_REQUIRED
 constexpr int kExitInstallFailed = 1603;       // ERROR_INSTALL_FAILURE
 constexpr int kExitAnotherInstall = 1618;      // ERROR_INSTALL_ALREADY_RUNNING
 constexpr int kExitPackageIncomplete = 1619;   // ERROR_INSTALL_PACKAGE_OPEN_FAILED
+constexpr int kExitPackageUntrusted = 1620;    // ERROR_INSTALL_PACKAGE_INVALID
 constexpr int kExitBadCommandLine = 1639;      // ERROR_INVALID_COMMAND_LINE
 
 }  // namespace vornell

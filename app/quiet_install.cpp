@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/exit_codes.h"
 #include "engine/driver_directory.h"
@@ -17,34 +18,53 @@ namespace vornell {
 
 namespace {
 
-// The package folder in use: the current directory's, else the one beside
-// the program. False, with the first missing file logged, when neither is
-// complete.
-bool FindPackage() {
+// Under SYSTEM, every folder from the program's down to the package and
+// every file of it must be where only administrators could have written.
+bool OnlyAdministratorsWrotePackage() {
+  const InstallerState& s = installerState;
+  Services& services = GetServices();
+  std::vector<std::string> paths;
+  const std::string& folder = s.driverSourceFolder;  // ".\x64\driver\"
+  for (std::size_t at = folder.find('\\'); at != std::string::npos; at = folder.find('\\', at + 1)) {
+    paths.push_back(folder.substr(0, at));
+  }
+  for (std::size_t i = 0; i < kDriverFileCount; ++i) paths.push_back(folder + DriverFileName(s, i));
+  for (const std::string& path : paths) {
+    std::string reason;
+    if (!services.OnlyAdministratorsMayWrite(path, reason)) {
+      GetLog().Write("the package is refused: " + path, reason);
+      return false;
+    }
+  }
+  return true;
+}
+
+// The package beside the program and nowhere else: deployment tools start
+// programs in folders any user can write (C:\Windows\Temp), and a package
+// planted there must not be what SYSTEM installs. 0 when it may be used,
+// else the exit code.
+int FindPackage() {
   InstallerState& s = installerState;
   Log& log = GetLog();
-  const std::string relative = s.driverSourceFolder;
-  std::string firstMissing;
-  const auto check = [&](const std::string& folder) {
-    s.driverSourceFolder = folder;
-    log.Write("package folder", folder);
-    std::string missing;
-    const bool complete = CheckDriverPackage([&](const std::string& file, bool found) {
-      log.Write(found ? "found" : "missing", file);
-      if (!found) missing = file;
-    });
-    if (!complete && firstMissing.empty()) firstMissing = missing;
-    return complete;
-  };
-  if (check(relative)) return true;
-  // Not every deployment tool starts the program in its own folder.
-  const std::string programFolder = GetProcessFacts().programFolder;
-  if (!programFolder.empty() && check(programFolder + "\\" + relative.substr(relative.find_first_not_of(".\\")))) {
-    return true;
+  // The wizard's relative paths, from the program's folder: its name may
+  // hold letters that GBK cannot spell.
+  if (!GetServices().EnterProgramFolder()) {
+    log.Write("the program's folder could not be made the current directory");
+    return kExitPackageIncomplete;
   }
-  s.driverSourceFolder = relative;
-  log.Write("the driver package is incomplete; first missing file", firstMissing);
-  return false;
+  const ProcessFacts facts = GetProcessFacts();
+  log.Write("package folder", facts.programFolder + s.driverSourceFolder.substr(1));
+  std::string missing;
+  const bool complete = CheckDriverPackage([&](const std::string& file, bool found) {
+    log.Write(found ? "found" : "missing", file);
+    if (!found) missing = file;
+  });
+  if (!complete) {
+    log.Write("the driver package is incomplete; first missing file", missing);
+    return kExitPackageIncomplete;
+  }
+  if (facts.system && !OnlyAdministratorsWrotePackage()) return kExitPackageUntrusted;
+  return kExitSuccess;
 }
 
 bool Stage() {
@@ -63,11 +83,23 @@ bool Stage() {
   return staged;
 }
 
+// Each command awaited, so the log says how it ended; printui's own error
+// boxes are off, since nobody could answer them.
 void RunPrinterCommands(const CommandLine& command) {
+  constexpr std::uint32_t kCommandWaitMs = 60000;
   const std::string& queue = installerState.printerName;
   Services& services = GetServices();
-  if (command.setDefault) services.StartRundll32(BuildPrinterCommandArguments(kMakeDefault, queue));
-  if (command.testPage) services.StartRundll32(BuildPrinterCommandArguments(kPrintTestPage, queue));
+  if (command.setDefault && GetProcessFacts().system) {
+    GetLog().Write("/setdefault acts for the account that runs it: under SYSTEM the printer becomes SYSTEM's own "
+                   "default, not a user's; run /setdefault in the user's context");
+  }
+  CommandEnd end;
+  if (command.setDefault) {
+    services.RunRundll32(BuildPrinterCommandArguments(kMakeDefault, queue, true), kCommandWaitMs, end);
+  }
+  if (command.testPage) {
+    services.RunRundll32(BuildPrinterCommandArguments(kPrintTestPage, queue, true), kCommandWaitMs, end);
+  }
 }
 
 // No printer attached: Windows sets the printer up from the driver store
@@ -128,7 +160,7 @@ int RunQuietInstall(const CommandLine& command) {
   services.SetNonInteractiveInstalls();
   DescribeDriverPackage();
 
-  if (!FindPackage()) return kExitPackageIncomplete;
+  if (const int refused = FindPackage(); refused != kExitSuccess) return refused;
   if (!Stage()) return kExitInstallFailed;
 
   std::string devicePath;

@@ -21,8 +21,8 @@ inline constexpr std::uint32_t kQuietPendingInstallsMs = 300000;
 std::uint32_t QuietWaitLimitMs();
 
 // Installs as `command` asks and returns the exit code. The package is
-// looked for in the current directory, then beside the program. The caller
-// holds the install lock.
+// taken from beside the program only, whose folder becomes the current
+// directory. The caller holds the install lock.
 int RunQuietInstall(const CommandLine& command);
 
 }  // namespace vornell

@@ -45,6 +45,7 @@ void StartLog(const CommandLine& command, const char* mode) {
   log.Write(std::string("Vornell ") + kVersion + ", " + mode);
   log.Write("command line", facts.commandLine);
   log.Write("elevated", facts.elevated ? "yes" : "no");
+  if (facts.system) log.Write("account", "SYSTEM");
   log.Write("current directory", facts.currentDirectory);
   log.Write("ANSI code page", facts.ansiCodePage);
 }

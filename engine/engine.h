@@ -105,9 +105,11 @@ bool UsbPathMatches(std::string_view devicePath, std::string_view matchId);
 std::string BuildParallelInstallArguments(const InstallerState& state, const std::string& infPath);
 // The text after "rundll32 " of a command for an installed queue, the queue
 // name in double quotes: make it the default printer, or print a test page.
+// `quiet` adds printui's /q: no error box, which nobody could answer in an
+// unattended run.
 inline constexpr char kMakeDefault[] = "/y";
 inline constexpr char kPrintTestPage[] = "/k";
-std::string BuildPrinterCommandArguments(const char* option, const std::string& queue);
+std::string BuildPrinterCommandArguments(const char* option, const std::string& queue, bool quiet = false);
 // The package's INF as a full path: the command runs in the system
 // directory, where the package's relative path names nothing. False when
 // the path cannot be resolved or has no GBK form.

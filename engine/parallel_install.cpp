@@ -17,8 +17,8 @@ std::string BuildParallelInstallArguments(const InstallerState& state, const std
          "\" /r \"COM1:\" /m \"" + state.driverModelName + "\"";
 }
 
-std::string BuildPrinterCommandArguments(const char* option, const std::string& queue) {
-  return std::string("printui.dll,PrintUIEntry ") + option + " /n \"" + queue + "\"";
+std::string BuildPrinterCommandArguments(const char* option, const std::string& queue, bool quiet) {
+  return std::string("printui.dll,PrintUIEntry ") + option + (quiet ? " /q" : "") + " /n \"" + queue + "\"";
 }
 
 bool ResolvePackageInf(const InstallerState& state, std::string& infPath) {

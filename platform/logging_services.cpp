@@ -106,6 +106,29 @@ void LoggingServices::RegisterUsbDeviceNotification(void* window) {
   Logged("RegisterUsbDeviceNotification(window " + Handle(window) + ")", "done");
 }
 
+bool LoggingServices::EnterProgramFolder() {
+  const bool entered = inner_.EnterProgramFolder();
+  const std::uint32_t error = NoteError();
+  if (entered) {
+    Logged("EnterProgramFolder()", "done");
+  } else {
+    LoggedFailure("EnterProgramFolder()", error);
+  }
+  return entered;
+}
+
+bool LoggingServices::OnlyAdministratorsMayWrite(const std::string& path, std::string& reason) {
+  const bool only = inner_.OnlyAdministratorsMayWrite(path, reason);
+  const std::uint32_t error = NoteError();
+  const std::string call = "OnlyAdministratorsMayWrite(" + Quoted(path) + ")";
+  if (only) {
+    Logged(call, "yes");
+  } else {
+    LoggedFailure(call, error, "no: " + reason);
+  }
+  return only;
+}
+
 // ----- USB device interfaces -----
 
 DeviceSet LoggingServices::GetUsbDeviceSet(std::uint32_t flags) {
@@ -277,6 +300,22 @@ std::uint32_t LoggingServices::StartRundll32(const std::string& arguments) {
   } else {
     // WinExec's results below 32 are the system's error codes of the same number.
     LoggedFailure(call, result, "not started");
+  }
+  return result;
+}
+
+std::uint32_t LoggingServices::RunRundll32(const std::string& arguments, std::uint32_t timeoutMs,
+                                           CommandEnd& end) {
+  const std::uint32_t result = inner_.RunRundll32(arguments, timeoutMs, end);
+  const std::uint32_t error = NoteError();
+  const std::string call = "RunRundll32(" + arguments + ", up to " + Number(timeoutMs) + " ms)";
+  if (result <= 31) {
+    LoggedFailure(call, result == 0 ? error : result, "not started (" + Number(result) + ")");
+  } else if (end.ended) {
+    Logged(call, "ended with exit code " + Number(end.exitCode) + " after " + Number(end.tookMs) + " ms");
+  } else {
+    // Left to run: ending it midway could leave the printer half set up.
+    Logged(call, "still running after " + Number(end.tookMs) + " ms; left to run");
   }
   return result;
 }

@@ -23,6 +23,8 @@ class LoggingServices final : public Services {
 
   bool QueryIsWow64Process(bool& isWow64) override;
   void RegisterUsbDeviceNotification(void* window) override;
+  bool EnterProgramFolder() override;
+  bool OnlyAdministratorsMayWrite(const std::string& path, std::string& reason) override;
   DeviceSet GetUsbDeviceSet(std::uint32_t flags) override;
   bool EnumUsbDeviceInterface(DeviceSet set, std::uint32_t index) override;
   bool GetUsbDeviceInterfacePath(DeviceSet set, std::uint32_t index, char* path,
@@ -43,6 +45,7 @@ class LoggingServices final : public Services {
   void* AllocZeroed(std::size_t bytes) override;
   void Free(void* block) override;
   std::uint32_t StartRundll32(const std::string& arguments) override;
+  std::uint32_t RunRundll32(const std::string& arguments, std::uint32_t timeoutMs, CommandEnd& end) override;
   bool FullPath(const std::string& path, std::string& full) override;
   bool PathExists(const std::string& path) override;
   bool CreateFolder(const std::string& path) override;

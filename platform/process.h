@@ -13,6 +13,7 @@ struct ProcessFacts {
   std::string programFolder;     // GBK, the folder of the program file
   std::wstring tempFolder;       // %TEMP%, with a final backslash
   bool elevated = false;
+  bool system = false;  // the local SYSTEM account, as deployment tools run it
   unsigned ansiCodePage = 0;
 };
 

@@ -53,6 +53,13 @@ enum class PendingInstalls : std::uint32_t {
   kUnknown = 0xFFFFFFFF,  // WAIT_FAILED, or no such call on this system
 };
 
+// How an awaited command ended.
+struct CommandEnd {
+  bool ended = false;         // false: still running when the wait was over
+  std::uint32_t exitCode = 0;  // when it ended
+  std::uint32_t tookMs = 0;
+};
+
 // A device information set; null when the system refused it.
 using DeviceSet = void*;
 // A first/next-file walk; null when the walk could not start.
@@ -67,6 +74,15 @@ class Services {
   virtual bool QueryIsWow64Process(bool& isWow64) = 0;
   // Device-interface notifications for GUID_DEVINTERFACE_USB_DEVICE to the window.
   virtual void RegisterUsbDeviceNotification(void* window) = 0;
+  // Makes the folder of the program file the current directory, whatever
+  // letters its name holds.
+  virtual bool EnterProgramFolder() = 0;
+  // True when only administrators could have written `path` (a file or a
+  // folder): its owner is SYSTEM, the Administrators, TrustedInstaller or a
+  // domain's administrators, and no entry of its access list lets Everyone,
+  // Users, Authenticated Users or INTERACTIVE write, add or delete. False,
+  // with `reason`, otherwise, and when its security cannot be read.
+  virtual bool OnlyAdministratorsMayWrite(const std::string& path, std::string& reason) = 0;
 
   // --- USB device interfaces (GUID_DEVINTERFACE_USB_DEVICE) ---
   virtual DeviceSet GetUsbDeviceSet(std::uint32_t flags) = 0;
@@ -123,6 +139,9 @@ class Services {
   // with `arguments`, the text that follows "rundll32 " in the command line.
   // Above 31 when started; 0 to 31 when not (WinExec's values).
   virtual std::uint32_t StartRundll32(const std::string& arguments) = 0;
+  // The same, then waits up to `timeoutMs` for the command to end; a command
+  // still running then is left to run.
+  virtual std::uint32_t RunRundll32(const std::string& arguments, std::uint32_t timeoutMs, CommandEnd& end) = 0;
 
   // --- files (names in windows.h are macros, hence the other names) ---
   // `path` made absolute against the process's current directory; false

@@ -243,6 +243,22 @@ void SimulatedMachine::SetCurrentFolder(fs::path folder) {
   currentFolder_ = std::move(folder);
 }
 
+void SimulatedMachine::SetProgramFolder(fs::path folder) {
+  std::lock_guard lock(mutex_);
+  programFolder_ = std::move(folder);
+}
+
+void SimulatedMachine::LetOthersWrite(const std::string& path, std::string reason) {
+  std::lock_guard lock(mutex_);
+  writableByOthers_[AttributeKey(ResolveLocked(path))] = std::move(reason);
+}
+
+void SimulatedMachine::SetCommandEnd(std::uint32_t runMs, std::uint32_t exitCode) {
+  std::lock_guard lock(mutex_);
+  commandRunMs_ = runMs;
+  commandExitCode_ = exitCode;
+}
+
 void SimulatedMachine::FailCopyOf(std::string fileName, std::uint32_t error) {
   std::lock_guard lock(mutex_);
   copyFailures_[std::move(fileName)] = error;
@@ -456,6 +472,29 @@ bool SimulatedMachine::QueryIsWow64Process(bool& isWow64) {
 void SimulatedMachine::RegisterUsbDeviceNotification(void* window) {
   std::lock_guard lock(mutex_);
   Record("RegisterUsbDeviceNotification", {}, {IdOf(window)});
+}
+
+bool SimulatedMachine::EnterProgramFolder() {
+  std::lock_guard lock(mutex_);
+  Record("EnterProgramFolder");
+  if (Injected(sim_error::kAccessDenied)) return false;
+  if (!programFolder_.empty()) currentFolder_ = programFolder_;
+  return true;
+}
+
+bool SimulatedMachine::OnlyAdministratorsMayWrite(const std::string& path, std::string& reason) {
+  std::lock_guard lock(mutex_);
+  Record("OnlyAdministratorsMayWrite", {path});
+  reason.clear();
+  if (Injected(sim_error::kAccessDenied)) {
+    reason = "its owner and access list could not be read";
+    return false;
+  }
+  const auto found = writableByOthers_.find(AttributeKey(ResolveLocked(path)));
+  if (found == writableByOthers_.end()) return true;
+  reason = found->second;
+  SetError(sim_error::kAccessDenied);
+  return false;
 }
 
 DeviceSet SimulatedMachine::GetUsbDeviceSet(std::uint32_t flags) {
@@ -746,6 +785,22 @@ std::uint32_t SimulatedMachine::StartRundll32(const std::string& arguments) {
   if (Injected(sim_error::kFileNotFound)) return sim_error::kFileNotFound;
   const std::size_t call = startCalls_++;
   return call < startResults_.size() ? startResults_[call] : defaultStartResult_;
+}
+
+std::uint32_t SimulatedMachine::RunRundll32(const std::string& arguments, std::uint32_t timeoutMs,
+                                            CommandEnd& end) {
+  std::lock_guard lock(mutex_);
+  Record("RunRundll32", {arguments, "C:\\Windows\\System32"}, {timeoutMs});
+  end = CommandEnd{};
+  if (Injected(sim_error::kFileNotFound)) return sim_error::kFileNotFound;
+  const std::size_t call = startCalls_++;
+  const std::uint32_t result = call < startResults_.size() ? startResults_[call] : defaultStartResult_;
+  if (result <= 31) return result;
+  end.tookMs = std::min(commandRunMs_, timeoutMs);
+  end.ended = commandRunMs_ <= timeoutMs;
+  end.exitCode = end.ended ? commandExitCode_ : 0;
+  clockMs_ += end.tookMs;
+  return result;
 }
 
 // ----- Services: files -----

@@ -60,6 +60,8 @@ struct InjectedFailure {
 // backslashes kept); numbers in argument order. What each operation records:
 //   QueryIsWow64Process            -
 //   RegisterUsbDeviceNotification  numbers {window}
+//   EnterProgramFolder             -
+//   OnlyAdministratorsMayWrite     texts {path}
 //   GetUsbDeviceSet                numbers {flags}
 //   EnumUsbDeviceInterface         numbers {index}
 //   GetUsbDeviceInterfacePath      numbers {index, pathSize}
@@ -76,6 +78,7 @@ struct InjectedFailure {
 //   AllocZeroed                    numbers {bytes}
 //   Free                           -
 //   StartRundll32                  texts {arguments, the new process's current directory}
+//   RunRundll32                    texts {arguments, current directory}, numbers {timeoutMs}
 //   FullPath                       texts {path}
 //   PathExists, CreateFolder,
 //   GetAttributes                  texts {path}
@@ -188,7 +191,10 @@ class SimulatedMachine : public Services {
   void FailAllocation(int n);
   void FailAllAllocations(bool fail);
 
-  // Start results of StartRundll32, in call order; calls beyond the list
+  // Awaited commands (RunRundll32) run `runMs` on the virtual clock, or
+  // until the caller's wait is over, and end with `exitCode`.
+  void SetCommandEnd(std::uint32_t runMs, std::uint32_t exitCode);
+  // Start results of StartRundll32 and RunRundll32, in call order; calls beyond the list
   // return the default result (33 unless set).
   void SetStartResults(std::vector<std::uint32_t> results);
   void SetDefaultStartResult(std::uint32_t result);
@@ -197,6 +203,12 @@ class SimulatedMachine : public Services {
   // current directory is never used). Until a test sets one, relative paths
   // name nothing that exists.
   void SetCurrentFolder(std::filesystem::path folder);
+  // The program file's folder, which EnterProgramFolder makes the current
+  // one. Until a test sets one, the program sits in the current folder.
+  void SetProgramFolder(std::filesystem::path folder);
+  // OnlyAdministratorsMayWrite answers false with `reason` for this file or
+  // folder (a real path, or one the machine resolves).
+  void LetOthersWrite(const std::string& path, std::string reason);
   // FullPath fails with `error` (0: it works again).
   void FailFullPath(std::uint32_t error);
   // CopyFileTo fails with `error` when the source's file name is `fileName`.
@@ -239,6 +251,8 @@ class SimulatedMachine : public Services {
 
   bool QueryIsWow64Process(bool& isWow64) override;
   void RegisterUsbDeviceNotification(void* window) override;
+  bool EnterProgramFolder() override;
+  bool OnlyAdministratorsMayWrite(const std::string& path, std::string& reason) override;
   DeviceSet GetUsbDeviceSet(std::uint32_t flags) override;
   bool EnumUsbDeviceInterface(DeviceSet set, std::uint32_t index) override;
   bool GetUsbDeviceInterfacePath(DeviceSet set, std::uint32_t index, char* path,
@@ -260,6 +274,7 @@ class SimulatedMachine : public Services {
   void* AllocZeroed(std::size_t bytes) override;
   void Free(void* block) override;
   std::uint32_t StartRundll32(const std::string& arguments) override;
+  std::uint32_t RunRundll32(const std::string& arguments, std::uint32_t timeoutMs, CommandEnd& end) override;
   bool FullPath(const std::string& path, std::string& full) override;
   bool PathExists(const std::string& path) override;
   bool CreateFolder(const std::string& path) override;
@@ -349,6 +364,10 @@ class SimulatedMachine : public Services {
   std::uint32_t defaultStartResult_ = kDefaultStartResult;
 
   std::filesystem::path currentFolder_;
+  std::filesystem::path programFolder_;
+  std::map<std::string, std::string> writableByOthers_;  // resolved path -> reason
+  std::uint32_t commandRunMs_ = 0;
+  std::uint32_t commandExitCode_ = 0;
   std::uint32_t fullPathError_ = 0;
   std::map<std::string, std::uint32_t> copyFailures_;
   // Attributes that Linux cannot hold, by resolved path.

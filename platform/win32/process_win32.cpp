@@ -34,6 +34,20 @@ bool Elevated() {
   return elevated;
 }
 
+bool RunsAsSystem() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  // TOKEN_USER and the SID behind it, in one buffer of the size asked for.
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<unsigned char> buffer(size);
+  const bool system = size != 0 &&
+                      ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
+                      ::IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, WinLocalSystemSid);
+  ::CloseHandle(token);
+  return system;
+}
+
 std::wstring WithoutFinalBackslash(std::wstring path) {
   while (path.size() > 3 && path.back() == L'\\') path.pop_back();
   return path;
@@ -52,6 +66,7 @@ ProcessFacts GetProcessFacts() {
   const DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);
   if (length > 0 && length <= MAX_PATH + 1) facts.tempFolder.assign(temp, length);
   facts.elevated = Elevated();
+  facts.system = RunsAsSystem();
   facts.ansiCodePage = ::GetACP();
   return facts;
 }

@@ -4,6 +4,8 @@
 #include <dbt.h>
 #include <setupapi.h>
 #include <winspool.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "platform/win32/gbk_wide.h"
+#include "platform/write_access.h"
 #include "platform/win32/system_library.h"
 
 namespace vornell {
@@ -148,6 +151,15 @@ WaitPendingFunction LoadWaitPending() {
   return loaded;
 }
 
+// "S-1-5-18"; empty when the SID cannot be written out.
+std::string SidText(PSID sid) {
+  wchar_t* text = nullptr;
+  if (sid == nullptr || !ConvertSidToStringSidW(sid, &text)) return {};
+  std::string gbk = LenientGbk(text);
+  LocalFree(text);
+  return gbk;
+}
+
 void FillFindData(const WIN32_FIND_DATAW& found, FindData& data) {
   const std::size_t length = wcsnlen(found.cFileName, MAX_PATH);
   // A name with no GBK form comes out marked with '?': copying it then
@@ -193,6 +205,70 @@ void Win32Services::RegisterUsbDeviceNotification(void* window) {
   filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
   filter.dbcc_classguid = kUsbDeviceInterface;
   RegisterDeviceNotificationW(static_cast<HWND>(window), &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+}
+
+bool Win32Services::EnterProgramFolder() {
+  CallError callError;
+  const std::wstring program = ProgramFilePath();
+  const std::size_t slash = program.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    callError.Note();
+    return false;
+  }
+  // The drive's root keeps its backslash: "C:" alone names a current directory.
+  const std::wstring folder = program.substr(0, slash == 2 ? slash + 1 : slash);
+  const BOOL entered = SetCurrentDirectoryW(folder.c_str());
+  callError.Note();
+  return entered != FALSE;
+}
+
+bool Win32Services::OnlyAdministratorsMayWrite(const std::string& path, std::string& reason) {
+  CallError callError;
+  reason.clear();
+  std::wstring full;
+  if (!WideInfPath(path, full)) {
+    callError.Note();
+    reason = "its path could not be made whole";
+    return false;
+  }
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const DWORD status = GetNamedSecurityInfoW(full.c_str(), SE_FILE_OBJECT,
+                                             OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                                             nullptr, &dacl, nullptr, &descriptor);
+  if (status != ERROR_SUCCESS) {
+    SetLastError(status);
+    callError.Note();
+    reason = "its owner and access list could not be read";
+    return false;
+  }
+  WriteSecurity security;
+  security.ownerSid = SidText(owner);
+  security.hasAccessList = dacl != nullptr;
+  for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!GetAce(dacl, i, &ace)) continue;
+    const auto* header = static_cast<const ACE_HEADER*>(ace);
+    // Object and callback entries do not occur on files; denying ones are
+    // left out, which can only make the check stricter.
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+    const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+    AccessEntry entry;
+    entry.sid = SidText(const_cast<DWORD*>(&allowed->SidStart));
+    entry.mask = allowed->Mask;
+    entry.inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
+    security.entries.push_back(std::move(entry));
+  }
+  LocalFree(descriptor);
+  SetLastError(ERROR_SUCCESS);
+  callError.Note();
+  reason = WhyOthersMayWrite(security);
+  if (reason.empty()) return true;
+  SetLastError(ERROR_ACCESS_DENIED);
+  callError.Note();
+  return false;
 }
 
 // ----- USB device interfaces -----
@@ -402,7 +478,12 @@ void Win32Services::Free(void* block) {
 
 // ----- printer setup -----
 
-std::uint32_t Win32Services::StartRundll32(const std::string& arguments) {
+namespace {
+
+// Starts the system's rundll32.exe hidden with `arguments`; WinExec's
+// result, and the process when it started (the caller closes its handle).
+std::uint32_t StartHiddenRundll32(const std::string& arguments, HANDLE& process) {
+  process = nullptr;
   const std::wstring system = SystemDirectory();
   if (system.empty()) return StartFailureResult(GetLastError());
   std::wstring wideArguments;
@@ -417,14 +498,40 @@ std::uint32_t Win32Services::StartRundll32(const std::string& arguments) {
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION process{};
+  PROCESS_INFORMATION started{};
   if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      system.c_str(), &startup, &process)) {
+                      system.c_str(), &startup, &started)) {
     return StartFailureResult(GetLastError());
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return 33;  // started; not awaited
+  CloseHandle(started.hThread);
+  process = started.hProcess;
+  return 33;  // started
+}
+
+}  // namespace
+
+std::uint32_t Win32Services::StartRundll32(const std::string& arguments) {
+  HANDLE process = nullptr;
+  const std::uint32_t result = StartHiddenRundll32(arguments, process);
+  if (process != nullptr) CloseHandle(process);  // not awaited
+  return result;
+}
+
+std::uint32_t Win32Services::RunRundll32(const std::string& arguments, std::uint32_t timeoutMs, CommandEnd& end) {
+  CallError callError;
+  end = CommandEnd{};
+  HANDLE process = nullptr;
+  const std::uint32_t result = StartHiddenRundll32(arguments, process);
+  if (process == nullptr) return result;
+  const ULONGLONG started = GetTickCount64();
+  const DWORD waited = WaitForSingleObject(process, timeoutMs);
+  if (waited == WAIT_FAILED) callError.Note();
+  end.tookMs = static_cast<std::uint32_t>(std::min<ULONGLONG>(GetTickCount64() - started, MAXDWORD));
+  DWORD code = STILL_ACTIVE;
+  end.ended = waited == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code) && code != STILL_ACTIVE;
+  end.exitCode = end.ended ? code : 0;
+  CloseHandle(process);
+  return result;
 }
 
 // ----- files -----

@@ -9,6 +9,8 @@ class Win32Services final : public Services {
  public:
   bool QueryIsWow64Process(bool& isWow64) override;
   void RegisterUsbDeviceNotification(void* window) override;
+  bool EnterProgramFolder() override;
+  bool OnlyAdministratorsMayWrite(const std::string& path, std::string& reason) override;
   DeviceSet GetUsbDeviceSet(std::uint32_t flags) override;
   bool EnumUsbDeviceInterface(DeviceSet set, std::uint32_t index) override;
   bool GetUsbDeviceInterfacePath(DeviceSet set, std::uint32_t index, char* path,
@@ -29,6 +31,7 @@ class Win32Services final : public Services {
   void* AllocZeroed(std::size_t bytes) override;
   void Free(void* block) override;
   std::uint32_t StartRundll32(const std::string& arguments) override;
+  std::uint32_t RunRundll32(const std::string& arguments, std::uint32_t timeoutMs, CommandEnd& end) override;
   bool FullPath(const std::string& path, std::string& full) override;
   bool PathExists(const std::string& path) override;
   bool CreateFolder(const std::string& path) override;

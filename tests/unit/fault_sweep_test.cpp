@@ -1,6 +1,6 @@
 // Every call that can fail, made to fail in turn, one run per call, through
 // the program's real start-up and its real log: the unattended install with
-// and without a printer, and the wizard's happy route. Whatever fails, the
+// and without a printer, as SYSTEM, and the wizard's happy route. Whatever fails, the
 // outcome must be true: success only when all eight files are staged and
 // this run's update (with no printer, the driver store) worked; a failed look
 // at the printer list, a printer command or an attribute call does not
@@ -44,7 +44,7 @@ const Route kRoutes[] = {
 
 // Calls whose failure must not change a good install's outcome.
 bool Inessential(const std::string& operation) {
-  for (const char* name : {"EnumPrintersNeeded", "EnumPrintersFill", "AllocZeroed", "StartRundll32",
+  for (const char* name : {"EnumPrintersNeeded", "EnumPrintersFill", "AllocZeroed", "StartRundll32", "RunRundll32",
                            "GetAttributes", "SetAttributes", "QueryIsWow64Process", "WaitNoPendingInstalls"}) {
     if (operation == name) return true;
   }
@@ -77,6 +77,7 @@ Outcome RunRoute(const Route& route, std::size_t failAt) {
   }
   ProcessFacts facts = GetProcessFacts();
   facts.programFolder = folder.path().string();
+  facts.system = !route.wizard;  // as deployment tools run it
   SetSimulatedProcessFacts(facts);
   installerState = InstallerState{};
   SetServices(&machine);

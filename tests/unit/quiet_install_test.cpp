@@ -181,33 +181,67 @@ TEST_F(QuietInstallTest, IncompletePackageStagesNothing) {
   EXPECT_EQ(machine.CountOf("UpdateDriver"), 0u);
 }
 
-// A deployment tool may start the program elsewhere: the package beside the
-// program serves when the current directory has none.
-TEST_F(QuietInstallTest, PackageBesideTheProgramWhenTheCurrentDirectoryHasNone) {
-  CopySamplePackage("program/x64/driver");
+// The package comes from beside the program only, never from the current
+// directory, where anyone may have planted one. Under SYSTEM, a package a
+// non-administrator could have written is refused.
+TEST_F(QuietInstallTest, PackageComesFromBesideTheProgramOnly) {
+  const std::filesystem::path planted = CopySamplePackage();
+  folder.WriteFile("x64/driver/RX730TP.gpd", "*% planted");
+  const std::filesystem::path program = CopySamplePackage("program/x64/driver");
+  machine.SetProgramFolder(folder.path() / "program");
   machine.SetUsbDevicePaths({kPrinterPath});
-  machine.AddPrinter(kUsbQueue);
+  machine.AddPrinterAfterUpdate(kUsbQueue);
   EXPECT_EQ(Run(), kExitSuccess);
-  for (const std::string& name : kPackageFiles) EXPECT_TRUE(std::filesystem::exists(spool / "3" / name)) << name;
-  for (const std::string& from : TextsOf("CopyFileTo")) {
-    EXPECT_EQ(from.rfind((folder.path() / "program").string() + "\\x64\\driver\\", 0), 0u) << from;
+  for (const std::string& name : kPackageFiles) {
+    EXPECT_EQ(ReadAll(spool / "3" / name), ReadAll(program / name)) << name;
   }
+  EXPECT_EQ(machine.CountOf("OnlyAdministratorsMayWrite"), 0u) << "checked under SYSTEM only";
+
+  ProcessFacts facts = GetProcessFacts();
+  facts.system = true;
+  SetSimulatedProcessFacts(facts);
+  for (const std::string& writable : {std::string("x64"), std::string("x64/driver/UNIRES.DLL")}) {
+    SCOPED_TRACE(writable);
+    SimulatedMachine m;
+    m.SetCurrentFolder(folder.path());
+    m.SetProgramFolder(folder.path() / "program");
+    m.SetDriverDirectory(spool.string());
+    m.SetUsbDevicePaths({kPrinterPath});
+    m.LetOthersWrite((folder.path() / "program" / writable).string(), "Users may write to it");
+    SetServices(&m);
+    std::filesystem::remove_all(spool / "3");
+    installerState = InstallerState{};
+    EXPECT_EQ(Run(), kExitPackageUntrusted);
+    EXPECT_EQ(m.CountOf("CopyFileTo"), 0u);
+    EXPECT_EQ(m.CountOf("UpdateDriver"), 0u);
+  }
+  SetServices(&machine);
+
+  // Only the planted package: nothing is taken from the current directory.
+  std::filesystem::remove_all(program);
+  installerState = InstallerState{};
+  EXPECT_EQ(Run(), kExitPackageIncomplete);
+  (void)planted;
 }
 
-TEST_F(QuietInstallTest, PrinterCommandsOnlyAfterTheQueueIsThere) {
+TEST_F(QuietInstallTest, PrinterCommandsOnlyAfterTheQueueIsThereEachAwaitedAndQuiet) {
   CopySamplePackage();
   machine.SetUsbDevicePaths({kPrinterPath});
   machine.AddPrinter(kUsbQueue);
+  machine.SetCommandEnd(90000, 0);  // printui hangs on a box nobody sees
   EXPECT_EQ(Run(true, true), kExitSuccess);
-  EXPECT_EQ(Started(), (std::vector<std::string>{"printui.dll,PrintUIEntry /y /n \"" + kUsbQueue + "\"",
-                                                 "printui.dll,PrintUIEntry /k /n \"" + kUsbQueue + "\""}));
+  EXPECT_EQ(TextsOf("RunRundll32"),
+            (std::vector<std::string>{"printui.dll,PrintUIEntry /y /q /n \"" + kUsbQueue + "\"",
+                                      "printui.dll,PrintUIEntry /k /q /n \"" + kUsbQueue + "\""}));
+  for (const SimulatedCall& call : machine.CallsOf("RunRundll32")) EXPECT_EQ(call.numbers.at(0), 60000u);
+  EXPECT_EQ(machine.CountOf("StartRundll32"), 0u);
 
   // Into the driver store only: there is no queue to name.
   machine.ClearCalls();
   installerState = InstallerState{};
   machine.SetUsbDevicePaths({});
   EXPECT_EQ(Run(true, true), kExitSuccess);
-  EXPECT_TRUE(Started().empty());
+  EXPECT_EQ(machine.CountOf("RunRundll32"), 0u);
 }
 
 // The start-up: the command line decides; the unattended mode makes no

@@ -171,6 +171,16 @@ void CheckNoPrinter() {
 
 // The update worked (Wine's always does) but no queue comes: a failure once
 // the wait is over, which the environment shortens here from 120 s.
+// A program folder whose name GBK cannot spell (Hangul, an o with umlaut)
+// still installs: the package is reached from that folder in UTF-16.
+void CheckProgramFolderBeyondGbk() {
+  const std::wstring folder = L"C:\\\xD328\xD0A4\xC9C0 \x00F6";
+  WT_CHECK(CopyPackageTo(folder, true));
+  const Run run = RunQuiet(folder + L"\\Vornell.exe", L"/quiet /log C:\\quiet-beyond-gbk.log", L"C:\\");
+  WT_CHECK_EQ(run.code, 0ul);
+  WT_CHECK(HasLine(ReadLog(L"C:\\quiet-beyond-gbk.log"), "found: .\\x64\\driver\\STDNAMES.GPD"));
+}
+
 void CheckNoQueue() {
   SetEnvironmentVariableW(L"VORNELL_QUEUE_WAIT_MS", L"5000");
   const Run run = RunQuiet(ProgramPath(), L"/quiet /log C:\\quiet-noqueue.log", InstallFolder());
@@ -183,14 +193,18 @@ void CheckNoQueue() {
   WT_CHECK(HasLine(lines, "the queue did not appear within 5000 ms"));
 }
 
-// Printer attached and its queue there: started from C:\ (no package there),
-// the package beside the program serves; both printer commands follow.
+// Printer attached and its queue there: started in a folder where somebody
+// planted a package of their own, the package beside the program is the one
+// staged; both printer commands follow, quiet and awaited.
 void CheckInstall(ProcessWatch& watch) {
   ClearStagedPackage();
+  const std::wstring planted = L"C:\\planted";
+  WT_CHECK(CopyPackageTo(planted, false));
+  WT_CHECK(WriteFileBytes(planted + L"\\x64\\driver\\RX730TP.gpd", "*% planted\r\n"));
   WT_CHECK(AddQueue(PrinterQueueName()));
   watch.Collect(200, 2000);
   const std::wstring log = L"C:\\quiet-install.log";
-  const Run run = RunQuiet(ProgramPath(), L"/QUIET /setdefault -testpage /log " + log, L"C:\\");
+  const Run run = RunQuiet(ProgramPath(), L"/QUIET /setdefault -testpage /log " + log, planted);
   WT_CHECK_EQ(run.code, 0ul);
   WT_CHECK(!run.window);
   for (const std::wstring& name : PackageFileNames()) {
@@ -198,9 +212,9 @@ void CheckInstall(ProcessWatch& watch) {
   }
   const std::vector<std::string> lines = ReadLog(log);
   for (const std::string& l : lines) Note("log: " + l);
-  for (const char* piece : {"Vornell 1.0.0.1, unattended", "command line: ", "elevated: ", "current directory: C:\\",
+  for (const char* piece : {"Vornell 1.0.0.1, unattended", "command line: ", "elevated: ", "current directory: C:\\planted",
                             "ANSI code page: 936", "package folder: C:\\vornell\\x64\\driver\\",
-                            "found: C:\\vornell\\x64\\driver\\RX730TP.INF", "staged: UNIDRV.DLL",
+                            "found: .\\x64\\driver\\RX730TP.INF", "staged: UNIDRV.DLL",
                             "printer attached: \\\\?\\usb#vid_f0e1&pid_c20b#rx7300051",
                             "UpdateDriver(\"USBPRINT\\OrvaneRX730TII87C8\"", "EnumPrintersFill(",
                             "queue found after 0 ms: "}) {
@@ -210,10 +224,14 @@ void CheckInstall(ProcessWatch& watch) {
   WT_CHECK(HasLine(lines, Utf8(Wide("queue found after 0 ms: Orvane RX730TⅡ"))));
   WT_CHECK(!lines.empty() && lines.back().find("exit code: 0") != std::string::npos);
 
-  // Both commands, started by the unattended run for the queue.
+  WT_CHECK(HasLine(lines, "RunRundll32(printui.dll,PrintUIEntry /k /q /n "));
+  WT_CHECK(HasLine(lines, "ms): ended with exit code "));
+
+  // Both commands, started by the unattended run for the queue, with
+  // printui's error boxes off.
   const std::vector<StartedProcess> started = watch.Collect(2000, 15000);
   int setDefault = 0, testPage = 0;
-  const std::wstring queue = L" /n \"" + PrinterQueueName() + L"\"";
+  const std::wstring queue = L" /q /n \"" + PrinterQueueName() + L"\"";
   for (const StartedProcess& p : started) {
     Note("started " + Gbk(p.commandLine));
     if (p.commandLine.find(L"PrintUIEntry /y" + queue) != std::wstring::npos) ++setDefault;
@@ -257,6 +275,7 @@ int wmain() {
   CheckCommandLines();
   CheckIncompletePackage();
   CheckNoPrinter();
+  CheckProgramFolderBeyondGbk();
   WT_CHECK(AttachPrinter(kSerial));
   CheckNoQueue();
   CheckInstall(watch);
