@@ -8,7 +8,7 @@ namespace vornell {
 
 namespace {
 
-enum class Switch { kNone, kQuiet, kLog, kSetDefault, kTestPage, kHelp };
+enum class Switch { kNone, kQuiet, kLog, kSetDefault, kTestPage, kUninstall, kHelp };
 
 wchar_t Lower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 
@@ -21,6 +21,7 @@ Switch SwitchOf(std::wstring_view argument) {
   if (name == L"log") return Switch::kLog;
   if (name == L"setdefault") return Switch::kSetDefault;
   if (name == L"testpage") return Switch::kTestPage;
+  if (name == L"uninstall") return Switch::kUninstall;
   if (name == L"?" || name == L"help") return Switch::kHelp;
   return Switch::kNone;
 }
@@ -29,7 +30,7 @@ Switch SwitchOf(std::wstring_view argument) {
 
 CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
   CommandLine line;
-  bool quiet = false, help = false, logGiven = false;
+  bool quiet = false, help = false, logGiven = false, uninstall = false;
   const std::wstring* invalid = nullptr;
   const std::wstring* quietOnly = nullptr;  // the first /setdefault or /testpage
   for (std::size_t i = 0; i < arguments.size() && invalid == nullptr; ++i) {
@@ -57,6 +58,9 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
         line.testPage = true;
         if (quietOnly == nullptr) quietOnly = &argument;
         break;
+      case Switch::kUninstall:
+        uninstall = true;
+        break;
       case Switch::kHelp:
         help = true;
         break;
@@ -65,7 +69,8 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
         break;
     }
   }
-  if (invalid == nullptr && quietOnly != nullptr && !quiet) invalid = quietOnly;
+  // The printer commands belong to an install, and to an unattended one.
+  if (invalid == nullptr && quietOnly != nullptr && (!quiet || uninstall)) invalid = quietOnly;
   // Any /quiet, even one past a wrong argument: such a line shows no box either.
   for (const std::wstring& argument : arguments) quiet = quiet || SwitchOf(argument) == Switch::kQuiet;
   line.quietAsked = quiet;
@@ -75,7 +80,7 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
   } else if (help) {
     line.mode = RunMode::kHelp;
   } else {
-    line.mode = quiet ? RunMode::kQuiet : RunMode::kWizard;
+    line.mode = uninstall ? RunMode::kUninstall : quiet ? RunMode::kQuiet : RunMode::kWizard;
   }
   return line;
 }
@@ -83,20 +88,25 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
 std::string UsageText() {
   using std::to_string;
   return "Usage: Vornell.exe [/quiet [/setdefault] [/testpage]] [/log PATH]\r\n"
+         "       Vornell.exe /uninstall [/quiet] [/log PATH]\r\n"
          "  (nothing)     run the setup wizard\r\n"
          "  /quiet        install with no window and no question; the exit code tells the outcome\r\n"
          "  /log PATH     write the log to PATH (default %TEMP%\\Vornell.log)\r\n"
          "  /setdefault   with /quiet: make the printer the default printer\r\n"
          "  /testpage     with /quiet: print a test page\r\n"
+         "  /uninstall    remove the printer, its driver and this program; with /quiet ask nothing\r\n"
          "  /? or /help   show this text\r\n"
          "Exit codes: " +
          to_string(kExitSuccess) + " installed, " + to_string(kExitRestartNeeded) +
          " installed, restart needed, " + to_string(kExitInstallFailed) +
          " installation failed, " + to_string(kExitAnotherInstall) +
          " another installation is running, " + to_string(kExitPackageIncomplete) +
-         " driver package incomplete, " + to_string(kExitBadCommandLine) +
+         " driver package incomplete, " + to_string(kExitPackageUntrusted) +
+         " package writable by non-administrators (under SYSTEM), " + to_string(kExitUserCancelled) +
+         " removal not confirmed, " + to_string(kExitBadCommandLine) +
          " wrong command line.\r\n"
-         "静默安装：Vornell.exe /quiet [/log 日志路径] [/setdefault 设为默认打印机] [/testpage 打印测试页]\r\n";
+         "静默安装：Vornell.exe /quiet [/log 日志路径] [/setdefault 设为默认打印机] [/testpage 打印测试页]\r\n"
+         "卸载：Vornell.exe /uninstall [/quiet] [/log 日志路径]\r\n";
 }
 
 }  // namespace vornell

@@ -2,6 +2,7 @@
 // The program's command line:
 //   Vornell.exe                                        the wizard
 //   Vornell.exe /quiet [/log PATH] [/setdefault] [/testpage]
+//   Vornell.exe /uninstall [/quiet] [/log PATH]         removal
 //   Vornell.exe /?   or   /help
 // Switches ignore letter case and may begin with '/' or '-'. /log works with
 // the wizard too. /setdefault and /testpage answer the success page's check
@@ -11,7 +12,7 @@
 
 namespace vornell {
 
-enum class RunMode { kWizard, kQuiet, kHelp, kInvalid };
+enum class RunMode { kWizard, kQuiet, kUninstall, kHelp, kInvalid };
 
 struct CommandLine {
   RunMode mode = RunMode::kWizard;
@@ -20,6 +21,7 @@ struct CommandLine {
   bool testPage = false;
   std::wstring invalidArgument;  // kInvalid: the first argument found wrong
   bool quietAsked = false;       // /quiet was given, even on a line found wrong
+                                 // (with kUninstall: no question, no box)
 };
 
 // `arguments` are those after the program's name, as CommandLineToArgvW

@@ -5,6 +5,7 @@ namespace vornell {
 
 constexpr int kExitSuccess = 0;
 constexpr int kExitRestartNeeded = 3010;       // ERROR_SUCCESS_REBOOT_REQUIRED
+constexpr int kExitUserCancelled = 1602;      // ERROR_INSTALL_USEREXIT
 constexpr int kExitInstallFailed = 1603;       // ERROR_INSTALL_FAILURE
 constexpr int kExitAnotherInstall = 1618;      // ERROR_INSTALL_ALREADY_RUNNING
 constexpr int kExitPackageIncomplete = 1619;   // ERROR_INSTALL_PACKAGE_OPEN_FAILED

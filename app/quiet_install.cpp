@@ -13,6 +13,7 @@
 #include "platform/log.h"
 #include "platform/process.h"
 #include "platform/services.h"
+#include "res/version.h"
 
 namespace vornell {
 
@@ -102,6 +103,14 @@ void RunPrinterCommands(const CommandLine& command) {
   }
 }
 
+// A success only once the Apps & features entry is there: deployment tools
+// detect the install by it, and remove it by its command.
+int Recorded(int code) {
+  if (RecordInstallation(installerState.printerName, VORNELL_VERSION_TEXT)) return code;
+  GetLog().Write("the Apps & features entry could not be written");
+  return kExitInstallFailed;
+}
+
 // No printer attached: Windows sets the printer up from the driver store
 // when it is plugged in.
 int AddToStoreOnly() {
@@ -111,7 +120,7 @@ int AddToStoreOnly() {
     return kExitInstallFailed;
   }
   log.Write("the driver is in the driver store; Windows installs the printer when it is plugged in");
-  return kExitSuccess;
+  return Recorded(kExitSuccess);
 }
 
 // The update did not work: success only where there was no device to
@@ -123,7 +132,7 @@ int ReportFailedUpdate(const WorkerSettings& settings) {
       if (installerState.workerStatus == -1) {
         log.Write("no device to update; the driver is in the driver store; Windows installs the printer "
                   "when it is plugged in");
-        return kExitSuccess;
+        return Recorded(kExitSuccess);
       }
       log.Write("no device to update, and the driver could not be put into the driver store");
       return kExitInstallFailed;
@@ -203,19 +212,18 @@ int RunQuietInstall(const CommandLine& command) {
   if (settings.foundAtLook < 0) {
     if (settings.restartNeeded) {
       log.Write("the driver update asks for a restart; Windows sets the queue up after it");
-      return kExitRestartNeeded;
+      return Recorded(kExitRestartNeeded);
     }
     log.Write("the queue did not appear within " + std::to_string(waitLimitMs) + " ms", s.expectedPrinterName);
     return kExitInstallFailed;
   }
   log.Write("queue found after " + std::to_string(settings.foundAtLook * kQuietLookMs) + " ms",
             s.expectedPrinterName);
+  const int code = Recorded(settings.restartNeeded ? kExitRestartNeeded : kExitSuccess);
+  if (code == kExitInstallFailed) return code;
   RunPrinterCommands(command);
-  if (settings.restartNeeded) {
-    log.Write("the driver update asks for a restart");
-    return kExitRestartNeeded;
-  }
-  return kExitSuccess;
+  if (settings.restartNeeded) log.Write("the driver update asks for a restart");
+  return code;
 }
 
 }  // namespace vornell

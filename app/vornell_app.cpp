@@ -5,12 +5,14 @@
 #include "app/command_line.h"
 #include "app/exit_codes.h"
 #include "app/quiet_install.h"
+#include "app/uninstall.h"
 #include "engine/installer_state.h"
 #include "platform/log.h"
 #include "platform/logging_services.h"
 #include "platform/process.h"
 #include "platform/services.h"
 #include "res/resource.h"
+#include "res/version.h"
 #include "wizard/pages.h"
 #include "wizard/vornell_dlg.h"
 
@@ -19,25 +21,12 @@ namespace vornell {
 namespace {
 constexpr unsigned kWin95Classes = 0xFF;  // ICC_WIN95_CLASSES
 constexpr unsigned kRestartOnly = 1;      // no data recovery, no autosave
-constexpr char kVersion[] = "1.0.0.1";
+constexpr char kVersion[] = VORNELL_VERSION_TEXT;
 constexpr unsigned kMbIconInformation = 0x40;
 
-// Every call to the system is logged while the object lives; the services
-// in place before come back after it.
-class LoggedServices {
- public:
-  LoggedServices() : inner_(GetServices()), logging_(inner_) { SetServices(&logging_); }
-  ~LoggedServices() { SetServices(&inner_); }
-  LoggedServices(const LoggedServices&) = delete;
-  LoggedServices& operator=(const LoggedServices&) = delete;
-
- private:
-  Services& inner_;
-  LoggingServices logging_;
-};
-
-// The log file and its first lines: what support staff need to know of the run.
-void StartLog(const CommandLine& command, const char* mode) {
+// The log file and its first lines: what support staff need to know of the
+// run. Returns the log's path.
+std::wstring StartLog(const CommandLine& command, const char* mode) {
   const ProcessFacts facts = GetProcessFacts();
   const std::wstring path = command.logPath.empty() ? facts.tempFolder + L"Vornell.log" : command.logPath;
   OpenProcessLog(path);  // without a log the installation still runs
@@ -48,6 +37,7 @@ void StartLog(const CommandLine& command, const char* mode) {
   if (facts.system) log.Write("account", "SYSTEM");
   log.Write("current directory", facts.currentDirectory);
   log.Write("ANSI code page", facts.ansiCodePage);
+  return path;
 }
 
 // The usage text to the console the program was started from, or else in a
@@ -82,6 +72,13 @@ bool CVornellApp::InitInstance() {
     case RunMode::kQuiet:
       exitCode = RunQuiet(command);
       return false;
+    case RunMode::kUninstall: {
+      const std::wstring log = StartLog(command, command.quietAsked ? "removal, unattended" : "removal");
+      exitCode = RunUninstall(command, log);
+      GetLog().Write("exit code", static_cast<std::uint64_t>(exitCode));
+      GetLog().SetSink(nullptr);
+      return false;
+    }
     case RunMode::kWizard:
       RunWizard(command);
       return false;

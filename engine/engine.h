@@ -90,7 +90,27 @@ inline constexpr WorkerSettings kWizardWorkers{};
 
 // Puts the package's INF into the driver store, from which Windows sets the
 // printer up when it is plugged in. Only the system's exact 1 is success.
-bool AddDriverToStore(const std::string& infPath);
+bool AddDriverToStore(const std::string& infPath, std::string* storedName = nullptr);
+
+// After a successful install: the program copy under Program Files, the
+// driver store's name of the package's INF, and the Apps & features entry
+// for the queue `queue` (empty when Windows sets it up later), written
+// anew on every install. False when the copy or the entry could not be had.
+bool RecordInstallation(const std::string& queue, const char* version);
+
+// Undoes what an install did, in this order: the queues (the USB one and
+// the parallel-port one), the driver they used, the package in the driver
+// store, the model's own staged files that no driver uses, the Apps &
+// features entry and the program copy. Stops at the first step that fails,
+// so that the entry stays for another try. Nothing installed is a success.
+struct RemovalResult {
+  bool removed = false;
+  bool restartNeeded = false;  // something in use goes at the next restart
+  std::string failedStep;      // when not removed: what failed, for the log
+  std::uint32_t error = 0;
+};
+using RemovalNote = std::function<void(const std::string& line)>;
+RemovalResult RemoveInstallation(const RemovalNote& note);
 
 // Worker threads (framework WorkerProc). Each writes workerStatus and
 // returns it as the exit code.

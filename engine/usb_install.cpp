@@ -11,8 +11,8 @@ constexpr std::int32_t kInfStoredOnly = -1;
 constexpr std::int32_t kStillInstalling = static_cast<std::int32_t>(kErrorDeviceInstallerNotReady);
 }  // namespace
 
-bool AddDriverToStore(const std::string& infPath) {
-  return GetServices().SetupCopyOemInf(infPath, kSpostPath, kSpCopyNewer) == 1;
+bool AddDriverToStore(const std::string& infPath, std::string* storedName) {
+  return GetServices().SetupCopyOemInf(infPath, kSpostPath, kSpCopyNewer, storedName) == 1;
 }
 
 std::uint32_t UsbInstallThread(void* parameter) {

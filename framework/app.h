@@ -72,5 +72,8 @@ bool WriteToStartingConsole(const std::string& text);
 // The application's standard message box with no owner: the application
 // title as caption.
 int ShowAppMessageBox(const std::string& text, unsigned type);
+// The same with a caption of its own; the box comes to the foreground, as
+// the program has no window of its own to come with.
+int ShowAppMessageBox(const std::string& text, const std::string& caption, unsigned type);
 
 }  // namespace vornell

@@ -216,18 +216,31 @@ bool LoggingServices::UpdateDriver(const std::string& hardwareId, const std::str
   return updated;
 }
 
-int LoggingServices::SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
-                                     std::uint32_t copyStyle) {
-  const int result = inner_.SetupCopyOemInf(infPath, mediaType, copyStyle);
+int LoggingServices::SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType, std::uint32_t copyStyle,
+                                     std::string* storedName) {
+  const int result = inner_.SetupCopyOemInf(infPath, mediaType, copyStyle, storedName);
   const std::uint32_t error = NoteError();
   const std::string call = "SetupCopyOemInf(" + Quoted(infPath) + ", media type " +
                            Number(mediaType) + ", style " + Flags(copyStyle) + ")";
   if (result == 1) {
-    Logged(call, "1");
+    Logged(call, storedName != nullptr && !storedName->empty() ? "1, stored as " + Quoted(*storedName) : "1");
   } else {
     LoggedFailure(call, error, std::to_string(result));
   }
   return result;
+}
+
+bool LoggingServices::RemoveStoredDriver(const std::string& storedInf, bool force, StoreRemoval& removal) {
+  const bool removed = inner_.RemoveStoredDriver(storedInf, force, removal);
+  const std::uint32_t error = NoteError();
+  const std::string call = "RemoveStoredDriver(" + Quoted(storedInf) + (force ? ", forced" : "") + ")";
+  const std::string how = removal.how.empty() ? "" : " by " + removal.how;
+  if (removed) {
+    Logged(call, "done" + how + (removal.restartNeeded ? ", a restart is needed" : ""));
+  } else {
+    LoggedFailure(call, error, "failed" + how);
+  }
+  return removed;
 }
 
 // ----- spooler -----
@@ -284,6 +297,51 @@ void* LoggingServices::AllocZeroed(std::size_t bytes) {
 void LoggingServices::Free(void* block) {
   inner_.Free(block);
   NoteError();
+}
+
+bool LoggingServices::GetQueueDriver(const std::string& queue, std::string& driver) {
+  const bool got = inner_.GetQueueDriver(queue, driver);
+  const std::uint32_t error = NoteError();
+  const std::string call = "GetQueueDriver(" + Quoted(queue) + ")";
+  if (got) {
+    Logged(call, Quoted(driver));
+  } else {
+    LoggedFailure(call, error);
+  }
+  return got;
+}
+
+bool LoggingServices::DeleteQueue(const std::string& queue) {
+  const bool deleted = inner_.DeleteQueue(queue);
+  const std::uint32_t error = NoteError();
+  if (deleted) {
+    Logged("DeleteQueue(" + Quoted(queue) + ")", "done");
+  } else {
+    LoggedFailure("DeleteQueue(" + Quoted(queue) + ")", error);
+  }
+  return deleted;
+}
+
+bool LoggingServices::DeletePrinterDriver(const std::string& driver) {
+  const bool deleted = inner_.DeletePrinterDriver(driver);
+  const std::uint32_t error = NoteError();
+  if (deleted) {
+    Logged("DeletePrinterDriver(" + Quoted(driver) + ")", "done");
+  } else {
+    LoggedFailure("DeletePrinterDriver(" + Quoted(driver) + ")", error);
+  }
+  return deleted;
+}
+
+bool LoggingServices::ListDriverFiles(std::vector<std::string>& files) {
+  const bool listed = inner_.ListDriverFiles(files);
+  const std::uint32_t error = NoteError();
+  if (listed) {
+    Logged("ListDriverFiles()", Number(files.size()) + " files");
+  } else {
+    LoggedFailure("ListDriverFiles()", error);
+  }
+  return listed;
 }
 
 // ----- printer setup -----
@@ -423,6 +481,79 @@ void LoggingServices::FindEnd(FindHandle walk) {
   inner_.FindEnd(walk);
   NoteError();
   Logged("FindEnd(walk " + Handle(walk) + ")", "done");
+}
+
+bool LoggingServices::RemoveFile(const std::string& path, bool& atRestart) {
+  const bool removed = inner_.RemoveFile(path, atRestart);
+  const std::uint32_t error = NoteError();
+  if (removed) {
+    Logged("RemoveFile(" + Quoted(path) + ")", atRestart ? "in use: goes at the next restart" : "done");
+  } else {
+    LoggedFailure("RemoveFile(" + Quoted(path) + ")", error);
+  }
+  return removed;
+}
+
+// ----- the program's own installation -----
+
+bool LoggingServices::InstallProgramCopy(std::string& copyPath) {
+  const bool copied = inner_.InstallProgramCopy(copyPath);
+  const std::uint32_t error = NoteError();
+  if (copied) {
+    Logged("InstallProgramCopy()", Quoted(copyPath));
+  } else {
+    LoggedFailure("InstallProgramCopy()", error);
+  }
+  return copied;
+}
+
+bool LoggingServices::RemoveProgramCopy(bool& atRestart) {
+  const bool removed = inner_.RemoveProgramCopy(atRestart);
+  const std::uint32_t error = NoteError();
+  if (removed) {
+    Logged("RemoveProgramCopy()", atRestart ? "it runs: goes at the next restart" : "done");
+  } else {
+    LoggedFailure("RemoveProgramCopy()", error);
+  }
+  return removed;
+}
+
+bool LoggingServices::WriteAppsEntry(const AppsEntry& entry) {
+  const bool written = inner_.WriteAppsEntry(entry);
+  const std::uint32_t error = NoteError();
+  const std::string call = "WriteAppsEntry(" + Quoted(entry.displayName) + ", version " +
+                           Quoted(entry.displayVersion) + ", " + Number(entry.estimatedSizeKb) + " KB, copy " +
+                           Quoted(entry.programCopy) + ", queue " + Quoted(entry.queueName) + ", driver " +
+                           Quoted(entry.driverName) + ", stored as " + Quoted(entry.storedInf) + ")";
+  if (written) {
+    Logged(call, "done");
+  } else {
+    LoggedFailure(call, error);
+  }
+  return written;
+}
+
+bool LoggingServices::ReadAppsEntry(AppsEntry& entry) {
+  const bool read = inner_.ReadAppsEntry(entry);
+  const std::uint32_t error = NoteError();
+  if (read) {
+    Logged("ReadAppsEntry()", "version " + Quoted(entry.displayVersion) + ", queue " + Quoted(entry.queueName) +
+                                  ", driver " + Quoted(entry.driverName) + ", stored as " + Quoted(entry.storedInf));
+  } else {
+    LoggedFailure("ReadAppsEntry()", error, "none");
+  }
+  return read;
+}
+
+bool LoggingServices::DeleteAppsEntry() {
+  const bool deleted = inner_.DeleteAppsEntry();
+  const std::uint32_t error = NoteError();
+  if (deleted) {
+    Logged("DeleteAppsEntry()", "done");
+  } else {
+    LoggedFailure("DeleteAppsEntry()", error);
+  }
+  return deleted;
 }
 
 // ----- time -----

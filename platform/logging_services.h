@@ -34,8 +34,19 @@ class LoggingServices final : public Services {
   void SetNonInteractiveInstalls() override;
   bool UpdateDriver(const std::string& hardwareId, const std::string& infPath,
                     std::uint32_t installFlags, bool* restartNeeded) override;
-  int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
-                      std::uint32_t copyStyle) override;
+  int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType, std::uint32_t copyStyle,
+                      std::string* storedName = nullptr) override;
+  bool RemoveStoredDriver(const std::string& storedInf, bool force, StoreRemoval& removal) override;
+  bool GetQueueDriver(const std::string& queue, std::string& driver) override;
+  bool DeleteQueue(const std::string& queue) override;
+  bool DeletePrinterDriver(const std::string& driver) override;
+  bool ListDriverFiles(std::vector<std::string>& files) override;
+  bool RemoveFile(const std::string& path, bool& atRestart) override;
+  bool InstallProgramCopy(std::string& copyPath) override;
+  bool RemoveProgramCopy(bool& atRestart) override;
+  bool WriteAppsEntry(const AppsEntry& entry) override;
+  bool ReadAppsEntry(AppsEntry& entry) override;
+  bool DeleteAppsEntry() override;
   std::uint32_t LastError() override;
   std::string ErrorMessage(std::uint32_t code) override;
   bool GetDriverDirectory(char* buffer, std::uint32_t bufferSize) override;
@@ -68,6 +79,20 @@ class LoggingServices final : public Services {
   Services& inner_;
   Log& log_;
   const std::uint64_t id_;  // tells this decorator's kept errors from another's
+};
+
+// Every call to the system is logged while the object lives; the services
+// in place before come back after it.
+class LoggedServices {
+ public:
+  LoggedServices() : inner_(GetServices()), logging_(inner_) { SetServices(&logging_); }
+  ~LoggedServices() { SetServices(&inner_); }
+  LoggedServices(const LoggedServices&) = delete;
+  LoggedServices& operator=(const LoggedServices&) = delete;
+
+ private:
+  Services& inner_;
+  LoggingServices logging_;
 };
 
 }  // namespace vornell

@@ -19,6 +19,9 @@ struct ProcessFacts {
 
 ProcessFacts GetProcessFacts();
 
+// A path as a message shows it: GBK, characters without a GBK form as '?'.
+std::string ShownPath(const std::wstring& path);
+
 // Held by whichever Vornell installs, wizard or unattended, until the
 // process ends; false when another process holds it.
 bool TakeInstallLock();

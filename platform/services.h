@@ -17,6 +17,27 @@ namespace vornell {
 struct FindData {
   std::string name;  // GBK, no folder
   std::uint32_t attributes = 0;
+  std::uint64_t size = 0;  // bytes, for a file
+};
+
+// The program's entry in Apps & features (the 64-bit Uninstall key
+// "Orvane.Vornell"): what the list shows and what removal needs. GBK.
+struct AppsEntry {
+  std::string displayName;
+  std::string displayVersion;
+  std::string publisher;
+  std::string programCopy;  // DisplayIcon; the uninstall commands run it
+  std::uint32_t estimatedSizeKb = 0;
+  // What this program installed, for its removal.
+  std::string queueName;
+  std::string driverName;
+  std::string storedInf;  // the driver store's name of the package's INF (oem<N>.inf)
+};
+
+// How the driver package left the driver store.
+struct StoreRemoval {
+  bool restartNeeded = false;
+  std::string how;  // the system call that did it, for the log
 };
 
 constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
@@ -44,6 +65,10 @@ constexpr std::uint32_t kErrorRequiresInteractive = 1459;  // ERROR_REQUIRES_INT
 constexpr std::uint32_t kErrorNoSuchDevinst = 0xE000020B;
 constexpr std::uint32_t kErrorDeviceInstallerNotReady = 0xE0000246;
 constexpr std::uint32_t kErrorDeviceInstallBlocked = 0xE0000248;
+constexpr std::uint32_t kErrorFileNotFound = 2;
+constexpr std::uint32_t kErrorInvalidPrinterName = 1801;  // no such queue
+constexpr std::uint32_t kErrorUnknownPrinterDriver = 1797;
+constexpr std::uint32_t kErrorPrinterDriverInUse = 3001;
 
 // What the wait for Windows' own device installations ends with
 // (CMP_WaitNoPendingInstallEvents' values).
@@ -107,10 +132,17 @@ class Services {
   // otherwise it asks nobody and says there whether one is needed.
   virtual bool UpdateDriver(const std::string& hardwareId, const std::string& infPath,
                             std::uint32_t installFlags, bool* restartNeeded) = 0;
-  // The system's result: exactly 1 when the INF entered the driver store.
-  // `infPath` as for UpdateDriver.
-  virtual int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
-                              std::uint32_t copyStyle) = 0;
+  // The system's result: exactly 1 when the INF entered the driver store
+  // (or is there already, identical: the store never holds it twice).
+  // `infPath` as for UpdateDriver. `storedName`, when given, receives the
+  // store's name for it ("oem12.inf").
+  virtual int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType, std::uint32_t copyStyle,
+                              std::string* storedName = nullptr) = 0;
+  // Takes the package `storedInf` out of the driver store, and off every
+  // device installed from it where the system can (DiUninstallDriverW);
+  // elsewhere SetupUninstallOEMInfW, forced with `force` even while a
+  // device uses it.
+  virtual bool RemoveStoredDriver(const std::string& storedInf, bool force, StoreRemoval& removal) = 0;
   virtual std::uint32_t LastError() = 0;
   // The system's own text for an error code, for the log: GBK, in the
   // system's language, without its trailing line break; "Error N" when the
@@ -129,6 +161,16 @@ class Services {
   // (the list grew since the first call) or the call failed.
   virtual bool EnumPrintersFill(std::uint32_t flags, void* buffer, std::uint32_t bufferSize,
                                 std::vector<std::string>& names) = 0;
+  // The printer driver a queue uses; false (error 1801) when there is no such queue.
+  virtual bool GetQueueDriver(const std::string& queue, std::string& driver) = 0;
+  virtual bool DeleteQueue(const std::string& queue) = 0;
+  // Deletes the driver of the running environment with its files that no
+  // other driver uses; false with 3001 while a queue uses it, 1797 when
+  // there is no such driver.
+  virtual bool DeletePrinterDriver(const std::string& driver) = 0;
+  // The file names (no folder) that the installed drivers of the running
+  // environment use.
+  virtual bool ListDriverFiles(std::vector<std::string>& files) = 0;
   // Zero-filled allocation (LocalAlloc with LMEM_ZEROINIT); null on failure.
   virtual void* AllocZeroed(std::size_t bytes) = 0;
   virtual void Free(void* block) = 0;
@@ -155,6 +197,24 @@ class Services {
   virtual FindHandle FindFirst(const std::string& pattern, FindData& data) = 0;
   virtual bool FindNext(FindHandle walk, FindData& data) = 0;
   virtual void FindEnd(FindHandle walk) = 0;
+
+  // Deletes a file; one in use goes at the next restart (`atRestart`).
+  virtual bool RemoveFile(const std::string& path, bool& atRestart) = 0;
+
+  // --- the program's own installation ---
+  // Copies the running program to %ProgramFiles%\Orvane\Vornell\Vornell.exe,
+  // a folder only administrators can write; `copyPath` receives its path
+  // (also when the running program is that copy, which stays as it is).
+  virtual bool InstallProgramCopy(std::string& copyPath) = 0;
+  // Deletes that copy and its folders where empty; a copy that runs (the
+  // uninstall command of Apps & features starts it) goes at the next restart.
+  virtual bool RemoveProgramCopy(bool& atRestart) = 0;
+  // The Apps & features entry: written whole (with today's InstallDate and
+  // NoModify, NoRepair and the uninstall commands made from programCopy),
+  // read back (false, error 2, when there is none) and deleted.
+  virtual bool WriteAppsEntry(const AppsEntry& entry) = 0;
+  virtual bool ReadAppsEntry(AppsEntry& entry) = 0;
+  virtual bool DeleteAppsEntry() = 0;
 
   // --- time ---
   virtual void Sleep(std::uint32_t milliseconds) = 0;

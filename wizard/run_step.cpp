@@ -6,6 +6,7 @@
 #include "engine/engine.h"
 #include "engine/installer_state.h"
 #include "platform/services.h"
+#include "res/version.h"
 #include "wizard/pages.h"
 #include "wizard/vornell_dlg.h"
 
@@ -221,6 +222,9 @@ void CVornellDlg::RunInstallStep() {
 
   if (workersEnded && IsInstallSuccess(s.workerStatus)) {
     SendItemMessage(IDC_PROGRESS, kPbmSetPos, 10);
+    // For removal from Apps & features; the printer works without it, so
+    // the page stays a success and the log tells a failure.
+    RecordInstallation(s.expectedPrinterName, VORNELL_VERSION_TEXT);
     s.step = WizardStep::kSuccess;
   } else {
     s.step = WizardStep::kFailure;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <mutex>
 #include <set>
 
@@ -29,6 +30,8 @@ struct Environment {
   bool richEditResult = true;
   std::vector<std::string> consoleTexts;
   std::vector<std::string> appMessageBoxes;
+  std::vector<std::string> appMessageCaptions;
+  std::deque<int> appAnswers;
   bool hasConsole = true;
 
   std::vector<PaintCall> paintLog;
@@ -102,6 +105,8 @@ void SetRichEditInitResult(bool result) { Env().richEditResult = result; }
 const std::vector<std::string>& ConsoleTexts() { return Env().consoleTexts; }
 void SetStartingConsole(bool present) { Env().hasConsole = present; }
 const std::vector<std::string>& AppMessageBoxes() { return Env().appMessageBoxes; }
+const std::vector<std::string>& AppMessageCaptions() { return Env().appMessageCaptions; }
+void ScriptAppAnswer(int answer) { Env().appAnswers.push_back(answer); }
 
 const std::vector<PaintCall>& PaintLog() { return Env().paintLog; }
 void ClearPaintLog() { Env().paintLog.clear(); }
@@ -230,7 +235,18 @@ bool WriteToStartingConsole(const std::string& text) {
 
 int ShowAppMessageBox(const std::string& text, unsigned /*type*/) {
   headless::Env().appMessageBoxes.push_back(text);
+  headless::Env().appMessageCaptions.emplace_back();
   return kIdOk;
+}
+
+int ShowAppMessageBox(const std::string& text, const std::string& caption, unsigned /*type*/) {
+  auto& env = headless::Env();
+  env.appMessageBoxes.push_back(text);
+  env.appMessageCaptions.push_back(caption);
+  if (env.appAnswers.empty()) return kIdOk;
+  const int answer = env.appAnswers.front();
+  env.appAnswers.pop_front();
+  return answer;
 }
 
 }  // namespace vornell

@@ -354,5 +354,9 @@ void SetRichEditInitResult(bool result);
 const std::vector<std::string>& ConsoleTexts();
 void SetStartingConsole(bool present);
 const std::vector<std::string>& AppMessageBoxes();
+// Their captions (empty: the application title), and the answers the next
+// boxes give (OK once none is left).
+const std::vector<std::string>& AppMessageCaptions();
+void ScriptAppAnswer(int answer);
 
 }  // namespace vornell::headless

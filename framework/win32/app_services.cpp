@@ -71,4 +71,8 @@ int ShowAppMessageBox(const std::string& text, unsigned type) {
   return ::MessageBoxW(nullptr, LenientWide(text).c_str(), LenientWide(caption).c_str(), type);
 }
 
+int ShowAppMessageBox(const std::string& text, const std::string& caption, unsigned type) {
+  return ::MessageBoxW(nullptr, LenientWide(text).c_str(), LenientWide(caption).c_str(), type | MB_SETFOREGROUND);
+}
+
 }  // namespace vornell

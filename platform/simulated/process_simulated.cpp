@@ -38,6 +38,12 @@ SimulatedProcess& Process() {
 
 ProcessFacts GetProcessFacts() { return Process().facts; }
 
+std::string ShownPath(const std::wstring& path) {
+  std::string shown;
+  for (const wchar_t c : path) shown += c < 0x80 ? static_cast<char>(c) : '?';
+  return shown;
+}
+
 bool TakeInstallLock() { return !Process().lockHeldElsewhere; }
 
 bool OpenProcessLog(const std::wstring& path) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -185,9 +187,79 @@ void SimulatedMachine::FailDriverDirectory(std::string garbage, std::uint32_t er
   driverDirectoryError_ = error;
 }
 
-void SimulatedMachine::AddPrinter(std::string name) {
+void SimulatedMachine::AddPrinter(std::string name, std::string driver) {
   std::lock_guard lock(mutex_);
-  printers_.push_back(Printer{std::move(name)});
+  Printer printer{std::move(name)};
+  printer.driver = std::move(driver);
+  printers_.push_back(std::move(printer));
+}
+
+void SimulatedMachine::AddPrinterDriver(std::string name, std::vector<std::string> files) {
+  std::lock_guard lock(mutex_);
+  drivers_[std::move(name)] = std::move(files);
+}
+
+std::vector<std::string> SimulatedMachine::PrinterDrivers() const {
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> names;
+  for (const auto& [name, files] : drivers_) names.push_back(name);
+  return names;
+}
+
+std::vector<std::string> SimulatedMachine::QueueNames() const {
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> names;
+  for (const Printer& p : printers_) names.push_back(p.name);
+  return names;
+}
+
+std::vector<std::string> SimulatedMachine::StoredInfs() const {
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> names;
+  for (const auto& [content, name] : store_) names.push_back(name);
+  return names;
+}
+
+void SimulatedMachine::SetStoreRemovalNeedsRestart(bool needs) {
+  std::lock_guard lock(mutex_);
+  storeRemovalNeedsRestart_ = needs;
+}
+
+void SimulatedMachine::SetFileInUse(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  filesInUse_.insert(AttributeKey(ResolveLocked(path)));
+}
+
+void SimulatedMachine::SetProgramCopy(bool present, bool running) {
+  std::lock_guard lock(mutex_);
+  programCopy_ = present;
+  runningFromCopy_ = running;
+  copyAtRestart_ = false;
+}
+
+bool SimulatedMachine::HasProgramCopy() const {
+  std::lock_guard lock(mutex_);
+  return programCopy_;
+}
+
+bool SimulatedMachine::CopyGoesAtRestart() const {
+  std::lock_guard lock(mutex_);
+  return copyAtRestart_;
+}
+
+void SimulatedMachine::SetAppsEntry(std::optional<AppsEntry> entry) {
+  std::lock_guard lock(mutex_);
+  appsEntry_ = std::move(entry);
+}
+
+std::optional<AppsEntry> SimulatedMachine::Entry() const {
+  std::lock_guard lock(mutex_);
+  return appsEntry_;
+}
+
+void SimulatedMachine::FailOperation(std::string operation, std::uint32_t error) {
+  std::lock_guard lock(mutex_);
+  failingOperations_[std::move(operation)] = error;
 }
 
 void SimulatedMachine::AddPrinterAtTime(std::string name, std::uint64_t ms) {
@@ -370,6 +442,10 @@ void SimulatedMachine::Record(std::string operation, std::vector<std::string> te
 void SimulatedMachine::SetError(std::uint32_t error) { lastErrors_[std::this_thread::get_id()] = error; }
 
 bool SimulatedMachine::Injected(std::uint32_t error) {
+  if (const auto scripted = failingOperations_.find(calls_.back().operation); scripted != failingOperations_.end()) {
+    SetError(scripted->second);
+    return true;
+  }
   if (++failableCalls_ != failAtCall_) return false;
   SetError(error);
   injected_ = InjectedFailure{calls_.back().operation, error};
@@ -619,9 +695,10 @@ void SimulatedMachine::SetUpdateNeedsRestart(bool needs) {
   updateNeedsRestart_ = needs;
 }
 
-int SimulatedMachine::SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
-                                      std::uint32_t copyStyle) {
+int SimulatedMachine::SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType, std::uint32_t copyStyle,
+                                      std::string* storedName) {
   std::lock_guard lock(mutex_);
+  if (storedName != nullptr) storedName->clear();
   Record("SetupCopyOemInf", {infPath}, {mediaType, copyStyle});
   if (Injected(sim_error::kAccessDenied)) return 0;
   if (!NamesAFile(infPath)) {
@@ -629,8 +706,32 @@ int SimulatedMachine::SetupCopyOemInf(const std::string& infPath, std::uint32_t 
     return 0;
   }
   SetError(copyOemInfError_);  // always: whatever an earlier call left is gone
-  if (copyOemInfResult_ == 1) ++infsStored_;
+  if (copyOemInfResult_ == 1) {
+    ++infsStored_;
+    std::ifstream in(ResolveLocked(infPath), std::ios::binary);
+    const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto [at, added] = store_.try_emplace(content, "oem" + std::to_string(nextStoredInf_) + ".inf");
+    if (added) ++nextStoredInf_;
+    if (storedName != nullptr) *storedName = at->second;
+  }
   return copyOemInfResult_;
+}
+
+bool SimulatedMachine::RemoveStoredDriver(const std::string& storedInf, bool force, StoreRemoval& removal) {
+  std::lock_guard lock(mutex_);
+  Record("RemoveStoredDriver", {storedInf}, {force ? 1u : 0u});
+  removal = StoreRemoval{};
+  if (Injected(sim_error::kAccessDenied)) return false;
+  removal.how = force ? "SetupUninstallOEMInfW, forced" : "SetupUninstallOEMInfW";
+  for (auto it = store_.begin(); it != store_.end(); ++it) {
+    if (NamesEqualIgnoreCase(it->second, storedInf)) {
+      store_.erase(it);
+      removal.restartNeeded = storeRemovalNeedsRestart_;
+      return true;
+    }
+  }
+  SetError(sim_error::kFileNotFound);
+  return false;
 }
 
 std::uint32_t SimulatedMachine::LastError() {
@@ -773,6 +874,72 @@ void SimulatedMachine::Free(void* block) {
     return;
   }
   std::free(block);
+}
+
+namespace {
+bool SameName(const std::string& a, const std::string& b) { return NamesEqualIgnoreCase(a, b); }
+}  // namespace
+
+bool SimulatedMachine::GetQueueDriver(const std::string& queue, std::string& driver) {
+  std::lock_guard lock(mutex_);
+  Record("GetQueueDriver", {queue});
+  driver.clear();
+  if (Injected(sim_error::kAccessDenied)) return false;
+  for (const std::string& listed : ListedPrinters(false)) {
+    if (!SameName(listed, queue)) continue;
+    for (const Printer& p : printers_) {
+      if (p.name == listed) driver = p.driver.empty() ? p.name : p.driver;
+    }
+    return true;
+  }
+  SetError(kErrorInvalidPrinterName);
+  return false;
+}
+
+bool SimulatedMachine::DeleteQueue(const std::string& queue) {
+  std::lock_guard lock(mutex_);
+  Record("DeleteQueue", {queue});
+  if (Injected(sim_error::kAccessDenied)) return false;
+  const std::vector<std::string> listed = ListedPrinters(false);
+  for (auto it = printers_.begin(); it != printers_.end(); ++it) {
+    if (SameName(it->name, queue) && std::find(listed.begin(), listed.end(), it->name) != listed.end()) {
+      printers_.erase(it);
+      return true;
+    }
+  }
+  SetError(kErrorInvalidPrinterName);
+  return false;
+}
+
+bool SimulatedMachine::DeletePrinterDriver(const std::string& driver) {
+  std::lock_guard lock(mutex_);
+  Record("DeletePrinterDriver", {driver});
+  if (Injected(sim_error::kAccessDenied)) return false;
+  const auto found = std::find_if(drivers_.begin(), drivers_.end(),
+                                  [&](const auto& d) { return SameName(d.first, driver); });
+  if (found == drivers_.end()) {
+    SetError(kErrorUnknownPrinterDriver);
+    return false;
+  }
+  for (const std::string& listed : ListedPrinters(false)) {
+    for (const Printer& p : printers_) {
+      if (p.name == listed && SameName(p.driver.empty() ? p.name : p.driver, driver)) {
+        SetError(kErrorPrinterDriverInUse);
+        return false;
+      }
+    }
+  }
+  drivers_.erase(found);
+  return true;
+}
+
+bool SimulatedMachine::ListDriverFiles(std::vector<std::string>& files) {
+  std::lock_guard lock(mutex_);
+  Record("ListDriverFiles");
+  files.clear();
+  if (Injected(sim_error::kRpcServerUnavailable)) return false;
+  for (const auto& [name, used] : drivers_) files.insert(files.end(), used.begin(), used.end());
+  return true;
 }
 
 // ----- Services: printer setup -----
@@ -948,7 +1115,9 @@ FindHandle SimulatedMachine::FindFirst(const std::string& pattern, FindData& dat
   std::sort(names.begin(), names.end());  // a fixed order, whatever the file system gives
   for (std::string& name : names) {
     const std::uint32_t attributes = AttributesOf(folder / name);
-    walk.entries.push_back(FindData{std::move(name), attributes});
+    std::error_code sizeError;
+    const std::uintmax_t bytes = fs::is_regular_file(folder / name, sizeError) ? fs::file_size(folder / name, sizeError) : 0;
+    walk.entries.push_back(FindData{std::move(name), attributes, sizeError ? 0 : bytes});
   }
   if (walk.entries.empty()) {
     SetError(sim_error::kFileNotFound);
@@ -988,6 +1157,84 @@ void SimulatedMachine::FindEnd(FindHandle handle) {
   std::lock_guard lock(mutex_);
   Record("FindEnd");
   if (walks_.erase(IdOf(handle)) == 0) ++badHandleUses_;
+}
+
+bool SimulatedMachine::RemoveFile(const std::string& path, bool& atRestart) {
+  std::lock_guard lock(mutex_);
+  Record("RemoveFile", {path});
+  atRestart = false;
+  if (Injected(sim_error::kAccessDenied)) return false;
+  const fs::path file = ResolveLocked(path);
+  std::error_code error;
+  if (!fs::is_regular_file(file, error)) {
+    SetError(sim_error::kFileNotFound);
+    return false;
+  }
+  if (filesInUse_.count(AttributeKey(file)) != 0) {
+    atRestart = true;
+    return true;
+  }
+  fs::remove(file, error);
+  return true;
+}
+
+// ----- Services: the program's own installation -----
+
+bool SimulatedMachine::InstallProgramCopy(std::string& copyPath) {
+  std::lock_guard lock(mutex_);
+  Record("InstallProgramCopy");
+  copyPath.clear();
+  if (Injected(sim_error::kAccessDenied)) return false;
+  programCopy_ = true;
+  copyPath = kProgramCopy;
+  return true;
+}
+
+bool SimulatedMachine::RemoveProgramCopy(bool& atRestart) {
+  std::lock_guard lock(mutex_);
+  Record("RemoveProgramCopy");
+  atRestart = false;
+  if (Injected(sim_error::kAccessDenied)) return false;
+  if (programCopy_ && runningFromCopy_) {
+    atRestart = copyAtRestart_ = true;
+    return true;
+  }
+  programCopy_ = false;
+  return true;
+}
+
+bool SimulatedMachine::WriteAppsEntry(const AppsEntry& entry) {
+  std::lock_guard lock(mutex_);
+  Record("WriteAppsEntry", {entry.programCopy, entry.queueName, entry.driverName, entry.storedInf},
+         {entry.estimatedSizeKb});
+  if (Injected(sim_error::kAccessDenied)) return false;
+  appsEntry_ = entry;
+  return true;
+}
+
+bool SimulatedMachine::ReadAppsEntry(AppsEntry& entry) {
+  std::lock_guard lock(mutex_);
+  Record("ReadAppsEntry");
+  entry = AppsEntry{};
+  if (Injected(sim_error::kAccessDenied)) return false;
+  if (!appsEntry_) {
+    SetError(sim_error::kFileNotFound);
+    return false;
+  }
+  entry = *appsEntry_;
+  return true;
+}
+
+bool SimulatedMachine::DeleteAppsEntry() {
+  std::lock_guard lock(mutex_);
+  Record("DeleteAppsEntry");
+  if (Injected(sim_error::kAccessDenied)) return false;
+  if (!appsEntry_) {
+    SetError(sim_error::kFileNotFound);
+    return false;
+  }
+  appsEntry_.reset();
+  return true;
 }
 
 // ----- Services: time -----

@@ -71,6 +71,14 @@ struct InjectedFailure {
 //   UpdateDriver                   texts {hardwareId, infPath}, numbers {installFlags,
 //                                  1 when the caller asked to be told of a restart}
 //   SetupCopyOemInf                texts {infPath}, numbers {mediaType, copyStyle}
+//   RemoveStoredDriver             texts {storedInf}, numbers {force}
+//   GetQueueDriver, DeleteQueue    texts {queue}
+//   DeletePrinterDriver            texts {driver}
+//   ListDriverFiles, InstallProgramCopy, RemoveProgramCopy, ReadAppsEntry,
+//   DeleteAppsEntry                -
+//   RemoveFile                     texts {path}
+//   WriteAppsEntry                 texts {programCopy, queueName, driverName, storedInf},
+//                                  numbers {estimatedSizeKb}
 //   LastError                      numbers {the value returned}
 //   GetDriverDirectory             numbers {bufferSize}
 //   EnumPrintersNeeded             numbers {flags, the byte count returned}
@@ -174,7 +182,8 @@ class SimulatedMachine : public Services {
   // once they have appeared, and only when the flags ask for local printers.
   // "Size call" below means a call of EnumPrintersNeeded, counted from 1.
   // The byte count is the sum of kPrinterRecordBytes + name + its zero.
-  void AddPrinter(std::string name);
+  // `driver`: the printer driver the queue uses; empty, one of the queue's name.
+  void AddPrinter(std::string name, std::string driver = {});
   // Listed by every call made when the virtual clock reads `ms` or more.
   void AddPrinterAtTime(std::string name, std::uint64_t ms);
   // Listed `delayMs` after the first driver update that worked; never
@@ -186,6 +195,28 @@ class SimulatedMachine : public Services {
   // (which then fails with error 122 unless the caller's buffer has room),
   // and by every later call: the list grows between the two calls.
   void AddPrinterBetweenSizeAndFill(std::string name, int k);
+
+  // Installed printer drivers and their files (names without a folder).
+  void AddPrinterDriver(std::string name, std::vector<std::string> files);
+  std::vector<std::string> PrinterDrivers() const;
+  std::vector<std::string> QueueNames() const;
+  // The driver store: a successful SetupCopyOemInf keeps each INF content
+  // once, under "oem<N>.inf".
+  std::vector<std::string> StoredInfs() const;
+  void SetStoreRemovalNeedsRestart(bool needs);
+  // RemoveFile of this path finds the file in use: it goes at the restart.
+  void SetFileInUse(const std::string& path);
+  // The program copy under Program Files, and the process running from it.
+  static constexpr char kProgramCopy[] = "C:\\Program Files\\Orvane\\Vornell\\Vornell.exe";
+  void SetProgramCopy(bool present, bool running);
+  bool HasProgramCopy() const;
+  bool CopyGoesAtRestart() const;
+  // The Apps & features entry.
+  void SetAppsEntry(std::optional<AppsEntry> entry);
+  std::optional<AppsEntry> Entry() const;
+
+  // Every call of `operation` fails with `error`, before doing anything.
+  void FailOperation(std::string operation, std::uint32_t error);
 
   // AllocZeroed fails (null, error 8) on its n-th call, counted from 1.
   void FailAllocation(int n);
@@ -262,8 +293,19 @@ class SimulatedMachine : public Services {
   void SetNonInteractiveInstalls() override;
   bool UpdateDriver(const std::string& hardwareId, const std::string& infPath,
                     std::uint32_t installFlags, bool* restartNeeded) override;
-  int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
-                      std::uint32_t copyStyle) override;
+  int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType, std::uint32_t copyStyle,
+                      std::string* storedName = nullptr) override;
+  bool RemoveStoredDriver(const std::string& storedInf, bool force, StoreRemoval& removal) override;
+  bool GetQueueDriver(const std::string& queue, std::string& driver) override;
+  bool DeleteQueue(const std::string& queue) override;
+  bool DeletePrinterDriver(const std::string& driver) override;
+  bool ListDriverFiles(std::vector<std::string>& files) override;
+  bool RemoveFile(const std::string& path, bool& atRestart) override;
+  bool InstallProgramCopy(std::string& copyPath) override;
+  bool RemoveProgramCopy(bool& atRestart) override;
+  bool WriteAppsEntry(const AppsEntry& entry) override;
+  bool ReadAppsEntry(AppsEntry& entry) override;
+  bool DeleteAppsEntry() override;
   std::uint32_t LastError() override;
   // Texts of the codes above; not recorded, since no logic depends on it.
   std::string ErrorMessage(std::uint32_t code) override;
@@ -289,6 +331,7 @@ class SimulatedMachine : public Services {
  private:
   struct Printer {
     std::string name;
+    std::string driver;
     std::uint64_t atMs = 0;
     int afterEnumerations = -1;  // listed from size call n+1
     int growsAtSizeCall = 0;    // 0: not a growing entry
@@ -323,6 +366,16 @@ class SimulatedMachine : public Services {
   std::size_t failAtCall_ = 0;
   std::size_t failableCalls_ = 0;
   std::optional<InjectedFailure> injected_;
+  std::map<std::string, std::uint32_t> failingOperations_;
+  std::map<std::string, std::vector<std::string>> drivers_;
+  std::map<std::string, std::string> store_;  // INF content -> stored name
+  int nextStoredInf_ = 10;
+  bool storeRemovalNeedsRestart_ = false;
+  std::set<std::string> filesInUse_;
+  bool programCopy_ = false;
+  bool runningFromCopy_ = false;
+  bool copyAtRestart_ = false;
+  std::optional<AppsEntry> appsEntry_;
 
   std::optional<bool> wow64_ = false;
 

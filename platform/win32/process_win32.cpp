@@ -71,6 +71,8 @@ ProcessFacts GetProcessFacts() {
   return facts;
 }
 
+std::string ShownPath(const std::wstring& path) { return LenientGbk(path); }
+
 bool TakeInstallLock() {
   // In every session, so a user's wizard and a deployment tool's run under
   // the system account see each other; where that is refused, this session.

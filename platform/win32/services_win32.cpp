@@ -16,6 +16,7 @@
 #include "platform/win32/gbk_wide.h"
 #include "platform/write_access.h"
 #include "platform/win32/system_library.h"
+#include "platform/win32/win32_call.h"
 
 namespace vornell {
 
@@ -25,37 +26,6 @@ namespace {
 constexpr GUID kUsbDeviceInterface = {
     0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
 
-// Longest wide text we hand out a buffer for (the system's path limit).
-constexpr std::size_t kMaxWideChars = 32767;
-
-// The error a system call left, put back once our own clean-up after it
-// (conversions, freed texts) is done, so LastError() reports the call.
-// Declared first in a function, so it goes last.
-class CallError {
- public:
-  CallError() = default;
-  ~CallError() {
-    if (noted_) SetLastError(error_);
-  }
-  CallError(const CallError&) = delete;
-  CallError& operator=(const CallError&) = delete;
-  void Note() {
-    error_ = GetLastError();
-    noted_ = true;
-  }
-
- private:
-  DWORD error_ = ERROR_SUCCESS;
-  bool noted_ = false;
-};
-
-// A GBK text for a wide call; on a text that has no wide form the call is
-// not made and the error says why.
-bool ToWide(const std::string& gbk, std::wstring& wide) {
-  if (GbkToWide(gbk, wide, Conversion::kStrict)) return true;
-  SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-  return false;
-}
 
 // newdev.dll is optional on the system; like the spooler below, it is not a
 // KnownDLL, so it is loaded from the system directory rather than imported.
@@ -109,32 +79,6 @@ bool CopyOut(const std::string& text, char* buffer, std::size_t bufferSize) {
   return true;
 }
 
-// `path` made absolute against the current directory, in UTF-16 all the
-// way, so a folder whose name has no GBK form still works.
-bool WideFullPath(const std::wstring& path, std::wstring& full) {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD length =
-        GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-    if (length == 0) return false;
-    if (length < buffer.size()) {
-      full.assign(buffer.data(), length);
-      return true;
-    }
-    if (length > kMaxWideChars) {
-      SetLastError(ERROR_FILENAME_EXCED_RANGE);
-      return false;
-    }
-    buffer.resize(length);  // the answer then counts the terminator
-  }
-}
-
-// A GBK INF path as the device-installation calls need it: whole and wide.
-bool WideInfPath(const std::string& gbk, std::wstring& full) {
-  std::wstring wide;
-  return ToWide(gbk, wide) && WideFullPath(wide, full);
-}
-
 // CMP_WaitNoPendingInstallEvents: setupapi.dll has it up to Windows 7,
 // cfgmgr32.dll from Windows 8 on (setupapi forwards it there).
 using WaitPendingFunction = DWORD(WINAPI*)(DWORD);
@@ -166,6 +110,7 @@ void FillFindData(const WIN32_FIND_DATAW& found, FindData& data) {
   // fails and is reported, rather than the file being skipped unseen.
   data.name = LenientGbk(std::wstring_view(found.cFileName, length));
   data.attributes = found.dwFileAttributes;
+  data.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
 }
 
 }  // namespace
@@ -374,14 +319,21 @@ bool Win32Services::UpdateDriver(const std::string& hardwareId, const std::strin
   return updated != FALSE;
 }
 
-int Win32Services::SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType,
-                                   std::uint32_t copyStyle) {
+int Win32Services::SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType, std::uint32_t copyStyle,
+                                   std::string* storedName) {
   CallError callError;
+  if (storedName != nullptr) storedName->clear();
   std::wstring wideInf;
   if (!WideInfPath(infPath, wideInf)) return FALSE;
-  const BOOL result = SetupCopyOEMInfW(wideInf.c_str(), nullptr, mediaType, copyStyle, nullptr, 0,
-                                       nullptr, nullptr);
+  wchar_t destination[MAX_PATH] = {};
+  wchar_t* component = nullptr;
+  const BOOL result = SetupCopyOEMInfW(wideInf.c_str(), nullptr, mediaType, copyStyle, destination, MAX_PATH,
+                                       nullptr, &component);
   callError.Note();
+  // The store's name alone ("oem12.inf"): removal hands it back as it is.
+  if (result == TRUE && storedName != nullptr && component != nullptr) {
+    WideToGbk(component, *storedName, Conversion::kStrict);
+  }
   return result;
 }
 

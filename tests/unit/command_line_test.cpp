@@ -29,6 +29,8 @@ TEST(ParseCommandLine, AcceptedLines) {
       {{L"/quiet", L"/quiet"}, RunMode::kQuiet, L"", false, false},
       {{L"/?"}, RunMode::kHelp, L"", false, false},
       {{L"/quiet", L"-Help"}, RunMode::kHelp, L"", false, false},
+      {{L"/UNINSTALL"}, RunMode::kUninstall, L"", false, false},
+      {{L"/quiet", L"/uninstall", L"/log", L"r.log"}, RunMode::kUninstall, L"r.log", false, false},
   };
   for (const Accepted& c : cases) {
     const CommandLine line = ParseCommandLine(c.arguments);
@@ -60,6 +62,8 @@ TEST(ParseCommandLine, RefusedLinesNameTheFirstWrongArgument) {
       // The success page's check boxes exist in quiet mode only.
       {{L"/setdefault"}, L"/setdefault"},
       {{L"/log", L"x.log", L"/TestPage", L"/setdefault"}, L"/TestPage"},
+      // ... and belong to an install, not to a removal.
+      {{L"/uninstall", L"/quiet", L"/setdefault"}, L"/setdefault"},
       // A wrong line is reported as wrong even beside a request for help.
       {{L"/?", L"/x"}, L"/x"},
   };

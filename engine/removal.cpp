@@ -1,0 +1,134 @@
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "engine/driver_directory.h"
+#include "engine/engine.h"
+#include "engine/state_text.h"
+#include "platform/gbk.h"
+#include "platform/services.h"
+
+namespace vornell {
+
+namespace {
+
+constexpr std::uint32_t kPathNotFound = 3;
+// The model's own files among the package's; the rest is Windows' generic
+// driver core, which stays whatever happens.
+constexpr std::size_t kModelFiles = 3;
+
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+  return std::any_of(names.begin(), names.end(),
+                     [&](const std::string& listed) { return NamesEqualIgnoreCase(listed, name); });
+}
+
+void AddOnce(std::vector<std::string>& names, const std::string& name) {
+  if (!name.empty() && !Contains(names, name)) names.push_back(name);
+}
+
+}  // namespace
+
+RemovalResult RemoveInstallation(const RemovalNote& note) {
+  const InstallerState& s = installerState;
+  Services& services = GetServices();
+  RemovalResult result;
+  // Read right after the call that failed, before anything else can change it.
+  const auto failed = [&](const std::string& step) {
+    result.error = services.LastError();
+    result.failedStep = step;
+    return result;
+  };
+  const auto say = [&note](const std::string& line) {
+    if (note) note(line);
+  };
+
+  AppsEntry entry;
+  const bool haveEntry = services.ReadAppsEntry(entry);
+  if (!haveEntry && services.LastError() != kErrorFileNotFound) return failed("reading the Apps & features entry");
+  if (!haveEntry) say("no Apps & features entry; removing what is there");
+
+  // The queues, each driver read from its queue before the queue goes.
+  std::vector<std::string> queues = {s.printerName, s.lptPrinterName};
+  AddOnce(queues, entry.queueName);
+  std::vector<std::string> drivers;
+  for (const std::string& queue : queues) {
+    std::string driver;
+    if (!services.GetQueueDriver(queue, driver)) {
+      if (services.LastError() == kErrorInvalidPrinterName) continue;
+      return failed("reading the queue " + queue);
+    }
+    AddOnce(drivers, driver);
+    if (!services.DeleteQueue(queue)) return failed("deleting the queue " + queue);
+    say("queue deleted: " + queue);
+  }
+  if (drivers.empty()) AddOnce(drivers, !entry.driverName.empty() ? entry.driverName : s.driverModelName);
+
+  bool driverKept = false;
+  for (const std::string& driver : drivers) {
+    if (services.DeletePrinterDriver(driver)) {
+      say("printer driver deleted: " + driver);
+      continue;
+    }
+    const std::uint32_t error = services.LastError();
+    if (error == kErrorUnknownPrinterDriver) {
+      say("no printer driver installed: " + driver);
+    } else if (error == kErrorPrinterDriverInUse) {
+      // Somebody's own queue: it keeps working, and so the driver, its
+      // package and its files stay.
+      say("another queue still uses the printer driver, which stays with its package and files: " + driver);
+      driverKept = true;
+    } else {
+      return failed("deleting the printer driver " + driver);
+    }
+  }
+
+  if (!driverKept) {
+    if (entry.storedInf.empty()) {
+      say("no driver-store package recorded");
+    } else {
+      // Forced: the queue and the driver are gone, so only a device can
+      // still use the package, and removal is to take it off that device
+      // too. Unforced, Windows 7's call and Wine's keep a package in use.
+      StoreRemoval removal;
+      if (services.RemoveStoredDriver(entry.storedInf, true, removal)) {
+        result.restartNeeded = result.restartNeeded || removal.restartNeeded;
+      } else if (services.LastError() == kErrorFileNotFound) {
+        say("the driver package is no longer in the driver store: " + entry.storedInf);
+      } else {
+        return failed("taking the driver package out of the driver store");
+      }
+    }
+
+    std::vector<std::string> used;
+    if (!services.ListDriverFiles(used)) return failed("listing the files the printer drivers use");
+    std::array<char, kPrinterDriverDirectorySize> directory{};
+    if (!FetchPrinterDriverDirectory(directory)) return failed("finding the printer-driver directory");
+    const std::string folder(directory.data(), strnlen(directory.data(), directory.size()));
+    for (std::size_t i = 0; i < kModelFiles; ++i) {
+      const std::string name = DriverFileName(s, i);
+      if (Contains(used, name)) {
+        say("kept, a printer driver uses it: " + name);
+        continue;
+      }
+      bool atRestart = false;
+      if (!services.RemoveFile(folder + "\\" + name, atRestart)) {
+        const std::uint32_t error = services.LastError();
+        if (error == kErrorFileNotFound || error == kPathNotFound) continue;
+        result.error = error;
+        result.failedStep = "deleting " + folder + "\\" + name;
+        return result;
+      }
+      result.restartNeeded = result.restartNeeded || atRestart;
+    }
+  }
+
+  if (haveEntry && !services.DeleteAppsEntry()) return failed("removing the Apps & features entry");
+  bool copyAtRestart = false;
+  if (!services.RemoveProgramCopy(copyAtRestart)) return failed("removing the program copy");
+  // Inert once the entry is gone: no restart is asked for it.
+  if (copyAtRestart) say("the program copy runs now; it goes at the next restart");
+  result.removed = true;
+  return result;
+}
+
+}  // namespace vornell

@@ -1,0 +1,438 @@
+// The real system behind the program's own installation and its removal:
+// the program copy under Program Files, the Apps & features entry, and the
+// queue, driver and driver-store calls that undo an install.
+#include <shlobj.h>
+#include <winspool.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "platform/win32/gbk_wide.h"
+#include "platform/win32/services_win32.h"
+#include "platform/win32/system_library.h"
+#include "platform/win32/win32_call.h"
+
+namespace vornell {
+
+namespace {
+
+constexpr wchar_t kEntryKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane.Vornell";
+// Our own values beside the standard ones: what removal undoes.
+constexpr wchar_t kQueueValue[] = L"VornellQueue";
+constexpr wchar_t kDriverValue[] = L"VornellDriver";
+constexpr wchar_t kStoredInfValue[] = L"VornellStoredInf";
+
+// The spooler calls of removal; winspool.drv is no KnownDLL (see services_win32.cpp).
+struct RemovalSpooler {
+  decltype(&OpenPrinterW) open = nullptr;
+  decltype(&ClosePrinter) close = nullptr;
+  decltype(&GetPrinterW) get = nullptr;
+  decltype(&DeletePrinter) remove = nullptr;
+  decltype(&DeletePrinterDriverExW) removeDriver = nullptr;
+  decltype(&EnumPrinterDriversW) enumDrivers = nullptr;
+};
+
+const RemovalSpooler* LoadRemovalSpooler() {
+  static const RemovalSpooler loaded = [] {
+    const HMODULE module = LoadSystemLibrary(L"winspool.drv");
+    RemovalSpooler s;
+    s.open = ProcedureOf<decltype(s.open)>(module, "OpenPrinterW");
+    s.close = ProcedureOf<decltype(s.close)>(module, "ClosePrinter");
+    s.get = ProcedureOf<decltype(s.get)>(module, "GetPrinterW");
+    s.remove = ProcedureOf<decltype(s.remove)>(module, "DeletePrinter");
+    s.removeDriver = ProcedureOf<decltype(s.removeDriver)>(module, "DeletePrinterDriverExW");
+    s.enumDrivers = ProcedureOf<decltype(s.enumDrivers)>(module, "EnumPrinterDriversW");
+    return s;
+  }();
+  if (loaded.open == nullptr || loaded.close == nullptr || loaded.get == nullptr || loaded.remove == nullptr ||
+      loaded.removeDriver == nullptr || loaded.enumDrivers == nullptr) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
+  return &loaded;
+}
+
+// An open printer, closed when the scope ends.
+class OpenQueue {
+ public:
+  OpenQueue(const RemovalSpooler& spooler, const std::wstring& name, ACCESS_MASK access) : spooler_(spooler) {
+    PRINTER_DEFAULTSW defaults{nullptr, nullptr, access};
+    if (!spooler_.open(const_cast<wchar_t*>(name.c_str()), &handle_, &defaults)) handle_ = nullptr;
+  }
+  ~OpenQueue() {
+    if (handle_ != nullptr) spooler_.close(handle_);
+  }
+  OpenQueue(const OpenQueue&) = delete;
+  OpenQueue& operator=(const OpenQueue&) = delete;
+  HANDLE get() const { return handle_; }
+
+ private:
+  const RemovalSpooler& spooler_;
+  HANDLE handle_ = nullptr;
+};
+
+// The folder of the program copy, C:\Program Files\Orvane\Vornell; empty
+// with the last error set when the system does not say.
+std::wstring CopyFolder() {
+  wchar_t programFiles[MAX_PATH] = {};
+  const HRESULT got = SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
+  if (FAILED(got)) {
+    SetLastError(HRESULT_CODE(got) != 0 ? HRESULT_CODE(got) : ERROR_PATH_NOT_FOUND);
+    return {};
+  }
+  return std::wstring(programFiles) + L"\\Orvane\\Vornell";
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
+HKEY OpenEntry(REGSAM access) {
+  HKEY key = nullptr;
+  const LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEntryKey, 0, access | KEY_WOW64_64KEY, &key);
+  if (status != ERROR_SUCCESS) {
+    SetLastError(static_cast<DWORD>(status));
+    return nullptr;
+  }
+  return key;
+}
+
+bool SetText(HKEY key, const wchar_t* name, const std::wstring& value) {
+  const LSTATUS status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  if (status != ERROR_SUCCESS) SetLastError(static_cast<DWORD>(status));
+  return status == ERROR_SUCCESS;
+}
+
+bool SetNumber(HKEY key, const wchar_t* name, DWORD value) {
+  const LSTATUS status =
+      RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  if (status != ERROR_SUCCESS) SetLastError(static_cast<DWORD>(status));
+  return status == ERROR_SUCCESS;
+}
+
+// A text value as GBK; empty when it is missing or has no exact GBK form.
+std::string GetText(HKEY key, const wchar_t* name) {
+  DWORD bytes = 0;
+  if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) != ERROR_SUCCESS || bytes == 0 ||
+      bytes > kMaxWideChars * sizeof(wchar_t)) {
+    return {};
+  }
+  std::wstring wide(bytes / sizeof(wchar_t), L'\0');
+  if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, wide.data(), &bytes) != ERROR_SUCCESS) return {};
+  wide.resize(wcsnlen(wide.c_str(), wide.size()));
+  std::string gbk;
+  return WideToGbk(wide, gbk, Conversion::kStrict) ? gbk : std::string();
+}
+
+// A driver-store name is a bare file name: never a path into elsewhere.
+bool IsBareInfName(const std::wstring& name) {
+  return !name.empty() && name.find_first_of(L"\\/:") == std::wstring::npos && name != L"." && name != L"..";
+}
+
+}  // namespace
+
+bool Win32Services::RemoveStoredDriver(const std::string& storedInf, bool force, StoreRemoval& removal) {
+  CallError callError;
+  removal = StoreRemoval{};
+  std::wstring name;
+  if (!ToWide(storedInf, name) || !IsBareInfName(name)) {
+    if (GetLastError() != ERROR_NO_UNICODE_TRANSLATION) SetLastError(ERROR_INVALID_NAME);
+    callError.Note();
+    return false;
+  }
+  // Where the system has it, the driver leaves the devices installed from
+  // it too (Windows 10 1703 and later).
+  using DiUninstallDriverFunction = BOOL(WINAPI*)(HWND, LPCWSTR, DWORD, PBOOL);
+  const auto diUninstall =
+      ProcedureOf<DiUninstallDriverFunction>(LoadSystemLibrary(L"newdev.dll"), "DiUninstallDriverW");
+  if (diUninstall != nullptr) {
+    wchar_t windows[MAX_PATH] = {};
+    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+      callError.Note();
+      return false;
+    }
+    const std::wstring path = std::wstring(windows) + L"\\INF\\" + name;
+    BOOL reboot = FALSE;
+    removal.how = "DiUninstallDriverW";
+    const BOOL removed = diUninstall(nullptr, path.c_str(), 0, &reboot);
+    callError.Note();
+    removal.restartNeeded = removed && reboot;
+    return removed != FALSE;
+  }
+  using UninstallInfFunction = BOOL(WINAPI*)(PCWSTR, DWORD, PVOID);
+  const auto uninstallInf =
+      ProcedureOf<UninstallInfFunction>(GetModuleHandleW(L"setupapi.dll"), "SetupUninstallOEMInfW");
+  if (uninstallInf == nullptr) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    callError.Note();
+    return false;
+  }
+  removal.how = force ? "SetupUninstallOEMInfW, forced" : "SetupUninstallOEMInfW";
+  const BOOL removed = uninstallInf(name.c_str(), force ? SUOI_FORCEDELETE : 0, nullptr);
+  callError.Note();
+  return removed != FALSE;
+}
+
+bool Win32Services::GetQueueDriver(const std::string& queue, std::string& driver) {
+  CallError callError;
+  driver.clear();
+  const RemovalSpooler* spooler = LoadRemovalSpooler();
+  std::wstring name;
+  if (spooler == nullptr || !ToWide(queue, name)) {
+    callError.Note();
+    return false;
+  }
+  OpenQueue printer(*spooler, name, PRINTER_ACCESS_USE);
+  if (printer.get() == nullptr) {
+    callError.Note();
+    return false;
+  }
+  DWORD needed = 0;
+  spooler->get(printer.get(), 2, nullptr, 0, &needed);
+  std::vector<BYTE> buffer(std::max<DWORD>(needed, sizeof(PRINTER_INFO_2W)));
+  if (!spooler->get(printer.get(), 2, buffer.data(), static_cast<DWORD>(buffer.size()), &needed)) {
+    callError.Note();
+    return false;
+  }
+  const auto* info = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
+  if (info->pDriverName == nullptr || !WideToGbk(info->pDriverName, driver, Conversion::kStrict)) {
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    callError.Note();
+    return false;
+  }
+  return true;
+}
+
+bool Win32Services::DeleteQueue(const std::string& queue) {
+  CallError callError;
+  const RemovalSpooler* spooler = LoadRemovalSpooler();
+  std::wstring name;
+  if (spooler == nullptr || !ToWide(queue, name)) {
+    callError.Note();
+    return false;
+  }
+  OpenQueue printer(*spooler, name, PRINTER_ALL_ACCESS);
+  const BOOL deleted = printer.get() != nullptr && spooler->remove(printer.get());
+  callError.Note();
+  return deleted != FALSE;
+}
+
+bool Win32Services::DeletePrinterDriver(const std::string& driver) {
+  CallError callError;
+  const RemovalSpooler* spooler = LoadRemovalSpooler();
+  std::wstring name;
+  if (spooler == nullptr || !ToWide(driver, name)) {
+    callError.Note();
+    return false;
+  }
+  const BOOL deleted =
+      spooler->removeDriver(nullptr, nullptr, const_cast<wchar_t*>(name.c_str()), DPD_DELETE_UNUSED_FILES, 0);
+  callError.Note();
+  return deleted != FALSE;
+}
+
+bool Win32Services::ListDriverFiles(std::vector<std::string>& files) {
+  CallError callError;
+  files.clear();
+  const RemovalSpooler* spooler = LoadRemovalSpooler();
+  if (spooler == nullptr) {
+    callError.Note();
+    return false;
+  }
+  DWORD needed = 0, returned = 0;
+  std::vector<BYTE> buffer;
+  // The list may grow between the size call and the fill: ask again.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    spooler->enumDrivers(nullptr, nullptr, 3, nullptr, 0, &needed, &returned);
+    buffer.assign(std::max<DWORD>(needed, 1), 0);
+    if (spooler->enumDrivers(nullptr, nullptr, 3, buffer.data(), static_cast<DWORD>(buffer.size()), &needed,
+                             &returned)) {
+      break;
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || attempt == 2) {
+      callError.Note();
+      return false;
+    }
+  }
+  const auto add = [&files](const wchar_t* path) {
+    if (path == nullptr || *path == L'\0') return;
+    const wchar_t* slash = wcsrchr(path, L'\\');
+    files.push_back(LenientGbk(slash != nullptr ? slash + 1 : path));
+  };
+  const auto* drivers = reinterpret_cast<const DRIVER_INFO_3W*>(buffer.data());
+  for (DWORD i = 0; i < returned && (i + 1) * sizeof(DRIVER_INFO_3W) <= buffer.size(); ++i) {
+    const DRIVER_INFO_3W& d = drivers[i];
+    for (const wchar_t* path : {d.pDriverPath, d.pDataFile, d.pConfigFile, d.pHelpFile}) add(path);
+    for (const wchar_t* dependent = d.pDependentFiles; dependent != nullptr && *dependent != L'\0';
+         dependent += wcslen(dependent) + 1) {
+      add(dependent);
+    }
+  }
+  return true;
+}
+
+bool Win32Services::RemoveFile(const std::string& path, bool& atRestart) {
+  CallError callError;
+  atRestart = false;
+  std::wstring wide;
+  if (!ToWide(path, wide)) {
+    callError.Note();
+    return false;
+  }
+  if (DeleteFileW(wide.c_str())) {
+    callError.Note();
+    return true;
+  }
+  const DWORD error = GetLastError();
+  if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) {
+    callError.Note();
+    return false;
+  }
+  // In use (the spooler holds a driver file): gone at the next restart.
+  atRestart = MoveFileExW(wide.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+  callError.Note();
+  return atRestart;
+}
+
+bool Win32Services::InstallProgramCopy(std::string& copyPath) {
+  CallError callError;
+  copyPath.clear();
+  const std::wstring folder = CopyFolder();
+  const std::wstring self = ProgramFilePath();
+  if (folder.empty() || self.empty()) {
+    callError.Note();
+    return false;
+  }
+  const std::wstring copy = folder + L"\\Vornell.exe";
+  if (!WideToGbk(copy, copyPath, Conversion::kStrict)) {
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    callError.Note();
+    return false;
+  }
+  // Program Files admits only administrators; its new folders inherit that.
+  const std::wstring parent = folder.substr(0, folder.rfind(L'\\'));
+  for (const std::wstring& dir : {parent, folder}) {
+    if (!CreateDirectoryW(dir.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+      callError.Note();
+      return false;
+    }
+  }
+  // A repair started from Apps & features runs the copy itself: it stays.
+  if (SamePath(self, copy)) {
+    SetLastError(ERROR_SUCCESS);
+    callError.Note();
+    return true;
+  }
+  const BOOL copied = CopyFileW(self.c_str(), copy.c_str(), FALSE);
+  callError.Note();
+  return copied != FALSE;
+}
+
+bool Win32Services::RemoveProgramCopy(bool& atRestart) {
+  CallError callError;
+  atRestart = false;
+  const std::wstring folder = CopyFolder();
+  if (folder.empty()) {
+    callError.Note();
+    return false;
+  }
+  const std::wstring copy = folder + L"\\Vornell.exe";
+  const std::wstring parent = folder.substr(0, folder.rfind(L'\\'));
+  if (!DeleteFileW(copy.c_str())) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      SetLastError(ERROR_SUCCESS);
+    } else if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
+      // A running program cannot delete its own file: the system does at the
+      // next restart, then the folders, which are empty by then.
+      atRestart = MoveFileExW(copy.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) &&
+                  MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) &&
+                  MoveFileExW(parent.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+      callError.Note();
+      return atRestart;
+    } else {
+      callError.Note();
+      return false;
+    }
+  }
+  // Only empty folders go; another product of ours may share "Orvane".
+  RemoveDirectoryW(folder.c_str());
+  RemoveDirectoryW(parent.c_str());
+  SetLastError(ERROR_SUCCESS);
+  callError.Note();
+  return true;
+}
+
+bool Win32Services::WriteAppsEntry(const AppsEntry& entry) {
+  CallError callError;
+  std::wstring name, version, publisher, copy, queue, driver, storedInf;
+  if (!ToWide(entry.displayName, name) || !ToWide(entry.displayVersion, version) ||
+      !ToWide(entry.publisher, publisher) || !ToWide(entry.programCopy, copy) || !ToWide(entry.queueName, queue) ||
+      !ToWide(entry.driverName, driver) || !ToWide(entry.storedInf, storedInf)) {
+    callError.Note();
+    return false;
+  }
+  HKEY key = nullptr;
+  const LSTATUS created = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kEntryKey, 0, nullptr, 0,
+                                          KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
+  if (created != ERROR_SUCCESS) {
+    SetLastError(static_cast<DWORD>(created));
+    callError.Note();
+    return false;
+  }
+  SYSTEMTIME today{};
+  GetLocalTime(&today);
+  wchar_t date[16] = {};
+  swprintf(date, 16, L"%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
+  const std::wstring quoted = L"\"" + copy + L"\"";
+  const bool written = SetText(key, L"DisplayName", name) && SetText(key, L"DisplayVersion", version) &&
+                       SetText(key, L"Publisher", publisher) && SetText(key, L"DisplayIcon", copy) &&
+                       SetText(key, L"InstallDate", date) && SetNumber(key, L"EstimatedSize", entry.estimatedSizeKb) &&
+                       SetNumber(key, L"NoModify", 1) && SetNumber(key, L"NoRepair", 1) &&
+                       SetText(key, L"UninstallString", quoted + L" /uninstall") &&
+                       SetText(key, L"QuietUninstallString", quoted + L" /uninstall /quiet") &&
+                       SetText(key, kQueueValue, queue) && SetText(key, kDriverValue, driver) &&
+                       SetText(key, kStoredInfValue, storedInf);
+  callError.Note();
+  RegCloseKey(key);
+  return written;
+}
+
+bool Win32Services::ReadAppsEntry(AppsEntry& entry) {
+  CallError callError;
+  entry = AppsEntry{};
+  const HKEY key = OpenEntry(KEY_QUERY_VALUE);
+  if (key == nullptr) {
+    callError.Note();
+    return false;
+  }
+  entry.displayName = GetText(key, L"DisplayName");
+  entry.displayVersion = GetText(key, L"DisplayVersion");
+  entry.publisher = GetText(key, L"Publisher");
+  entry.programCopy = GetText(key, L"DisplayIcon");
+  entry.queueName = GetText(key, kQueueValue);
+  entry.driverName = GetText(key, kDriverValue);
+  entry.storedInf = GetText(key, kStoredInfValue);
+  DWORD size = 0, bytes = sizeof size;
+  if (RegGetValueW(key, nullptr, L"EstimatedSize", RRF_RT_REG_DWORD, nullptr, &size, &bytes) == ERROR_SUCCESS) {
+    entry.estimatedSizeKb = size;
+  }
+  RegCloseKey(key);
+  SetLastError(ERROR_SUCCESS);
+  callError.Note();
+  return true;
+}
+
+bool Win32Services::DeleteAppsEntry() {
+  CallError callError;
+  const LSTATUS status = RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kEntryKey, KEY_WOW64_64KEY, 0);
+  SetLastError(static_cast<DWORD>(status));
+  callError.Note();
+  return status == ERROR_SUCCESS;
+}
+
+}  // namespace vornell

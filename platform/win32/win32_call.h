@@ -1,0 +1,49 @@
+#pragma once
+// What the real services' system calls share: the error a call left, kept
+// through our own clean-up, and GBK paths made wide and whole.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+
+namespace vornell {
+
+// Longest wide text we hand out a buffer for (the system's path limit).
+constexpr std::size_t kMaxWideChars = 32767;
+
+// The error a system call left, put back once our own clean-up after it
+// (conversions, freed texts) is done, so LastError() reports the call.
+// Declared first in a function, so it goes last.
+class CallError {
+ public:
+  CallError() = default;
+  ~CallError() {
+    if (noted_) SetLastError(error_);
+  }
+  CallError(const CallError&) = delete;
+  CallError& operator=(const CallError&) = delete;
+  void Note() {
+    error_ = GetLastError();
+    noted_ = true;
+  }
+
+ private:
+  DWORD error_ = ERROR_SUCCESS;
+  bool noted_ = false;
+};
+
+// A GBK text for a wide call; on a text that has no wide form the call is
+// not made and the error says why.
+bool ToWide(const std::string& gbk, std::wstring& wide);
+
+// `path` made absolute against the current directory, in UTF-16 all the
+// way, so a folder whose name has no GBK form still works.
+bool WideFullPath(const std::wstring& path, std::wstring& full);
+
+// A GBK path as the calls that need a whole one take it.
+bool WideInfPath(const std::string& gbk, std::wstring& full);
+
+}  // namespace vornell

@@ -1,0 +1,154 @@
+// The whole life cycle against the simulated machine, through the real
+// start-up: an install leaves an Apps & features entry; "/uninstall" takes
+// away the queues, the driver, the store's package, the model's staged
+// files, the entry and the program copy, in that order, and says how it
+// went by its exit code, its log and, unless quiet, its boxes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/exit_codes.h"
+#include "app/vornell_app.h"
+#include "engine_test_support.h"
+#include "framework/headless/headless.h"
+#include "platform/simulated/simulated_process.h"
+
+namespace vornell {
+namespace {
+
+using namespace engine_test;
+
+constexpr char kPrinterPath[] =
+    "\\\\?\\usb#vid_f0e1&pid_c20b#0000RX730T#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+const std::vector<std::string> kModelFiles = {"RX730TP.INF", "RX730TP.dll", "RX730TP.gpd"};
+
+class RemovalTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    CopySamplePackage();
+    spool = folder.MakeFolder("spool/drivers/x64");
+    machine.SetDriverDirectory(spool.string());
+    machine.SetUsbDevicePaths({kPrinterPath});
+  }
+  void TearDown() override {
+    theApp.arguments.clear();
+    theApp.exitCode = 0;
+    EngineTest::TearDown();
+  }
+
+  int Start(std::vector<std::wstring> arguments) {
+    installerState = InstallerState{};
+    theApp.arguments = std::move(arguments);
+    theApp.InitInstance();
+    return theApp.exitCode;
+  }
+  // Installed as the unattended mode installs, with the driver the update
+  // set up and the LPT queue an earlier wizard made.
+  void Install() {
+    if (machine.QueueNames().empty()) machine.AddPrinterAfterUpdate(kUsbQueue);
+    ASSERT_EQ(Start({L"/quiet"}), kExitSuccess);
+    machine.AddPrinterDriver(kUsbQueue, {"RX730TP.dll", "RX730TP.gpd", "UNIDRV.DLL", "UNIRES.DLL"});
+    if (machine.QueueNames().size() == 1) machine.AddPrinter(kLptQueue, kUsbQueue);
+    machine.ClearCalls();
+  }
+  bool Staged(const std::string& name) const { return fs::exists(spool / "3" / name); }
+
+  fs::path spool;
+};
+
+TEST_F(RemovalTest, InstallRecordsTheEntryAndRemovalUndoesItAllInOrder) {
+  Install();
+  ASSERT_TRUE(machine.Entry().has_value());
+  const AppsEntry entry = *machine.Entry();
+  EXPECT_EQ(entry.displayName, "Orvane RX730TⅡ 打印机驱动");
+  EXPECT_EQ(entry.displayVersion, "1.0.0.1");
+  EXPECT_EQ(entry.programCopy, SimulatedMachine::kProgramCopy);
+  EXPECT_EQ(entry.storedInf, "oem10.inf");
+  EXPECT_GT(entry.estimatedSizeKb, 0u);
+  // Installing again changes the one entry and adds nothing to the store.
+  installerState = InstallerState{};
+  ASSERT_EQ(Start({L"/quiet"}), kExitSuccess);
+  EXPECT_EQ(machine.StoredInfs(), std::vector<std::string>{"oem10.inf"});
+  machine.ClearCalls();
+
+  EXPECT_EQ(Start({L"/uninstall", L"/quiet"}), kExitSuccess);
+  EXPECT_EQ(machine.Operations({"DeleteQueue", "DeletePrinterDriver", "RemoveStoredDriver", "RemoveFile",
+                                "DeleteAppsEntry", "RemoveProgramCopy"}),
+            (std::vector<std::string>{"DeleteQueue", "DeleteQueue", "DeletePrinterDriver", "RemoveStoredDriver",
+                                      "RemoveFile", "RemoveFile", "RemoveFile", "DeleteAppsEntry",
+                                      "RemoveProgramCopy"}));
+  EXPECT_TRUE(machine.QueueNames().empty());
+  EXPECT_TRUE(machine.PrinterDrivers().empty());
+  EXPECT_TRUE(machine.StoredInfs().empty());
+  EXPECT_EQ(machine.CallsOf("RemoveStoredDriver").at(0).numbers.at(0), 1u) << "forced: queue and driver are gone";
+  for (const std::string& name : kModelFiles) EXPECT_FALSE(Staged(name)) << name;
+  EXPECT_TRUE(Staged("UNIDRV.DLL")) << "Windows' own driver core stays";
+  EXPECT_FALSE(machine.Entry().has_value());
+  EXPECT_FALSE(machine.HasProgramCopy());
+  EXPECT_EQ(ProcessLog().Lines().back(), "2026-12-09 14:03:07.412 exit code: 0");
+
+  // Nothing left to remove is a removal too.
+  EXPECT_EQ(Start({L"/uninstall", L"/quiet"}), kExitSuccess);
+  ExpectNothingLeftOpen(machine);
+}
+
+// Somebody's own queue on our driver keeps working: the driver and its
+// files stay; the rest of ours goes.
+TEST_F(RemovalTest, DriverAnotherQueueUsesStaysWithItsFiles) {
+  Install();
+  machine.AddPrinter("Office", kUsbQueue);
+  EXPECT_EQ(Start({L"/uninstall", L"/quiet"}), kExitSuccess);
+  EXPECT_EQ(machine.QueueNames(), std::vector<std::string>{"Office"});
+  EXPECT_EQ(machine.PrinterDrivers(), std::vector<std::string>{kUsbQueue});
+  EXPECT_EQ(machine.StoredInfs().size(), 1u);
+  for (const std::string& name : kModelFiles) EXPECT_TRUE(Staged(name)) << name;
+  EXPECT_FALSE(machine.Entry().has_value());
+  EXPECT_NE(ProcessLog().Text().find("another queue still uses the printer driver"), std::string::npos);
+}
+
+TEST_F(RemovalTest, RestartFailureAndTheCopyThatRuns) {
+  // A store that needs a restart; the copy runs (Apps & features started
+  // it) and goes at the restart without asking for one.
+  Install();
+  machine.SetStoreRemovalNeedsRestart(true);
+  machine.SetProgramCopy(true, true);
+  EXPECT_EQ(Start({L"/uninstall", L"/quiet"}), kExitRestartNeeded);
+  EXPECT_TRUE(machine.CopyGoesAtRestart());
+
+  // A step that fails stops the removal, and the entry stays for another try.
+  machine.SetStoreRemovalNeedsRestart(false);
+  machine.SetProgramCopy(false, false);
+  Install();
+  machine.FailOperation("DeletePrinterDriver", sim_error::kAccessDenied);
+  EXPECT_EQ(Start({L"/uninstall", L"/quiet"}), kExitInstallFailed);
+  EXPECT_TRUE(machine.Entry().has_value());
+  EXPECT_EQ(machine.CountOf("RemoveStoredDriver"), 0u);
+  EXPECT_NE(ProcessLog().Text().find("removal failed at: deleting the printer driver Orvane RX730T"),
+            std::string::npos);
+}
+
+// Apps & features runs it with no /quiet: a question first, then one box.
+TEST_F(RemovalTest, WithoutQuietAskedFirstThenTold) {
+  Install();
+  headless::ScriptAppAnswer(kIdNo);
+  EXPECT_EQ(Start({L"/uninstall"}), kExitUserCancelled);
+  EXPECT_TRUE(machine.Entry().has_value());
+  ASSERT_EQ(headless::AppMessageBoxes().size(), 1u);
+  EXPECT_EQ(headless::AppMessageCaptions().back(), "卸载");
+  EXPECT_EQ(headless::AppMessageBoxes().back(), "确定要卸载 Orvane RX730TⅡ 打印机驱动吗？");
+
+  headless::ScriptAppAnswer(kIdYes);
+  EXPECT_EQ(Start({L"/uninstall", L"/log", L"C:\\logs\\removal.log"}), kExitSuccess);
+  EXPECT_EQ(headless::AppMessageBoxes().back(), "Orvane RX730TⅡ 打印机驱动已卸载。");
+
+  Install();
+  machine.FailOperation("DeleteQueue", sim_error::kAccessDenied);
+  headless::ScriptAppAnswer(kIdYes);
+  EXPECT_EQ(Start({L"/uninstall", L"/log", L"C:\\logs\\removal.log"}), kExitInstallFailed);
+  EXPECT_EQ(headless::AppMessageBoxes().back(), "卸载未能完成，详情请见日志：C:\\logs\\removal.log");
+}
+
+}  // namespace
+}  // namespace vornell
