@@ -65,7 +65,17 @@ RemovalResult RemoveInstallation(const RemovalNote& note) {
 
   bool driverKept = false;
   for (const std::string& driver : drivers) {
-    if (services.DeletePrinterDriver(driver)) {
+    // Asked first: not every spooler refuses to delete a driver in use.
+    std::vector<std::string> users;
+    if (!services.QueuesUsingDriver(driver, users)) return failed("finding the queues that use " + driver);
+    if (!users.empty()) {
+      std::string names;
+      for (const std::string& queue : users) names += (names.empty() ? "" : ", ") + queue;
+      say("the printer driver " + driver + " stays with its package and files: the queue " + names + " uses it");
+      driverKept = true;
+      continue;
+    }
+    if (services.RemovePrinterDriver(driver)) {
       say("printer driver deleted: " + driver);
       continue;
     }

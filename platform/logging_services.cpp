@@ -322,15 +322,27 @@ bool LoggingServices::DeleteQueue(const std::string& queue) {
   return deleted;
 }
 
-bool LoggingServices::DeletePrinterDriver(const std::string& driver) {
-  const bool deleted = inner_.DeletePrinterDriver(driver);
+bool LoggingServices::RemovePrinterDriver(const std::string& driver) {
+  const bool deleted = inner_.RemovePrinterDriver(driver);
   const std::uint32_t error = NoteError();
   if (deleted) {
-    Logged("DeletePrinterDriver(" + Quoted(driver) + ")", "done");
+    Logged("RemovePrinterDriver(" + Quoted(driver) + ")", "done");
   } else {
-    LoggedFailure("DeletePrinterDriver(" + Quoted(driver) + ")", error);
+    LoggedFailure("RemovePrinterDriver(" + Quoted(driver) + ")", error);
   }
   return deleted;
+}
+
+bool LoggingServices::QueuesUsingDriver(const std::string& driver, std::vector<std::string>& queues) {
+  const bool listed = inner_.QueuesUsingDriver(driver, queues);
+  const std::uint32_t error = NoteError();
+  const std::string call = "QueuesUsingDriver(" + Quoted(driver) + ")";
+  if (listed) {
+    Logged(call, queues.empty() ? std::string("none") : Names(queues));
+  } else {
+    LoggedFailure(call, error);
+  }
+  return listed;
 }
 
 bool LoggingServices::ListDriverFiles(std::vector<std::string>& files) {

@@ -167,7 +167,9 @@ class Services {
   // Deletes the driver of the running environment with its files that no
   // other driver uses; false with 3001 while a queue uses it, 1797 when
   // there is no such driver.
-  virtual bool DeletePrinterDriver(const std::string& driver) = 0;
+  virtual bool RemovePrinterDriver(const std::string& driver) = 0;
+  // The local queues that use `driver`, by name.
+  virtual bool QueuesUsingDriver(const std::string& driver, std::vector<std::string>& queues) = 0;
   // The file names (no folder) that the installed drivers of the running
   // environment use.
   virtual bool ListDriverFiles(std::vector<std::string>& files) = 0;

@@ -911,9 +911,9 @@ bool SimulatedMachine::DeleteQueue(const std::string& queue) {
   return false;
 }
 
-bool SimulatedMachine::DeletePrinterDriver(const std::string& driver) {
+bool SimulatedMachine::RemovePrinterDriver(const std::string& driver) {
   std::lock_guard lock(mutex_);
-  Record("DeletePrinterDriver", {driver});
+  Record("RemovePrinterDriver", {driver});
   if (Injected(sim_error::kAccessDenied)) return false;
   const auto found = std::find_if(drivers_.begin(), drivers_.end(),
                                   [&](const auto& d) { return SameName(d.first, driver); });
@@ -930,6 +930,19 @@ bool SimulatedMachine::DeletePrinterDriver(const std::string& driver) {
     }
   }
   drivers_.erase(found);
+  return true;
+}
+
+bool SimulatedMachine::QueuesUsingDriver(const std::string& driver, std::vector<std::string>& queues) {
+  std::lock_guard lock(mutex_);
+  Record("QueuesUsingDriver", {driver});
+  queues.clear();
+  if (Injected(sim_error::kRpcServerUnavailable)) return false;
+  for (const std::string& listed : ListedPrinters(false)) {
+    for (const Printer& p : printers_) {
+      if (p.name == listed && SameName(p.driver.empty() ? p.name : p.driver, driver)) queues.push_back(p.name);
+    }
+  }
   return true;
 }
 

@@ -22,6 +22,8 @@ constexpr wchar_t kEntryKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\
 constexpr wchar_t kQueueValue[] = L"VornellQueue";
 constexpr wchar_t kDriverValue[] = L"VornellDriver";
 constexpr wchar_t kStoredInfValue[] = L"VornellStoredInf";
+// SUOI_FORCEDELETE, which older headers lack.
+constexpr DWORD kForceDelete = 0x1;
 
 // The spooler calls of removal; winspool.drv is no KnownDLL (see services_win32.cpp).
 struct RemovalSpooler {
@@ -31,6 +33,7 @@ struct RemovalSpooler {
   decltype(&DeletePrinter) remove = nullptr;
   decltype(&DeletePrinterDriverExW) removeDriver = nullptr;
   decltype(&EnumPrinterDriversW) enumDrivers = nullptr;
+  decltype(&EnumPrintersW) enumPrinters = nullptr;
 };
 
 const RemovalSpooler* LoadRemovalSpooler() {
@@ -43,10 +46,11 @@ const RemovalSpooler* LoadRemovalSpooler() {
     s.remove = ProcedureOf<decltype(s.remove)>(module, "DeletePrinter");
     s.removeDriver = ProcedureOf<decltype(s.removeDriver)>(module, "DeletePrinterDriverExW");
     s.enumDrivers = ProcedureOf<decltype(s.enumDrivers)>(module, "EnumPrinterDriversW");
+    s.enumPrinters = ProcedureOf<decltype(s.enumPrinters)>(module, "EnumPrintersW");
     return s;
   }();
   if (loaded.open == nullptr || loaded.close == nullptr || loaded.get == nullptr || loaded.remove == nullptr ||
-      loaded.removeDriver == nullptr || loaded.enumDrivers == nullptr) {
+      loaded.removeDriver == nullptr || loaded.enumDrivers == nullptr || loaded.enumPrinters == nullptr) {
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }
@@ -72,6 +76,25 @@ class OpenQueue {
   HANDLE handle_ = nullptr;
 };
 
+// Whether the running environment has a driver of this name; true when
+// the list cannot be read, so that nothing is taken for absent unseen.
+bool DriverInstalled(const RemovalSpooler& spooler, const std::wstring& name) {
+  DWORD needed = 0, returned = 0;
+  spooler.enumDrivers(nullptr, nullptr, 1, nullptr, 0, &needed, &returned);
+  std::vector<BYTE> buffer(std::max<DWORD>(needed, 1), 0);
+  if (!spooler.enumDrivers(nullptr, nullptr, 1, buffer.data(), static_cast<DWORD>(buffer.size()), &needed,
+                           &returned)) {
+    return true;
+  }
+  const auto* drivers = reinterpret_cast<const DRIVER_INFO_1W*>(buffer.data());
+  for (DWORD i = 0; i < returned && (i + 1) * sizeof(DRIVER_INFO_1W) <= buffer.size(); ++i) {
+    if (drivers[i].pName != nullptr && CompareStringOrdinal(drivers[i].pName, -1, name.c_str(), -1, TRUE) == CSTR_EQUAL) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // The folder of the program copy, C:\Program Files\Orvane\Vornell; empty
 // with the last error set when the system does not say.
 std::wstring CopyFolder() {
@@ -84,7 +107,7 @@ std::wstring CopyFolder() {
   return std::wstring(programFiles) + L"\\Orvane\\Vornell";
 }
 
-bool SamePath(const std::wstring& a, const std::wstring& b) {
+bool SameIgnoringCase(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
          CSTR_EQUAL;
 }
@@ -172,7 +195,7 @@ bool Win32Services::RemoveStoredDriver(const std::string& storedInf, bool force,
     return false;
   }
   removal.how = force ? "SetupUninstallOEMInfW, forced" : "SetupUninstallOEMInfW";
-  const BOOL removed = uninstallInf(name.c_str(), force ? SUOI_FORCEDELETE : 0, nullptr);
+  const BOOL removed = uninstallInf(name.c_str(), force ? kForceDelete : 0, nullptr);
   callError.Note();
   return removed != FALSE;
 }
@@ -221,7 +244,7 @@ bool Win32Services::DeleteQueue(const std::string& queue) {
   return deleted != FALSE;
 }
 
-bool Win32Services::DeletePrinterDriver(const std::string& driver) {
+bool Win32Services::RemovePrinterDriver(const std::string& driver) {
   CallError callError;
   const RemovalSpooler* spooler = LoadRemovalSpooler();
   std::wstring name;
@@ -229,10 +252,54 @@ bool Win32Services::DeletePrinterDriver(const std::string& driver) {
     callError.Note();
     return false;
   }
-  const BOOL deleted =
-      spooler->removeDriver(nullptr, nullptr, const_cast<wchar_t*>(name.c_str()), DPD_DELETE_UNUSED_FILES, 0);
+  wchar_t* const driverName = const_cast<wchar_t*>(name.c_str());
+  BOOL deleted = spooler->removeDriver(nullptr, nullptr, driverName, DPD_DELETE_UNUSED_FILES, 0);
+  // Wine's spooler refuses the flag (87); the model's own files are removed
+  // on their own afterwards, where no driver uses them.
+  if (!deleted && GetLastError() == ERROR_INVALID_PARAMETER) {
+    deleted = spooler->removeDriver(nullptr, nullptr, driverName, 0, 0);
+    // Wine also says 87 of a driver it does not have; Windows says 1797.
+    if (!deleted && GetLastError() == ERROR_INVALID_PARAMETER && !DriverInstalled(*spooler, name)) {
+      SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
+    }
+  }
   callError.Note();
   return deleted != FALSE;
+}
+
+bool Win32Services::QueuesUsingDriver(const std::string& driver, std::vector<std::string>& queues) {
+  CallError callError;
+  queues.clear();
+  const RemovalSpooler* spooler = LoadRemovalSpooler();
+  std::wstring wanted;
+  if (spooler == nullptr || !ToWide(driver, wanted)) {
+    callError.Note();
+    return false;
+  }
+  DWORD needed = 0, returned = 0;
+  std::vector<BYTE> buffer;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    spooler->enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned);
+    buffer.assign(std::max<DWORD>(needed, 1), 0);
+    if (spooler->enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), static_cast<DWORD>(buffer.size()),
+                              &needed, &returned)) {
+      break;
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || attempt == 2) {
+      callError.Note();
+      return false;
+    }
+  }
+  const auto* printers = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
+  for (DWORD i = 0; i < returned && (i + 1) * sizeof(PRINTER_INFO_2W) <= buffer.size(); ++i) {
+    if (printers[i].pDriverName != nullptr && printers[i].pPrinterName != nullptr &&
+        SameIgnoringCase(printers[i].pDriverName, wanted)) {
+      queues.push_back(LenientGbk(printers[i].pPrinterName));
+    }
+  }
+  SetLastError(ERROR_SUCCESS);
+  callError.Note();
+  return true;
 }
 
 bool Win32Services::ListDriverFiles(std::vector<std::string>& files) {
@@ -322,7 +389,7 @@ bool Win32Services::InstallProgramCopy(std::string& copyPath) {
     }
   }
   // A repair started from Apps & features runs the copy itself: it stays.
-  if (SamePath(self, copy)) {
+  if (SameIgnoringCase(self, copy)) {
     SetLastError(ERROR_SUCCESS);
     callError.Note();
     return true;

@@ -25,7 +25,8 @@ class Win32Services final : public Services {
   bool RemoveStoredDriver(const std::string& storedInf, bool force, StoreRemoval& removal) override;
   bool GetQueueDriver(const std::string& queue, std::string& driver) override;
   bool DeleteQueue(const std::string& queue) override;
-  bool DeletePrinterDriver(const std::string& driver) override;
+  bool RemovePrinterDriver(const std::string& driver) override;
+  bool QueuesUsingDriver(const std::string& driver, std::vector<std::string>& queues) override;
   bool ListDriverFiles(std::vector<std::string>& files) override;
   bool RemoveFile(const std::string& path, bool& atRestart) override;
   bool InstallProgramCopy(std::string& copyPath) override;

@@ -74,9 +74,9 @@ TEST_F(RemovalTest, InstallRecordsTheEntryAndRemovalUndoesItAllInOrder) {
   machine.ClearCalls();
 
   EXPECT_EQ(Start({L"/uninstall", L"/quiet"}), kExitSuccess);
-  EXPECT_EQ(machine.Operations({"DeleteQueue", "DeletePrinterDriver", "RemoveStoredDriver", "RemoveFile",
+  EXPECT_EQ(machine.Operations({"DeleteQueue", "RemovePrinterDriver", "RemoveStoredDriver", "RemoveFile",
                                 "DeleteAppsEntry", "RemoveProgramCopy"}),
-            (std::vector<std::string>{"DeleteQueue", "DeleteQueue", "DeletePrinterDriver", "RemoveStoredDriver",
+            (std::vector<std::string>{"DeleteQueue", "DeleteQueue", "RemovePrinterDriver", "RemoveStoredDriver",
                                       "RemoveFile", "RemoveFile", "RemoveFile", "DeleteAppsEntry",
                                       "RemoveProgramCopy"}));
   EXPECT_TRUE(machine.QueueNames().empty());
@@ -105,7 +105,7 @@ TEST_F(RemovalTest, DriverAnotherQueueUsesStaysWithItsFiles) {
   EXPECT_EQ(machine.StoredInfs().size(), 1u);
   for (const std::string& name : kModelFiles) EXPECT_TRUE(Staged(name)) << name;
   EXPECT_FALSE(machine.Entry().has_value());
-  EXPECT_NE(ProcessLog().Text().find("another queue still uses the printer driver"), std::string::npos);
+  EXPECT_NE(ProcessLog().Text().find("stays with its package and files: the queue Office uses it"), std::string::npos);
 }
 
 TEST_F(RemovalTest, RestartFailureAndTheCopyThatRuns) {
@@ -121,7 +121,7 @@ TEST_F(RemovalTest, RestartFailureAndTheCopyThatRuns) {
   machine.SetStoreRemovalNeedsRestart(false);
   machine.SetProgramCopy(false, false);
   Install();
-  machine.FailOperation("DeletePrinterDriver", sim_error::kAccessDenied);
+  machine.FailOperation("RemovePrinterDriver", sim_error::kAccessDenied);
   EXPECT_EQ(Start({L"/uninstall", L"/quiet"}), kExitInstallFailed);
   EXPECT_TRUE(machine.Entry().has_value());
   EXPECT_EQ(machine.CountOf("RemoveStoredDriver"), 0u);

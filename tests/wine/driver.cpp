@@ -419,8 +419,8 @@ bool DetachPrinter(const std::wstring& serial) {
 
 // ---- spooler ----
 
-bool AddQueue(const std::wstring& name) {
-  std::wstring driver = L"Vornell Test Driver";
+bool AddQueue(const std::wstring& name, const std::wstring& driverName) {
+  std::wstring driver = driverName;
   wchar_t file[] = L"wineps.drv";
   DRIVER_INFO_3W di{};
   di.cVersion = 3;
@@ -435,7 +435,10 @@ bool AddQueue(const std::wstring& name) {
   std::wstring printer = name;
   wchar_t port[] = L"FILE:";
   wchar_t processor[] = L"WinPrint";
+  // Wine opens a queue (OpenPrinter, so also to delete it) only with a datatype.
+  wchar_t datatype[] = L"RAW";
   PRINTER_INFO_2W pi{};
+  pi.pDatatype = datatype;
   pi.pPrinterName = printer.data();
   pi.pPortName = port;
   pi.pDriverName = driver.data();

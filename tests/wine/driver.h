@@ -122,7 +122,7 @@ extern const wchar_t* const kPrinterHardwarePrefix;  // USB\VID_F0E1&PID_C20B
 bool AttachPrinter(const std::wstring& serial);
 bool DetachPrinter(const std::wstring& serial);
 // Adds a printer queue named `name` (a driver on wineps.drv, port FILE:).
-bool AddQueue(const std::wstring& name);
+bool AddQueue(const std::wstring& name, const std::wstring& driver = L"Vornell Test Driver");
 bool QueueExists(const std::wstring& name);
 std::vector<std::wstring> QueueNames();
 

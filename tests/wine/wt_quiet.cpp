@@ -250,6 +250,132 @@ void CheckLock() {
   if (held != nullptr) CloseHandle(held);
 }
 
+const wchar_t kEntryKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane.Vornell";
+
+// A text value of the Apps & features entry (64-bit view); empty when none.
+std::wstring EntryValue(const wchar_t* name) {
+  wchar_t value[1024] = {};
+  DWORD bytes = sizeof value;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, kEntryKey, name, RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY, nullptr, value,
+                   &bytes) != ERROR_SUCCESS) {
+    return {};
+  }
+  return value;
+}
+
+std::vector<std::wstring> DriverNames() {
+  DWORD needed = 0, count = 0;
+  EnumPrinterDriversW(nullptr, nullptr, 1, nullptr, 0, &needed, &count);
+  std::vector<BYTE> buffer(needed + 1);
+  std::vector<std::wstring> names;
+  if (!EnumPrinterDriversW(nullptr, nullptr, 1, buffer.data(), needed, &needed, &count)) return names;
+  const auto* drivers = reinterpret_cast<const DRIVER_INFO_1W*>(buffer.data());
+  for (DWORD i = 0; i < count; ++i) names.push_back(drivers[i].pName);
+  return names;
+}
+
+bool Contains(const std::vector<std::wstring>& names, const std::wstring& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// INF files under C:\windows\inf holding the package's INF.
+int StoredPackageInfs() {
+  const std::string package = ReadFileBytes(PackageFolder() + L"\\RX730TP.INF");
+  int found = 0;
+  for (const std::wstring& name : FolderNames(L"C:\\windows\\inf")) {
+    if (ReadFileBytes(L"C:\\windows\\inf\\" + name) == package) ++found;
+  }
+  return found;
+}
+
+void DeleteQueue(const std::wstring& name) {
+  HANDLE printer = nullptr;
+  PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+  if (OpenPrinterW(const_cast<wchar_t*>(name.c_str()), &printer, &all)) {
+    DeletePrinter(printer);
+    ClosePrinter(printer);
+  }
+}
+
+// The life cycle a deployment tool drives: install twice (one entry, one
+// package in the store), remove with the entry's own command, remove again.
+// Somebody's queue on the same driver keeps it.
+void CheckLifecycle() {
+  const std::wstring queue = PrinterQueueName();
+  const std::wstring model = queue;  // the driver's name is the model's
+  DeleteQueue(queue);
+  WT_CHECK(AddQueue(queue, model));
+  WT_CHECK_EQ(RunQuiet(ProgramPath(), L"/quiet", InstallFolder()).code, 0ul);
+  WT_CHECK_EQ(RunQuiet(ProgramPath(), L"/quiet /log C:\\quiet-twice.log", InstallFolder()).code, 0ul);
+  WT_CHECK_EQ(StoredPackageInfs(), 1);
+  WT_CHECK(EntryValue(L"DisplayVersion") == L"1.0.0.1");
+  WT_CHECK(EntryValue(L"DisplayName") == queue + L" \x6253\x5370\x673A\x9A71\x52A8");
+  const std::wstring copy = EntryValue(L"DisplayIcon");
+  WT_CHECK(copy == L"C:\\Program Files\\Orvane\\Vornell\\Vornell.exe");
+  WT_CHECK(EntryValue(L"QuietUninstallString") == L"\"" + copy + L"\" /uninstall /quiet");
+  WT_CHECK(FileExists(copy));
+
+  // Somebody's own queue on the same driver: it and the driver stay.
+  WT_CHECK(AddQueue(L"Office", model));
+  WT_CHECK_EQ(RunQuiet(copy, L"/uninstall /quiet /log C:\\uninstall-shared.log", L"C:\\").code, 0ul);
+  WT_CHECK(!QueueExists(queue));
+  WT_CHECK(QueueExists(L"Office"));
+  WT_CHECK(Contains(DriverNames(), model));
+  WT_CHECK(EntryValue(L"DisplayVersion").empty());
+  DeleteQueue(L"Office");
+
+  // Apps & features' quiet command, from the copy: everything goes; the
+  // copy, running, at the next restart.
+  WT_CHECK(AddQueue(queue, model));
+  WT_CHECK_EQ(RunQuiet(ProgramPath(), L"/quiet", InstallFolder()).code, 0ul);
+  const Run removal = RunQuiet(copy, L"/uninstall /quiet /log C:\\uninstall.log", L"C:\\");
+  WT_CHECK_EQ(removal.code, 0ul);
+  for (const std::string& line : ReadLog(L"C:\\uninstall.log")) Note("log: " + line);
+  WT_CHECK(QueueNames().empty() || !QueueExists(queue));
+  WT_CHECK(!Contains(DriverNames(), model));
+  WT_CHECK_EQ(StoredPackageInfs(), 0);
+  WT_CHECK(EntryValue(L"DisplayVersion").empty());
+  wchar_t pending[4096] = {};
+  DWORD bytes = sizeof pending;
+  RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+               L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending, &bytes);
+  bool copyPending = false;
+  for (const wchar_t* item = pending; *item != L'\0'; item += wcslen(item) + 1) {
+    copyPending = copyPending || std::wstring(item).find(L"Orvane\\Vornell\\Vornell.exe") != std::wstring::npos;
+  }
+  WT_CHECK(copyPending || !FileExists(copy));
+
+  // Nothing left: still a removal that worked, and the copy goes now.
+  WT_CHECK_EQ(RunQuiet(ProgramPath(), L"/uninstall /quiet /log C:\\uninstall-again.log", InstallFolder()).code, 0ul);
+  for (const std::string& line : ReadLog(L"C:\\uninstall-again.log")) Note("log: " + line);
+  WT_CHECK(!FileExists(copy));
+}
+
+// Apps & features' own command: a question, then the outcome.
+void CheckUninstallBoxes() {
+  WT_CHECK(AddQueue(PrinterQueueName(), PrinterQueueName()));
+  WT_CHECK_EQ(RunQuiet(ProgramPath(), L"/quiet", InstallFolder()).code, 0ul);
+  Program p;
+  WT_CHECK(Start(p, ProgramPath(), InstallFolder(), L"/uninstall"));
+  HWND box = WaitForMessageBox(p.pid(), nullptr, 15000);
+  WT_CHECK(box != nullptr);
+  if (box == nullptr) return;
+  WT_CHECK_EQ(MessageBoxCaption(box), std::string("卸载"));
+  WT_CHECK_EQ(MessageBoxText(box), std::string("确定要卸载 Orvane RX730TⅡ 打印机驱动吗？"));
+  WT_CHECK(MessageBoxHasButton(box, IDYES) && MessageBoxHasButton(box, IDNO));
+  // Painted whole before it is photographed.
+  RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  SaveScreenshot(box, "uninstall-question");
+  AnswerMessageBox(box, IDYES);
+  HWND told = WaitForMessageBox(p.pid(), box, 30000);
+  WT_CHECK(told != nullptr);
+  if (told == nullptr) return;
+  WT_CHECK_EQ(MessageBoxText(told), std::string("Orvane RX730TⅡ 打印机驱动已卸载。"));
+  SaveScreenshot(told, "uninstall-done");
+  AnswerMessageBox(told, IDOK);
+  WT_CHECK_EQ(p.WaitExit(15000), 0ul);
+}
+
 // The wizard logs too, to %TEMP%\Vornell.log, ending with its last page.
 void CheckWizardLog() {
   wchar_t temp[MAX_PATH + 1] = {};
@@ -280,6 +406,8 @@ int wmain() {
   CheckNoQueue();
   CheckInstall(watch);
   CheckLock();
+  CheckLifecycle();
+  CheckUninstallBoxes();
   CheckWizardLog();
   return Finish();
 }
