@@ -22,8 +22,8 @@ ProcessFacts GetProcessFacts();
 // process ends; false when another process holds it.
 bool TakeInstallLock();
 
-// Opens the log file at `path` (replaced; never through a link planted
-// there) and makes it the process's log. False when it cannot be written:
+// Opens the log file at `path` (created anew; never through a link in any
+// folder of the path) and makes it the process's log. False when it cannot be written:
 // the installation goes on without it.
 bool OpenProcessLog(const std::wstring& path);
 

@@ -3,11 +3,16 @@
 // UTF-8 log, the files staged, the driver store without a printer, the
 // printer commands of /setdefault and /testpage, the install lock, and the
 // log the wizard writes.
+// C:\redirected is a Unix symbolic link to C:\elsewhere, the one kind of
+// redirected folder Wine follows (it makes no junctions):
+// wine-test-env: VORNELL_TEST_SETUP=mkdir "$WINEPREFIX/drive_c/elsewhere" && ln -s elsewhere "$WINEPREFIX/drive_c/redirected"
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "tests/wine/driver.h"
+
+#include <sddl.h>
 
 using namespace wt;
 
@@ -140,8 +145,24 @@ void CheckIncompletePackage() {
   WT_CHECK(!lines.empty() && lines.back().find("exit code: 1619") != std::string::npos);
 }
 
+// Through the link, the log would land in C:\elsewhere: it is refused, and
+// the run goes on.
+void CheckRedirectedLog() {
+  const std::wstring seen = L"C:\\elsewhere\\seen-through-the-link";
+  WT_CHECK(WriteFileBytes(seen, "x"));
+  if (!FileExists(L"C:\\redirected\\seen-through-the-link")) {
+    Note("C:\\redirected does not lead to C:\\elsewhere: VORNELL_TEST_SETUP (see the top of this file) was not run");
+  }
+  WT_CHECK(FileExists(L"C:\\redirected\\seen-through-the-link"));
+  DeleteFileW(seen.c_str());
+  const Run run = RunQuiet(ProgramPath(), L"/quiet /log C:\\redirected\\quiet.log", InstallFolder());
+  WT_CHECK_EQ(run.code, 0ul);
+  WT_CHECK(!FileExists(L"C:\\elsewhere\\quiet.log"));
+}
+
 // No printer: the driver goes into the driver store, and the run succeeds.
-// Also with a log that cannot be written (its path is a folder).
+// Also with a log that cannot be written (its path is a folder, or it leads
+// elsewhere).
 void CheckNoPrinter() {
   const std::wstring storedInf = L"C:\\windows\\inf\\RX730TP.INF";
   WT_CHECK(!FileExists(storedInf));
@@ -161,6 +182,7 @@ void CheckNoPrinter() {
   const Run noLog = RunQuiet(ProgramPath(), L"/quiet /log " + folder, InstallFolder());
   WT_CHECK_EQ(noLog.code, 0ul);
   WT_CHECK_EQ(FileAttributesOf(folder), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+  CheckRedirectedLog();
 }
 
 void CheckNoQueue() {
@@ -221,12 +243,44 @@ void CheckLock() {
   if (held != nullptr) CloseHandle(held);
 }
 
+// The file's permissions as SDDL; empty when they cannot be read.
+std::wstring DaclOf(const std::wstring& path) {
+  DWORD size = 0;
+  GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+  std::vector<BYTE> descriptor(size);
+  wchar_t* text = nullptr;
+  if (size == 0 || !GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size) ||
+      !ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1,
+                                                            DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    return {};
+  }
+  std::wstring dacl = text;
+  LocalFree(text);
+  return dacl;
+}
+
 // The wizard logs too, to %TEMP%\Vornell.log, ending with its last page.
+// A file a user planted there first, open to everyone, is not the one written.
 void CheckWizardLog() {
   wchar_t temp[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH + 1, temp);
   const std::wstring log = std::wstring(temp) + L"Vornell.log";
   DeleteFileW(log.c_str());
+  PSECURITY_DESCRIPTOR everyone = nullptr;
+  WT_CHECK(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;FA;;;WD)", SDDL_REVISION_1, &everyone,
+                                                                nullptr));
+  SECURITY_ATTRIBUTES open{sizeof open, everyone, FALSE};
+  HANDLE planted = CreateFileW(log.c_str(), GENERIC_WRITE, 0, &open, CREATE_NEW, 0, nullptr);
+  WT_CHECK(planted != INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(planted, "planted\r\n", 9, &written, nullptr);
+  CloseHandle(planted);
+  LocalFree(everyone);
+  // Wine keeps permissions as Unix mode bits and reads them back as
+  // SYSTEM, owner and Everyone: enough to tell a file open to everyone.
+  const auto openToEveryone = [&] { return DaclOf(log).find(L";;;WD)") != std::wstring::npos; };
+  WT_CHECK(openToEveryone());
+
   Program p;
   WT_CHECK(StartVornell(p));
   if (p.window == nullptr) return;
@@ -234,8 +288,10 @@ void CheckWizardLog() {
   PostMessageW(p.window, WM_COMMAND, IDCANCEL, 0);
   WT_CHECK_EQ(p.WaitExit(10000), 0ul);
   const std::vector<std::string> lines = ReadLog(log);
-  WT_CHECK(HasLine(lines, "Vornell 1.0.0.1, wizard"));
+  WT_CHECK(!lines.empty() && lines.front().find("Vornell 1.0.0.1, wizard") != std::string::npos);
   WT_CHECK(!lines.empty() && lines.back().find("the wizard ended on the page: license") != std::string::npos);
+  WT_CHECK(!DaclOf(log).empty());
+  WT_CHECK(!openToEveryone());
 }
 
 }  // namespace
