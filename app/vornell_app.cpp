@@ -39,8 +39,12 @@ class LoggedServices {
 // The log file and its first lines: what support staff need to know of the run.
 void StartLog(const CommandLine& command, const char* mode) {
   const ProcessFacts facts = GetProcessFacts();
-  const std::wstring path = command.logPath.empty() ? facts.tempFolder + L"Vornell.log" : command.logPath;
-  OpenProcessLog(path);  // without a log the installation still runs
+  // Without a temporary folder, no log: not "Vornell.log" in whatever the
+  // current directory is.
+  const std::wstring path = !command.logPath.empty()       ? command.logPath
+                            : !facts.tempFolder.empty()    ? facts.tempFolder + L"Vornell.log"
+                                                           : std::wstring();
+  if (!path.empty()) OpenProcessLog(path);  // without a log the installation still runs
   Log& log = GetLog();
   log.Write(std::string("Vornell ") + kVersion + ", " + mode);
   log.Write("command line", facts.commandLine);

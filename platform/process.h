@@ -11,7 +11,9 @@ struct ProcessFacts {
   std::string commandLine;       // GBK; characters without a GBK form as '?'
   std::string currentDirectory;  // GBK, with no final backslash
   std::string programFolder;     // GBK, the folder of the program file
-  std::wstring tempFolder;       // %TEMP%, with a final backslash
+  // %TEMP%, with a final backslash; under SYSTEM a folder only SYSTEM and
+  // the Administrators can write. Empty when the system does not say.
+  std::wstring tempFolder;
   bool elevated = false;
   unsigned ansiCodePage = 0;
 };

@@ -34,6 +34,45 @@ bool Elevated() {
   return elevated;
 }
 
+bool RunsAsSystem() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  union {
+    TOKEN_USER user;
+    BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  } info{};
+  DWORD size = 0;
+  const bool system = ::GetTokenInformation(token, TokenUser, &info, sizeof info, &size) &&
+                      ::IsWellKnownSid(info.user.User.Sid, WinLocalSystemSid);
+  ::CloseHandle(token);
+  return system;
+}
+
+// SYSTEM's %TEMP% is C:\Windows\Temp, where any user may create files and
+// folders. GetTempPath2W (Windows 11, and Windows 10 with its later updates)
+// gives SYSTEM C:\Windows\SystemTemp instead; elsewhere SYSTEM's own
+// profile holds the log, inside C:\Windows\System32\config, which only
+// SYSTEM and the Administrators can reach. Everyone else keeps %TEMP%.
+std::wstring TempFolder() {
+  using GetTempPath2Fn = DWORD(WINAPI*)(DWORD, LPWSTR);
+  const auto getTempPath2 = ProcedureOf<GetTempPath2Fn>(::GetModuleHandleW(L"kernel32.dll"), "GetTempPath2W");
+  wchar_t temp[MAX_PATH + 2] = {};
+  if (getTempPath2 == nullptr && RunsAsSystem()) {
+    const std::wstring system = SystemDirectory();
+    if (system.empty()) return {};
+    std::wstring folder = system + L"\\config\\systemprofile";
+    for (const wchar_t* part : {L"\\AppData", L"\\Local", L"\\Temp"}) {
+      folder += part;
+      ::CreateDirectoryW(folder.c_str(), nullptr);  // new folders take the profile's permissions
+    }
+    return folder + L"\\";
+  }
+  const DWORD length =
+      getTempPath2 != nullptr ? getTempPath2(MAX_PATH + 1, temp) : ::GetTempPathW(MAX_PATH + 1, temp);
+  if (length == 0 || length > MAX_PATH + 1) return {};
+  return std::wstring(temp, length);
+}
+
 std::wstring WithoutFinalBackslash(std::wstring path) {
   while (path.size() > 3 && path.back() == L'\\') path.pop_back();
   return path;
@@ -48,9 +87,7 @@ ProcessFacts GetProcessFacts() {
   const std::wstring program = ProgramFilePath();
   const std::size_t slash = program.find_last_of(L"\\/");
   facts.programFolder = LenientGbk(slash == std::wstring::npos ? std::wstring() : program.substr(0, slash));
-  wchar_t temp[MAX_PATH + 2] = {};
-  const DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);
-  if (length > 0 && length <= MAX_PATH + 1) facts.tempFolder.assign(temp, length);
+  facts.tempFolder = TempFolder();
   facts.elevated = Elevated();
   facts.ansiCodePage = ::GetACP();
   return facts;
