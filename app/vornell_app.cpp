@@ -28,8 +28,12 @@ constexpr unsigned kMbIconInformation = 0x40;
 // run. Returns the log's path.
 std::wstring StartLog(const CommandLine& command, const char* mode) {
   const ProcessFacts facts = GetProcessFacts();
-  const std::wstring path = command.logPath.empty() ? facts.tempFolder + L"Vornell.log" : command.logPath;
-  OpenProcessLog(path);  // without a log the installation still runs
+  // Without a temporary folder, no log: not "Vornell.log" in whatever the
+  // current directory is.
+  const std::wstring path = !command.logPath.empty()       ? command.logPath
+                            : !facts.tempFolder.empty()    ? facts.tempFolder + L"Vornell.log"
+                                                           : std::wstring();
+  if (!path.empty()) OpenProcessLog(path);  // without a log the installation still runs
   Log& log = GetLog();
   log.Write(std::string("Vornell ") + kVersion + ", " + mode);
   log.Write("command line", facts.commandLine);

@@ -93,10 +93,10 @@ class Dialog {
   // WM_NEXTDLGCTL: a push button given the focus also becomes the default.
   void FocusItem(int id);
   void FocusDialog();
-  // Drops the mouse and keyboard input that queued while this thread was
-  // busy. Windows matches queued input to a window only when it is taken
-  // out, so a click on a disabled button would land on whatever has been
-  // enabled under it since.
+  // Drops the mouse (on the frame too), touch, pen and keyboard input that
+  // queued while this thread was busy. Windows matches queued input to a
+  // window only when it is taken out, so a click on a disabled button would
+  // land on whatever has been enabled under it since.
   void DiscardQueuedInput();
 
   // The window itself.

@@ -11,7 +11,9 @@ struct ProcessFacts {
   std::string commandLine;       // GBK; characters without a GBK form as '?'
   std::string currentDirectory;  // GBK, with no final backslash
   std::string programFolder;     // GBK, the folder of the program file
-  std::wstring tempFolder;       // %TEMP%, with a final backslash
+  // %TEMP%, with a final backslash; under SYSTEM a folder only SYSTEM and
+  // the Administrators can write. Empty when the system does not say.
+  std::wstring tempFolder;
   bool elevated = false;
   bool system = false;  // the local SYSTEM account, as deployment tools run it
   unsigned ansiCodePage = 0;
@@ -26,8 +28,8 @@ std::string ShownPath(const std::wstring& path);
 // process ends; false when another process holds it.
 bool TakeInstallLock();
 
-// Opens the log file at `path` (replaced; never through a link planted
-// there) and makes it the process's log. False when it cannot be written:
+// Opens the log file at `path` (created anew; never through a link in any
+// folder of the path) and makes it the process's log. False when it cannot be written:
 // the installation goes on without it.
 bool OpenProcessLog(const std::wstring& path);
 

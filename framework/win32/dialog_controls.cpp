@@ -2,6 +2,8 @@
 // message boxes. Texts cross the boundary as GBK and go in as UTF-16.
 #include <richedit.h>
 
+#include <utility>
+
 #include "framework/app.h"
 #include "framework/win32/dialog_impl.h"
 #include "platform/win32/gbk_wide.h"
@@ -93,11 +95,22 @@ void Dialog::FocusDialog() {
 }
 
 void Dialog::DiscardQueuedInput() {
-  // Mouse and keys only: posted messages, paints and timers stay queued.
+  // Input only: the mouse in the window and on its frame (a click on the
+  // close box), keys, and touch and pen as pointer messages (Windows 8 and
+  // later), which would otherwise come back as mouse clicks. Posted
+  // messages, paints and timers stay queued.
+  static constexpr std::pair<UINT, UINT> kInput[] = {
+      {WM_MOUSEFIRST, WM_MOUSELAST},
+      {WM_KEYFIRST, WM_KEYLAST},
+      {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK},
+      {WM_NCPOINTERUPDATE, WM_NCPOINTERUP},
+      {WM_POINTERUPDATE, WM_POINTERCAPTURECHANGED},
+      {WM_POINTERWHEEL, WM_POINTERHWHEEL},
+  };
   MSG message;
-  while (::PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
-  }
-  while (::PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+  for (const auto& [first, last] : kInput) {
+    while (::PeekMessageW(&message, nullptr, first, last, PM_REMOVE)) {
+    }
   }
 }
 

@@ -2,6 +2,8 @@
 // dispatching messages, so the window stays painted and movable.
 #include "framework/win32/dialog_impl.h"
 
+#include <atomic>
+
 namespace vornell {
 
 namespace {
@@ -19,9 +21,12 @@ DWORD WINAPI WorkerTrampolineThread(LPVOID parameter) {
   return proc(arg);
 }
 
-// QS_ALLINPUT as Windows 7 knows it. Newer headers add QS_TOUCH and
-// QS_POINTER, which Windows 7 refuses: every wait would fail there.
-constexpr DWORD kWakeMask = 0x04FF;
+// QS_ALLINPUT with QS_TOUCH and QS_POINTER: from Windows 8 on, touch and pen
+// input wake only a wait that asks for them. Windows 7 refuses those bits
+// (error 87); its own QS_ALLINPUT is then asked for, by every later wait too.
+constexpr DWORD kFullWakeMask = 0x1CFF;
+constexpr DWORD kWindows7WakeMask = 0x04FF;
+std::atomic<DWORD> g_wakeMask{kFullWakeMask};
 
 }  // namespace
 
@@ -37,8 +42,13 @@ WorkerWait Dialog::WaitForWorker(WorkerProc proc, void* arg) {
   bool quit = false;
   WPARAM quitCode = 0;
   for (;;) {
-    const DWORD woke = ::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, kWakeMask);
+    const DWORD mask = g_wakeMask.load();
+    const DWORD woke = ::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, mask);
     if (woke == WAIT_OBJECT_0) break;
+    if (woke == WAIT_FAILED && mask == kFullWakeMask && ::GetLastError() == ERROR_INVALID_PARAMETER) {
+      g_wakeMask = kWindows7WakeMask;
+      continue;
+    }
     if (woke == WAIT_FAILED) {
       // The worker may still be writing the shared state: the caller moves
       // on only once it has ended.

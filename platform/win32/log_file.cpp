@@ -2,13 +2,22 @@
 
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <climits>
 
 #include "platform/win32/gbk_wide.h"
+#include "platform/win32/security_descriptor.h"
 
 namespace vornell {
 
 namespace {
+
+constexpr DWORD kMaxWideChars = 32767;  // the system's path limit
+
+// Never a pipe's or device's server acting as us: a name that turns out to
+// be one sees an anonymous client.
+constexpr DWORD kNoImpersonation = SECURITY_SQOS_PRESENT | SECURITY_ANONYMOUS;
 
 // Puts the thread's last error back when the scope ends.
 class KeepLastError {
@@ -21,6 +30,120 @@ class KeepLastError {
  private:
   DWORD error_;
 };
+
+// A path from a call that answers with its length, or with the room it
+// needs when the buffer is too small; empty when it fails.
+template <typename Call>
+std::wstring PathFrom(Call call) {
+  std::wstring text(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const DWORD length = call(text.data(), static_cast<DWORD>(text.size()));
+    if (length == 0 || length > kMaxWideChars + 1) return {};
+    if (length < text.size()) {
+      text.resize(length);
+      return text;
+    }
+    text.resize(length);
+  }
+  return {};
+}
+
+// The path without its "\\?\" or "\\?\UNC\" prefix, as a user writes it.
+std::wstring Plain(const std::wstring& path) {
+  if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + path.substr(8);
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
+  return path;
+}
+
+// A file on a drive ("C:\...") or a share ("\\server\share\..."): no device
+// ("\\.\", what "NUL" or "COM1" become), no other namespace, no stream.
+bool NamesAFile(const std::wstring& plain) {
+  if (plain.size() > 3 && plain[1] == L':' && plain[2] == L'\\' && plain.find(L':', 2) == std::wstring::npos) {
+    return true;
+  }
+  if (plain.rfind(L"\\\\", 0) != 0 || plain.find(L':') != std::wstring::npos) return false;
+  const std::wstring server = plain.substr(2, plain.find(L'\\', 2) - 2);
+  return !server.empty() && server != L"." && server != L"?";
+}
+
+std::wstring FinalPath(HANDLE file) {
+  return PathFrom([file](wchar_t* buffer, DWORD size) {
+    return ::GetFinalPathNameByHandleW(file, buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  });
+}
+
+// True when the open file is the one `full` names: no junction, mount point
+// or link in any folder of the path led elsewhere. Short names in the
+// request count as their long ones.
+bool IsAt(HANDLE file, const std::wstring& full) {
+  const std::wstring final = Plain(FinalPath(file));
+  if (final.empty()) return false;
+  std::wstring expected = PathFrom([&full](wchar_t* buffer, DWORD size) {
+    return ::GetLongPathNameW(full.c_str(), buffer, size);
+  });
+  if (expected.empty()) expected = full;
+  expected = Plain(expected);
+  if (final.size() > INT_MAX || expected.size() > INT_MAX) return false;
+  return ::CompareStringOrdinal(final.data(), static_cast<int>(final.size()), expected.data(),
+                                static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool IsDiskFile(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  return ::GetFileType(file) == FILE_TYPE_DISK && ::GetFileInformationByHandle(file, &info) &&
+         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Deletes the open file itself, whatever its name has become. The name goes
+// at once where the system can (Windows 10 1607 and later, on NTFS), so the log
+// can be created anew even while its planter still holds the old file open.
+bool DeleteOpenFile(HANDLE file) {
+  // FileDispositionInfoEx and its flags, which the headers show only to
+  // programs built for Windows 10 1607 and later; older systems refuse them.
+  constexpr auto kDispositionEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+  constexpr DWORD kDelete = 0x1, kPosixSemantics = 0x2, kIgnoreReadOnly = 0x10;
+  for (DWORD flags : {kDelete | kPosixSemantics | kIgnoreReadOnly, kDelete | kPosixSemantics}) {
+    if (::SetFileInformationByHandle(file, kDispositionEx, &flags, sizeof flags)) return true;
+  }
+  FILE_DISPOSITION_INFO dispose{TRUE};
+  return ::SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof dispose) != FALSE;
+}
+
+// Whatever is already at the path goes, so that nothing of its planter's
+// (content, permissions, open handles) carries over; a link there goes
+// itself, never its target. False when something stays there.
+bool RemoveExisting(const std::wstring& full) {
+  HANDLE old = ::CreateFileW(full.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OPEN_REPARSE_POINT | kNoImpersonation, nullptr);
+  if (old == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+  // A file reached through a redirected folder is not ours to delete.
+  const bool removed = IsDiskFile(old) && IsAt(old, full) && DeleteOpenFile(old);
+  ::CloseHandle(old);
+  return removed;
+}
+
+// Only SYSTEM and the Administrators may write the log. The account that
+// runs the program may read it without elevation too: an administrator's
+// unelevated Notepad has the Administrators group only for denying.
+std::wstring LogSecurity() {
+  std::wstring sddl = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)";
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return sddl;
+  union {
+    TOKEN_USER user;
+    BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  } info{};
+  DWORD size = 0;
+  wchar_t* sid = nullptr;
+  if (::GetTokenInformation(token, TokenUser, &info, sizeof info, &size) &&
+      ::ConvertSidToStringSidW(info.user.User.Sid, &sid)) {
+    sddl += L"(A;;FR;;;" + std::wstring(sid) + L")";
+    ::LocalFree(sid);
+  }
+  ::CloseHandle(token);
+  return sddl;
+}
 
 }  // namespace
 
@@ -37,26 +160,31 @@ void LogFile::Close() {
 bool LogFile::Open(const std::wstring& path) {
   KeepLastError keep;
   Close();
-  // OPEN_ALWAYS, not CREATE_ALWAYS: the file is not cut before we know what
-  // it is. FILE_FLAG_OPEN_REPARSE_POINT opens a planted link itself, never
-  // its target. No FILE_SHARE_DELETE: nobody renames or swaps it while open.
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  // One full path for every step, whatever the current directory does.
+  const std::wstring full = PathFrom([&path](wchar_t* buffer, DWORD size) {
+    return ::GetFullPathNameW(path.c_str(), size, buffer, nullptr);
+  });
+  if (full.empty() || !NamesAFile(Plain(full)) || !RemoveExisting(full)) return false;
+
+  SecurityFromSddl security(LogSecurity());
+  if (security.Attributes() == nullptr) return false;
+  // CREATE_NEW: a file that appeared since is someone else's. With
+  // FILE_FLAG_OPEN_REPARSE_POINT a link planted meanwhile is not followed to
+  // create its target. No FILE_SHARE_DELETE: nobody renames or swaps it
+  // while it is open.
+  HANDLE file = ::CreateFileW(full.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, security.Attributes(),
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | kNoImpersonation,
+                              nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(file, &info)) {  // a device or pipe, no file
-    CloseHandle(file);
+  if (::GetFileType(file) != FILE_TYPE_DISK) {
+    ::CloseHandle(file);
     return false;
   }
-  // A hard link planted beside a protected file would let us cut that file.
-  if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
-      info.nNumberOfLinks > 1) {
-    CloseHandle(file);
-    return false;
-  }
-  // Our own file now: only here is the old content cut.
-  if (!SetEndOfFile(file)) {
-    CloseHandle(file);
+  // Created through a junction or link in a parent folder: this run made
+  // the file, so it takes it away again.
+  if (!IsAt(file, full)) {
+    DeleteOpenFile(file);
+    ::CloseHandle(file);
     return false;
   }
   file_ = file;

@@ -1,8 +1,9 @@
 #pragma once
-// The log file of the real program. It runs elevated and the file sits
-// where a user can write (%TEMP%, or a /log path), so opening it never
-// follows a link planted at its path. A log that cannot be opened or written
-// stops nothing: its lines go nowhere.
+// The log file of the real program. It runs elevated and the file may sit
+// where a standard user can create files and folders (a /log path in
+// C:\ProgramData, a temporary folder), so the log is made anew, for SYSTEM
+// and the Administrators only, and written only where its path says. A log
+// that cannot be opened or written stops nothing: its lines go nowhere.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,9 +19,11 @@ class LogFile final : public LogSink {
   LogFile(const LogFile&) = delete;
   LogFile& operator=(const LogFile&) = delete;
 
-  // Replaces the file at `path` with an empty log. Refused (false, nothing
-  // written or cut) when the path names a directory, a symbolic link, a
-  // junction or any other reparse point, or a file with more than one name.
+  // Deletes what is at `path` (a file, or a link itself, never its target)
+  // and creates an empty log there. Refused (false) when the path names a
+  // directory, a device or pipe, a stream, or what cannot be deleted, and
+  // when a junction, mount point or link in any folder of the path leads
+  // elsewhere: a file this created there is deleted again.
   bool Open(const std::wstring& path);
 
   // Both leave the thread's last error as they found it, so that logging

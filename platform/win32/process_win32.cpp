@@ -7,6 +7,7 @@
 #include "platform/log.h"
 #include "platform/win32/gbk_wide.h"
 #include "platform/win32/log_file.h"
+#include "platform/win32/security_descriptor.h"
 #include "platform/win32/system_library.h"
 
 namespace vornell {
@@ -37,15 +38,101 @@ bool Elevated() {
 bool RunsAsSystem() {
   HANDLE token = nullptr;
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-  // TOKEN_USER and the SID behind it, in one buffer of the size asked for.
+  union {
+    TOKEN_USER user;
+    BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  } info{};
   DWORD size = 0;
-  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-  std::vector<unsigned char> buffer(size);
-  const bool system = size != 0 &&
-                      ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
-                      ::IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, WinLocalSystemSid);
+  const bool system = ::GetTokenInformation(token, TokenUser, &info, sizeof info, &size) &&
+                      ::IsWellKnownSid(info.user.User.Sid, WinLocalSystemSid);
   ::CloseHandle(token);
   return system;
+}
+
+// SYSTEM's %TEMP% is C:\Windows\Temp, where any user may create files and
+// folders. GetTempPath2W (Windows 11, and Windows 10 with its later updates)
+// gives SYSTEM C:\Windows\SystemTemp instead; elsewhere SYSTEM's own
+// profile holds the log, inside C:\Windows\System32\config, which only
+// SYSTEM and the Administrators can reach. Everyone else keeps %TEMP%.
+std::wstring TempFolder() {
+  using GetTempPath2Fn = DWORD(WINAPI*)(DWORD, LPWSTR);
+  const auto getTempPath2 = ProcedureOf<GetTempPath2Fn>(::GetModuleHandleW(L"kernel32.dll"), "GetTempPath2W");
+  wchar_t temp[MAX_PATH + 2] = {};
+  if (getTempPath2 == nullptr && RunsAsSystem()) {
+    const std::wstring system = SystemDirectory();
+    if (system.empty()) return {};
+    std::wstring folder = system + L"\\config\\systemprofile";
+    for (const wchar_t* part : {L"\\AppData", L"\\Local", L"\\Temp"}) {
+      folder += part;
+      ::CreateDirectoryW(folder.c_str(), nullptr);  // new folders take the profile's permissions
+    }
+    return folder + L"\\";
+  }
+  const DWORD length =
+      getTempPath2 != nullptr ? getTempPath2(MAX_PATH + 1, temp) : ::GetTempPathW(MAX_PATH + 1, temp);
+  if (length == 0 || length > MAX_PATH + 1) return {};
+  return std::wstring(temp, length);
+}
+
+enum class Lock {
+  kTaken,
+  kHeld,
+  kFailed,       // the system refused: this run goes on unlocked
+  kNoNamespace,  // the system has no private namespaces
+};
+
+// The install lock is a private namespace: its name is bound to the
+// Administrators group, so only a process that holds that group (an
+// elevated administrator, SYSTEM) can create it, and no one but SYSTEM and
+// the Administrators can open it. Whichever Vornell creates it holds it until
+// it ends; the system keeps one such namespace for all sessions, so a
+// user's wizard and a deployment tool's run under SYSTEM see each other. A
+// mutex inside it would not do: the namespace closes with the process that
+// created it, and a third run would create a new one beside the mutex that a
+// second run still holds. Public names (the old "Global\..." one) change
+// nothing. Looked up at run time: Wine has none of these calls.
+Lock LockInPrivateNamespace() {
+  using CreateBoundaryFn = HANDLE(WINAPI*)(LPCWSTR, ULONG);
+  using AddSidFn = BOOL(WINAPI*)(HANDLE*, PSID);
+  using DeleteBoundaryFn = VOID(WINAPI*)(HANDLE);
+  using CreateNamespaceFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR);
+  const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+  const auto createBoundary = ProcedureOf<CreateBoundaryFn>(kernel, "CreateBoundaryDescriptorW");
+  const auto addSid = ProcedureOf<AddSidFn>(kernel, "AddSIDToBoundaryDescriptor");
+  const auto deleteBoundary = ProcedureOf<DeleteBoundaryFn>(kernel, "DeleteBoundaryDescriptor");
+  const auto createNamespace = ProcedureOf<CreateNamespaceFn>(kernel, "CreatePrivateNamespaceW");
+  if (createBoundary == nullptr || addSid == nullptr || deleteBoundary == nullptr || createNamespace == nullptr) {
+    return Lock::kNoNamespace;
+  }
+  SecurityFromSddl security(kAdminsOnlyDacl);
+  BYTE administrators[SECURITY_MAX_SID_SIZE] = {};
+  DWORD sidSize = sizeof administrators;
+  HANDLE boundary = createBoundary(L"Orvane.Vornell", 0);
+  if (boundary == nullptr) return Lock::kFailed;
+  Lock outcome = Lock::kTaken;
+  if (security.Attributes() == nullptr ||
+      !::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize) ||
+      !addSid(&boundary, administrators)) {
+    outcome = Lock::kFailed;
+  } else if (createNamespace(security.Attributes(), boundary, L"Orvane.Vornell.Install") == nullptr) {
+    // Any failure but "exists" comes from this process (one without the
+    // group cannot install either), not from another user.
+    outcome = ::GetLastError() == ERROR_ALREADY_EXISTS ? Lock::kHeld : Lock::kFailed;
+  }
+  // Otherwise the namespace's handle stays open for the life of the
+  // process: its end frees the name.
+  deleteBoundary(boundary);
+  return outcome;
+}
+
+std::wstring WindowsFolder() {
+  wchar_t folder[MAX_PATH + 1] = {};
+  // The system's, not a Terminal Server user's private Windows folder.
+  const UINT length = ::GetSystemWindowsDirectoryW(folder, MAX_PATH + 1);
+  if (length == 0 || length > MAX_PATH) return {};
+  std::wstring path(folder, length);
+  if (path.back() == L'\\') path.pop_back();
+  return path;
 }
 
 std::wstring WithoutFinalBackslash(std::wstring path) {
@@ -62,9 +149,7 @@ ProcessFacts GetProcessFacts() {
   const std::wstring program = ProgramFilePath();
   const std::size_t slash = program.find_last_of(L"\\/");
   facts.programFolder = LenientGbk(slash == std::wstring::npos ? std::wstring() : program.substr(0, slash));
-  wchar_t temp[MAX_PATH + 2] = {};
-  const DWORD length = ::GetTempPathW(MAX_PATH + 1, temp);
-  if (length > 0 && length <= MAX_PATH + 1) facts.tempFolder.assign(temp, length);
+  facts.tempFolder = TempFolder();
   facts.elevated = Elevated();
   facts.system = RunsAsSystem();
   facts.ansiCodePage = ::GetACP();
@@ -74,24 +159,32 @@ ProcessFacts GetProcessFacts() {
 std::string ShownPath(const std::wstring& path) { return LenientGbk(path); }
 
 bool TakeInstallLock() {
-  // In every session, so a user's wizard and a deployment tool's run under
-  // the system account see each other; where that is refused, this session.
-  HANDLE lock = ::CreateMutexW(nullptr, FALSE, L"Global\\Orvane.Vornell.Install");
-  if (lock == nullptr && ::GetLastError() == ERROR_ACCESS_DENIED) {
-    lock = ::OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\Orvane.Vornell.Install");
-    if (lock != nullptr) {
-      ::CloseHandle(lock);
+  switch (LockInPrivateNamespace()) {
+    case Lock::kTaken:
+      return true;
+    case Lock::kHeld:
       return false;
-    }
-    lock = ::CreateMutexW(nullptr, FALSE, L"Local\\Orvane.Vornell.Install");
+    case Lock::kFailed:
+      return true;  // no lock to be had: nothing to wait for either
+    case Lock::kNoNamespace:
+      break;
   }
-  if (lock == nullptr) return true;  // no lock to be had: nothing to wait for either
-  if (::GetLastError() == ERROR_ALREADY_EXISTS) {
-    ::CloseHandle(lock);
-    return false;
-  }
-  // Kept open for the life of the process: its end releases the name.
-  return true;
+  // Without private namespaces (Wine): a lock file that only SYSTEM and the
+  // Administrators can create, open or delete. The Windows folder admits no
+  // one else's files, the file's own permissions no one else's handle, and
+  // opened without sharing it is one process's at a time. It goes when the
+  // process ends, however it ends.
+  const std::wstring windows = WindowsFolder();
+  SecurityFromSddl security(kAdminsOnlyDacl);
+  if (windows.empty() || security.Attributes() == nullptr) return true;
+  HANDLE lock = ::CreateFileW((windows + L"\\Orvane.Vornell.Install.lock").c_str(), GENERIC_READ | DELETE, 0,
+                              security.Attributes(), OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
+                              nullptr);
+  if (lock != INVALID_HANDLE_VALUE) return true;  // kept open for the life of the process
+  // In use, or still being deleted by a Vornell that just ended.
+  const DWORD error = ::GetLastError();
+  return error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED;
 }
 
 bool OpenProcessLog(const std::wstring& path) {

@@ -1279,11 +1279,15 @@ void ClearStagedPackage() {
 }
 
 std::vector<std::wstring> WrittenOutsideDriverDirectory(const TreeSnapshot& before) {
-  // The wizard's own log is the one file it may write elsewhere.
+  // The wizard's own log is the one file it may write elsewhere, and while
+  // it runs its install lock, a file under Wine, which has no private
+  // namespaces.
   wchar_t temp[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH + 1, temp);
   const std::vector<std::wstring> changes =
-      TreeChanges(before, SnapshotTree(L"C:\\"), {PrinterDriverDirectory(), std::wstring(temp) + L"Vornell.log"});
+      TreeChanges(before, SnapshotTree(L"C:\\"),
+                  {PrinterDriverDirectory(), std::wstring(temp) + L"Vornell.log",
+                   L"C:\\windows\\Orvane.Vornell.Install.lock"});
   for (const std::wstring& change : changes) Note("written outside the driver directory: " + Gbk(change));
   return changes;
 }

@@ -3,11 +3,16 @@
 // UTF-8 log, the files staged, the driver store without a printer, the
 // printer commands of /setdefault and /testpage, the install lock, and the
 // log the wizard writes.
+// C:\redirected is a Unix symbolic link to C:\elsewhere, the one kind of
+// redirected folder Wine follows (it makes no junctions):
+// wine-test-env: VORNELL_TEST_SETUP=mkdir "$WINEPREFIX/drive_c/elsewhere" && ln -s elsewhere "$WINEPREFIX/drive_c/redirected"
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "tests/wine/driver.h"
+
+#include <sddl.h>
 
 using namespace wt;
 
@@ -140,10 +145,25 @@ void CheckIncompletePackage() {
   WT_CHECK(!lines.empty() && lines.back().find("exit code: 1619") != std::string::npos);
 }
 
+// Through the link, the log would land in C:\elsewhere: it is refused, and
+// the run goes on.
+void CheckRedirectedLog() {
+  const std::wstring seen = L"C:\\elsewhere\\seen-through-the-link";
+  WT_CHECK(WriteFileBytes(seen, "x"));
+  if (!FileExists(L"C:\\redirected\\seen-through-the-link")) {
+    Note("C:\\redirected does not lead to C:\\elsewhere: VORNELL_TEST_SETUP (see the top of this file) was not run");
+  }
+  WT_CHECK(FileExists(L"C:\\redirected\\seen-through-the-link"));
+  DeleteFileW(seen.c_str());
+  const Run run = RunQuiet(ProgramPath(), L"/quiet /log C:\\redirected\\quiet.log", InstallFolder());
+  WT_CHECK_EQ(run.code, 0ul);
+  WT_CHECK(!FileExists(L"C:\\elsewhere\\quiet.log"));
+}
+
 // No printer: the driver goes into the driver store, and the run succeeds.
 // The package's INF goes there, not an older one an earlier version left in
 // the driver directory (staging keeps it). Also with a log that cannot be
-// written (its path is a folder).
+// written (its path is a folder, or it leads elsewhere).
 void CheckNoPrinter() {
   const std::wstring storedInf = L"C:\\windows\\inf\\RX730TP.INF";
   WT_CHECK(!FileExists(storedInf));
@@ -167,6 +187,7 @@ void CheckNoPrinter() {
   const Run noLog = RunQuiet(ProgramPath(), L"/quiet /log " + folder, InstallFolder());
   WT_CHECK_EQ(noLog.code, 0ul);
   WT_CHECK_EQ(FileAttributesOf(folder), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+  CheckRedirectedLog();
 }
 
 // The update worked (Wine's always does) but no queue comes: a failure once
@@ -241,13 +262,20 @@ void CheckInstall(ProcessWatch& watch) {
   WT_CHECK_EQ(testPage, 1);
 }
 
-// One installation at a time, whichever mode holds the lock.
-void CheckLock() {
-  HANDLE held = CreateMutexW(nullptr, TRUE, L"Global\\Orvane.Vornell.Install");
-  WT_CHECK(held != nullptr);
-  const Run run = RunQuiet(ProgramPath(), L"/quiet", InstallFolder());
-  WT_CHECK_EQ(run.code, 1618ul);
-  if (held != nullptr) CloseHandle(held);
+// The file's permissions as SDDL; empty when they cannot be read.
+std::wstring DaclOf(const std::wstring& path) {
+  DWORD size = 0;
+  GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+  std::vector<BYTE> descriptor(size);
+  wchar_t* text = nullptr;
+  if (size == 0 || !GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size) ||
+      !ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1,
+                                                            DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    return {};
+  }
+  std::wstring dacl = text;
+  LocalFree(text);
+  return dacl;
 }
 
 const wchar_t kEntryKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane.Vornell";
@@ -376,21 +404,53 @@ void CheckUninstallBoxes() {
   WT_CHECK_EQ(p.WaitExit(15000), 0ul);
 }
 
-// The wizard logs too, to %TEMP%\Vornell.log, ending with its last page.
-void CheckWizardLog() {
+// The wizard and the lock: a public mutex of the lock's old name, held,
+// stops no unattended run; a wizard started after an event of that name was
+// made still holds the lock, so an unattended run exits with 1618. The
+// wizard logs to %TEMP%\Vornell.log, ending with its last page; a file a
+// user planted there first, open to everyone, is not the one written.
+void CheckWizardLockAndLog() {
+  const wchar_t kOldName[] = L"Global\\Orvane.Vornell.Install";
+  HANDLE mutex = CreateMutexW(nullptr, TRUE, kOldName);
+  WT_CHECK(mutex != nullptr);
+  WT_CHECK_EQ(RunQuiet(ProgramPath(), L"/quiet", InstallFolder()).code, 0ul);
+  if (mutex != nullptr) CloseHandle(mutex);
+  HANDLE event = CreateEventW(nullptr, TRUE, FALSE, kOldName);
+  WT_CHECK(event != nullptr);
+
   wchar_t temp[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH + 1, temp);
   const std::wstring log = std::wstring(temp) + L"Vornell.log";
   DeleteFileW(log.c_str());
+  PSECURITY_DESCRIPTOR everyone = nullptr;
+  WT_CHECK(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;FA;;;WD)", SDDL_REVISION_1, &everyone,
+                                                                nullptr));
+  SECURITY_ATTRIBUTES open{sizeof open, everyone, FALSE};
+  HANDLE planted = CreateFileW(log.c_str(), GENERIC_WRITE, 0, &open, CREATE_NEW, 0, nullptr);
+  WT_CHECK(planted != INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(planted, "planted\r\n", 9, &written, nullptr);
+  CloseHandle(planted);
+  LocalFree(everyone);
+  // Wine keeps permissions as Unix mode bits and reads them back as
+  // SYSTEM, owner and Everyone: enough to tell a file open to everyone.
+  const auto openToEveryone = [&] { return DaclOf(log).find(L";;;WD)") != std::wstring::npos; };
+  WT_CHECK(openToEveryone());
+
   Program p;
   WT_CHECK(StartVornell(p));
-  if (p.window == nullptr) return;
-  WT_CHECK(WaitForPage(p.window, WizardPage::kLicense, 10000));
-  PostMessageW(p.window, WM_COMMAND, IDCANCEL, 0);
-  WT_CHECK_EQ(p.WaitExit(10000), 0ul);
+  if (p.window != nullptr) {
+    WT_CHECK(WaitForPage(p.window, WizardPage::kLicense, 10000));
+    WT_CHECK_EQ(RunQuiet(ProgramPath(), L"/quiet", InstallFolder()).code, 1618ul);
+    PostMessageW(p.window, WM_COMMAND, IDCANCEL, 0);
+    WT_CHECK_EQ(p.WaitExit(10000), 0ul);
+  }
+  if (event != nullptr) CloseHandle(event);
   const std::vector<std::string> lines = ReadLog(log);
-  WT_CHECK(HasLine(lines, "Vornell 1.0.0.1, wizard"));
+  WT_CHECK(!lines.empty() && lines.front().find("Vornell 1.0.0.1, wizard") != std::string::npos);
   WT_CHECK(!lines.empty() && lines.back().find("the wizard ended on the page: license") != std::string::npos);
+  WT_CHECK(!DaclOf(log).empty());
+  WT_CHECK(!openToEveryone());
 }
 
 }  // namespace
@@ -405,9 +465,8 @@ int wmain() {
   WT_CHECK(AttachPrinter(kSerial));
   CheckNoQueue();
   CheckInstall(watch);
-  CheckLock();
+  CheckWizardLockAndLog();
   CheckLifecycle();
   CheckUninstallBoxes();
-  CheckWizardLog();
   return Finish();
 }

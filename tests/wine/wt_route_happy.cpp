@@ -4,7 +4,8 @@
 // starts, as Wine's printui receives them. The pages are walked with the
 // keyboard alone (Enter on the button that has the focus), and a real click
 // made during the success pause, where "完成" is about to be enabled, is
-// not taken as a click on it.
+// not taken as a click on it, nor a double click on the window's icon
+// made then as a close.
 #include <cctype>
 #include <cstdio>
 #include <string>
@@ -163,6 +164,11 @@ int wmain() {
   // it is taken out; the same click as Windows would hand it over.
   PostMessageW(Item(w, 1001), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
   PostMessageW(Item(w, 1001), WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+  // Input on the frame waits too: a double click on the window's icon,
+  // which would close the window.
+  RECT frame{};
+  GetWindowRect(w, &frame);
+  PostMessageW(w, WM_NCLBUTTONDBLCLK, HTSYSMENU, MAKELPARAM(frame.left + 8, frame.top + 8));
 
   // Success page, after the wait's first look (7 s) found the queue and the
   // 3 s pause; without the queue the wait would look 20 more times.

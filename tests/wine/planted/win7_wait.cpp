@@ -2,7 +2,8 @@
 // message-dispatching wait as strict as Windows 7's, which refuses the wake
 // bits that newer headers add to QS_ALLINPUT (QS_TOUCH, QS_POINTER) with
 // error 87. Wine takes them. C:\win7-wait.txt says whether the program's
-// import was replaced and how many waits were refused.
+// import was replaced, how many waits were refused, and the mask of the
+// first wait let through.
 #include <windows.h>
 
 #include <atomic>
@@ -14,10 +15,12 @@ namespace {
 
 constexpr DWORD kWindows7Mask = 0x04FF;
 std::atomic<long> g_refused{0};
+std::atomic<DWORD> g_accepted{0};
 
 void Report(bool patched) {
   const std::wstring lines = L"patched=" + std::to_wstring(patched ? 1 : 0) + L"\nrefused=" +
-                             std::to_wstring(g_refused.load()) + L"\n";
+                             std::to_wstring(g_refused.load()) + L"\naccepted=" +
+                             std::to_wstring(g_accepted.load()) + L"\n";
   probe::WriteWhole(lines, L"C:\\win7-wait.tmp", L"C:\\win7-wait.txt");
 }
 
@@ -30,6 +33,8 @@ DWORD WINAPI StrictWait(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD 
     SetLastError(ERROR_INVALID_PARAMETER);
     return WAIT_FAILED;
   }
+  DWORD none = 0;
+  if (g_accepted.compare_exchange_strong(none, mask)) Report(g_patched);
   return MsgWaitForMultipleObjects(count, handles, waitAll, timeout, mask);
 }
 
