@@ -880,16 +880,31 @@ namespace {
 bool SameName(const std::string& a, const std::string& b) { return NamesEqualIgnoreCase(a, b); }
 }  // namespace
 
+std::vector<SimulatedMachine::Printer*> SimulatedMachine::ListedQueues() {
+  std::vector<Printer*> queues;
+  const std::vector<std::string> listed = ListedPrinters(false);
+  for (Printer& p : printers_) {
+    if (std::find(listed.begin(), listed.end(), p.name) != listed.end()) queues.push_back(&p);
+  }
+  return queues;
+}
+
+std::vector<std::string> SimulatedMachine::QueuesOfDriver(const std::string& driver) {
+  std::vector<std::string> names;
+  for (const Printer* p : ListedQueues()) {
+    if (SameName(p->driver.empty() ? p->name : p->driver, driver)) names.push_back(p->name);
+  }
+  return names;
+}
+
 bool SimulatedMachine::GetQueueDriver(const std::string& queue, std::string& driver) {
   std::lock_guard lock(mutex_);
   Record("GetQueueDriver", {queue});
   driver.clear();
   if (Injected(sim_error::kAccessDenied)) return false;
-  for (const std::string& listed : ListedPrinters(false)) {
-    if (!SameName(listed, queue)) continue;
-    for (const Printer& p : printers_) {
-      if (p.name == listed) driver = p.driver.empty() ? p.name : p.driver;
-    }
+  for (const Printer* p : ListedQueues()) {
+    if (!SameName(p->name, queue)) continue;
+    driver = p->driver.empty() ? p->name : p->driver;
     return true;
   }
   SetError(kErrorInvalidPrinterName);
@@ -900,12 +915,10 @@ bool SimulatedMachine::DeleteQueue(const std::string& queue) {
   std::lock_guard lock(mutex_);
   Record("DeleteQueue", {queue});
   if (Injected(sim_error::kAccessDenied)) return false;
-  const std::vector<std::string> listed = ListedPrinters(false);
-  for (auto it = printers_.begin(); it != printers_.end(); ++it) {
-    if (SameName(it->name, queue) && std::find(listed.begin(), listed.end(), it->name) != listed.end()) {
-      printers_.erase(it);
-      return true;
-    }
+  for (const Printer* p : ListedQueues()) {
+    if (!SameName(p->name, queue)) continue;
+    printers_.erase(printers_.begin() + (p - printers_.data()));
+    return true;
   }
   SetError(kErrorInvalidPrinterName);
   return false;
@@ -921,13 +934,9 @@ bool SimulatedMachine::RemovePrinterDriver(const std::string& driver) {
     SetError(kErrorUnknownPrinterDriver);
     return false;
   }
-  for (const std::string& listed : ListedPrinters(false)) {
-    for (const Printer& p : printers_) {
-      if (p.name == listed && SameName(p.driver.empty() ? p.name : p.driver, driver)) {
-        SetError(kErrorPrinterDriverInUse);
-        return false;
-      }
-    }
+  if (!QueuesOfDriver(driver).empty()) {
+    SetError(kErrorPrinterDriverInUse);
+    return false;
   }
   drivers_.erase(found);
   return true;
@@ -938,11 +947,7 @@ bool SimulatedMachine::QueuesUsingDriver(const std::string& driver, std::vector<
   Record("QueuesUsingDriver", {driver});
   queues.clear();
   if (Injected(sim_error::kRpcServerUnavailable)) return false;
-  for (const std::string& listed : ListedPrinters(false)) {
-    for (const Printer& p : printers_) {
-      if (p.name == listed && SameName(p.driver.empty() ? p.name : p.driver, driver)) queues.push_back(p.name);
-    }
-  }
+  queues = QueuesOfDriver(driver);
   return true;
 }
 

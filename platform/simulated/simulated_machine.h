@@ -349,6 +349,9 @@ class SimulatedMachine : public Services {
 
   void Record(std::string operation, std::vector<std::string> texts = {},
               std::vector<std::uint64_t> numbers = {});
+  // The queues listed now, and those of them that use `driver`.
+  std::vector<Printer*> ListedQueues();
+  std::vector<std::string> QueuesOfDriver(const std::string& driver);
   // Names listed now; `inFill` for the second enumeration call.
   std::vector<std::string> ListedPrinters(bool inFill) const;
   std::filesystem::path ResolveLocked(std::string_view path) const;

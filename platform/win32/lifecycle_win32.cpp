@@ -76,16 +76,30 @@ class OpenQueue {
   HANDLE handle_ = nullptr;
 };
 
+// The records of a two-call spooler enumeration into `buffer`: the list
+// may grow between the size call and the fill, so it asks again. False
+// with the last error set.
+template <typename Enumerate>
+bool EnumerateRecords(Enumerate enumerate, std::vector<BYTE>& buffer, DWORD& returned) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    DWORD needed = 0;
+    enumerate(nullptr, 0, &needed, &returned);
+    buffer.assign(std::max<DWORD>(needed, 1), 0);
+    if (enumerate(buffer.data(), static_cast<DWORD>(buffer.size()), &needed, &returned)) return true;
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
+  }
+  return false;
+}
+
 // Whether the running environment has a driver of this name; true when
 // the list cannot be read, so that nothing is taken for absent unseen.
 bool DriverInstalled(const RemovalSpooler& spooler, const std::wstring& name) {
-  DWORD needed = 0, returned = 0;
-  spooler.enumDrivers(nullptr, nullptr, 1, nullptr, 0, &needed, &returned);
-  std::vector<BYTE> buffer(std::max<DWORD>(needed, 1), 0);
-  if (!spooler.enumDrivers(nullptr, nullptr, 1, buffer.data(), static_cast<DWORD>(buffer.size()), &needed,
-                           &returned)) {
-    return true;
-  }
+  DWORD returned = 0;
+  std::vector<BYTE> buffer;
+  const auto enumerate = [&spooler](BYTE* records, DWORD size, DWORD* needed, DWORD* count) {
+    return spooler.enumDrivers(nullptr, nullptr, 1, records, size, needed, count);
+  };
+  if (!EnumerateRecords(enumerate, buffer, returned)) return true;
   const auto* drivers = reinterpret_cast<const DRIVER_INFO_1W*>(buffer.data());
   for (DWORD i = 0; i < returned && (i + 1) * sizeof(DRIVER_INFO_1W) <= buffer.size(); ++i) {
     if (drivers[i].pName != nullptr && CompareStringOrdinal(drivers[i].pName, -1, name.c_str(), -1, TRUE) == CSTR_EQUAL) {
@@ -276,19 +290,14 @@ bool Win32Services::QueuesUsingDriver(const std::string& driver, std::vector<std
     callError.Note();
     return false;
   }
-  DWORD needed = 0, returned = 0;
+  DWORD returned = 0;
   std::vector<BYTE> buffer;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    spooler->enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned);
-    buffer.assign(std::max<DWORD>(needed, 1), 0);
-    if (spooler->enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), static_cast<DWORD>(buffer.size()),
-                              &needed, &returned)) {
-      break;
-    }
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || attempt == 2) {
-      callError.Note();
-      return false;
-    }
+  const auto enumerate = [spooler](BYTE* records, DWORD size, DWORD* needed, DWORD* count) {
+    return spooler->enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, records, size, needed, count);
+  };
+  if (!EnumerateRecords(enumerate, buffer, returned)) {
+    callError.Note();
+    return false;
   }
   const auto* printers = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
   for (DWORD i = 0; i < returned && (i + 1) * sizeof(PRINTER_INFO_2W) <= buffer.size(); ++i) {
@@ -310,20 +319,14 @@ bool Win32Services::ListDriverFiles(std::vector<std::string>& files) {
     callError.Note();
     return false;
   }
-  DWORD needed = 0, returned = 0;
+  DWORD returned = 0;
   std::vector<BYTE> buffer;
-  // The list may grow between the size call and the fill: ask again.
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    spooler->enumDrivers(nullptr, nullptr, 3, nullptr, 0, &needed, &returned);
-    buffer.assign(std::max<DWORD>(needed, 1), 0);
-    if (spooler->enumDrivers(nullptr, nullptr, 3, buffer.data(), static_cast<DWORD>(buffer.size()), &needed,
-                             &returned)) {
-      break;
-    }
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || attempt == 2) {
-      callError.Note();
-      return false;
-    }
+  const auto enumerate = [spooler](BYTE* records, DWORD size, DWORD* needed, DWORD* count) {
+    return spooler->enumDrivers(nullptr, nullptr, 3, records, size, needed, count);
+  };
+  if (!EnumerateRecords(enumerate, buffer, returned)) {
+    callError.Note();
+    return false;
   }
   const auto add = [&files](const wchar_t* path) {
     if (path == nullptr || *path == L'\0') return;

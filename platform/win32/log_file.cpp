@@ -128,20 +128,8 @@ bool RemoveExisting(const std::wstring& full) {
 // unelevated Notepad has the Administrators group only for denying.
 std::wstring LogSecurity() {
   std::wstring sddl = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)";
-  HANDLE token = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return sddl;
-  union {
-    TOKEN_USER user;
-    BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-  } info{};
-  DWORD size = 0;
-  wchar_t* sid = nullptr;
-  if (::GetTokenInformation(token, TokenUser, &info, sizeof info, &size) &&
-      ::ConvertSidToStringSidW(info.user.User.Sid, &sid)) {
-    sddl += L"(A;;FR;;;" + std::wstring(sid) + L")";
-    ::LocalFree(sid);
-  }
-  ::CloseHandle(token);
+  const std::wstring user = ProcessUserSid();
+  if (!user.empty()) sddl += L"(A;;FR;;;" + user + L")";
   return sddl;
 }
 

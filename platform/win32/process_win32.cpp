@@ -35,19 +35,7 @@ bool Elevated() {
   return elevated;
 }
 
-bool RunsAsSystem() {
-  HANDLE token = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-  union {
-    TOKEN_USER user;
-    BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-  } info{};
-  DWORD size = 0;
-  const bool system = ::GetTokenInformation(token, TokenUser, &info, sizeof info, &size) &&
-                      ::IsWellKnownSid(info.user.User.Sid, WinLocalSystemSid);
-  ::CloseHandle(token);
-  return system;
-}
+bool RunsAsSystem() { return ProcessUserSid() == L"S-1-5-18"; }
 
 // SYSTEM's %TEMP% is C:\Windows\Temp, where any user may create files and
 // folders. GetTempPath2W (Windows 11, and Windows 10 with its later updates)

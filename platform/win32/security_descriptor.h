@@ -10,6 +10,10 @@
 
 namespace vornell {
 
+// The account the process runs as, "S-1-5-18" for SYSTEM; empty when the
+// system does not say.
+std::wstring ProcessUserSid();
+
 // SYSTEM and the Administrators only, with nothing inherited from the folder.
 inline constexpr wchar_t kAdminsOnlyDacl[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)";
 
