@@ -1,8 +1,10 @@
 // Every call that can fail, made to fail in turn, one run per call, through
 // the program's real start-up and its real log: the unattended install with
-// and without a printer, as SYSTEM, and the wizard's happy route. Whatever fails, the
-// outcome must be true: success only when all eight files are staged and
-// this run's update (with no printer, the driver store) worked; a failed look
+// and without a printer, as SYSTEM, the wizard's happy route, and the
+// unattended removal of an install. Whatever fails, the outcome must be
+// true: an install succeeds only when all eight files are staged and this
+// run's update (with no printer, the driver store) worked, a removal only
+// when nothing of the install is left; a failed look
 // at the printer list, a printer command or an attribute call does not
 // fail a good install; nothing is left open; no pause runs away; the log
 // names the call that failed and its error.
@@ -33,14 +35,42 @@ struct Route {
   const char* name;
   bool wizard;
   bool printer;
+  bool removal;
   std::uint64_t clockLimitMs;  // the longest the route may pause in all
 };
 
 const Route kRoutes[] = {
-    {"/quiet, printer attached", false, true, 121000},
-    {"/quiet, no printer", false, false, 1000},
-    {"wizard, happy route", true, true, 34000},
+    {"/quiet, printer attached", false, true, false, 121000},
+    {"/quiet, no printer", false, false, false, 1000},
+    {"wizard, happy route", true, true, false, 34000},
+    {"/uninstall /quiet", false, true, true, 1000},
 };
+
+const std::vector<std::string> kModelFiles = {"RX730TP.INF", "RX730TP.dll", "RX730TP.gpd"};
+
+// What an install left: both queues on the model's driver, the package in
+// the store, the model's files staged, the entry and the program copy.
+void Installed(SimulatedMachine& machine, const fs::path& package, const fs::path& spool) {
+  machine.AddPrinter(kUsbQueue);
+  machine.AddPrinter(kLptQueue, kUsbQueue);
+  machine.AddPrinterDriver(kUsbQueue, {"RX730TP.dll", "RX730TP.gpd", "UNIDRV.DLL"});
+  AppsEntry entry;
+  machine.SetupCopyOemInf(".\\x64\\driver\\RX730TP.INF", kSpostPath, kSpCopyNewer, &entry.storedInf);
+  entry.programCopy = SimulatedMachine::kProgramCopy;
+  entry.queueName = kUsbQueue;
+  entry.driverName = kUsbQueue;
+  machine.SetAppsEntry(entry);
+  machine.SetProgramCopy(true, false);
+  fs::create_directories(spool / "3");
+  for (const std::string& name : kModelFiles) fs::copy_file(package / name, spool / "3" / name);
+}
+
+bool NothingLeft(const SimulatedMachine& machine, const fs::path& spool) {
+  bool left = !machine.QueueNames().empty() || !machine.PrinterDrivers().empty() ||
+              !machine.StoredInfs().empty() || machine.Entry().has_value() || machine.HasProgramCopy();
+  for (const std::string& name : kModelFiles) left = left || fs::exists(spool / "3" / name);
+  return !left;
+}
 
 // Calls whose failure must not change a good install's outcome.
 bool Inessential(const std::string& operation) {
@@ -54,8 +84,7 @@ bool Inessential(const std::string& operation) {
 struct Outcome {
   bool success = false;
   int exitCode = 0;
-  bool wholePackage = false;
-  bool installed = false;  // this run's update, or with no printer the store, worked
+  bool workDone = false;  // all the route promises: staged and installed, or removed
   std::uint64_t clockMs = 0;
   std::size_t failableCalls = 0;
   std::optional<InjectedFailure> injected;
@@ -71,8 +100,10 @@ Outcome RunRoute(const Route& route, std::size_t failAt) {
   const fs::path sample = fs::path(VORNELL_SOURCE_DIR) / "tests/fixtures/package/x64/driver";
   fs::create_directories(folder.path() / "x64/driver");
   for (const std::string& name : kPackageFiles) fs::copy_file(sample / name, folder.path() / "x64/driver" / name);
-  if (route.printer) {
-    machine.SetUsbDevicePaths({kPrinterPath});
+  if (route.printer) machine.SetUsbDevicePaths({kPrinterPath});
+  if (route.removal) {
+    Installed(machine, folder.path() / "x64/driver", spool);
+  } else if (route.printer) {
     machine.AddPrinterAfterUpdate(kUsbQueue, 2000);
   }
   ProcessFacts facts = GetProcessFacts();
@@ -96,6 +127,8 @@ Outcome RunRoute(const Route& route, std::size_t failAt) {
       }
     });
     theApp.arguments = {};
+  } else if (route.removal) {
+    theApp.arguments = {L"/uninstall", L"/quiet"};
   } else {
     theApp.arguments = {L"/quiet", L"/setdefault", L"/testpage"};
   }
@@ -105,11 +138,14 @@ Outcome RunRoute(const Route& route, std::size_t failAt) {
   run.exitCode = theApp.exitCode;
   run.success = route.wizard ? installerState.step == WizardStep::kFinish
                              : theApp.exitCode == 0 || theApp.exitCode == 3010;
-  run.wholePackage = true;
-  for (const std::string& name : kPackageFiles) {
-    run.wholePackage = run.wholePackage && ReadAll(spool / "3" / name) == ReadAll(sample / name);
+  if (route.removal) {
+    run.workDone = NothingLeft(machine, spool);
+  } else {
+    run.workDone = route.printer ? machine.DriverUpdatesDone() > 0 : machine.InfsStored() > 0;
+    for (const std::string& name : kPackageFiles) {
+      run.workDone = run.workDone && ReadAll(spool / "3" / name) == ReadAll(sample / name);
+    }
   }
-  run.installed = route.printer ? machine.DriverUpdatesDone() > 0 : machine.InfsStored() > 0;
   run.clockMs = machine.NowMs();
   run.failableCalls = machine.FailableCalls();
   run.injected = machine.Injection();
@@ -140,7 +176,7 @@ TEST(FaultSweep, EveryFailingCallLeavesATrueOutcome) {
   for (const Route& route : kRoutes) {
     SCOPED_TRACE(route.name);
     const Outcome clean = RunRoute(route, 0);
-    ASSERT_TRUE(clean.success && clean.wholePackage && clean.installed) << clean.log;
+    ASSERT_TRUE(clean.success && clean.workDone) << clean.log;
     std::map<std::string, int> verdicts;
     for (std::size_t k = 1; k <= clean.failableCalls; ++k) {
       const Outcome run = RunRoute(route, k);
@@ -148,7 +184,7 @@ TEST(FaultSweep, EveryFailingCallLeavesATrueOutcome) {
       const std::string& call = run.injected->operation;
       SCOPED_TRACE("call " + std::to_string(k) + ": " + call);
       ++verdicts[run.success ? "success" : "failure"];
-      const bool falseSuccess = run.success && !(run.wholePackage && run.installed);
+      const bool falseSuccess = run.success && !run.workDone;
       const bool goodInstallFailed = Inessential(call) && (!run.success || run.exitCode != clean.exitCode);
       const bool logSilent = !LogNames(run.log, *run.injected);
       const bool clockOver = run.clockMs > route.clockLimitMs;
