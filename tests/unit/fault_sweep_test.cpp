@@ -106,7 +106,8 @@ Outcome RunRoute(const Route& route, std::size_t failAt) {
   } else if (route.printer) {
     machine.AddPrinterAfterUpdate(kUsbQueue, 2000);
   }
-  ProcessFacts facts = GetProcessFacts();
+  const ProcessFacts before = GetProcessFacts();
+  ProcessFacts facts = before;
   facts.programFolder = folder.path().string();
   facts.system = !route.wizard;  // as deployment tools run it
   SetSimulatedProcessFacts(facts);
@@ -151,6 +152,7 @@ Outcome RunRoute(const Route& route, std::size_t failAt) {
   run.injected = machine.Injection();
   run.log = ProcessLog().Text();
   ExpectNothingLeftOpen(machine);
+  SetSimulatedProcessFacts(before);
   SetServices(nullptr);
   theApp.arguments = {};
   theApp.exitCode = 0;

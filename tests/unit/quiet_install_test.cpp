@@ -34,6 +34,7 @@ class QuietInstallTest : public EngineTest {
     machine.SetDriverDirectory(spool.string());
     ProcessFacts facts = GetProcessFacts();
     facts.programFolder = (folder.path() / "program").string();
+    facts.system = false;  // a person's run, unless a test says otherwise
     SetSimulatedProcessFacts(facts);
     SetInstallLockHeldElsewhere(false);
   }
