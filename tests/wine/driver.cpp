@@ -1279,15 +1279,17 @@ void ClearStagedPackage() {
 }
 
 std::vector<std::wstring> WrittenOutsideDriverDirectory(const TreeSnapshot& before) {
-  // The wizard's own log is the one file it may write elsewhere, and while
-  // it runs its install lock, a file under Wine, which has no private
-  // namespaces.
+  // Besides the driver directory the wizard writes its own log; while it
+  // runs its install lock, a file under Wine, which has no private
+  // namespaces; and after a success the program copy for Apps & features
+  // and the package's INF in the driver store (under its own name in Wine).
   wchar_t temp[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH + 1, temp);
   const std::vector<std::wstring> changes =
       TreeChanges(before, SnapshotTree(L"C:\\"),
                   {PrinterDriverDirectory(), std::wstring(temp) + L"Vornell.log",
-                   L"C:\\windows\\Orvane.Vornell.Install.lock"});
+                   L"C:\\windows\\Orvane.Vornell.Install.lock", L"C:\\Program Files\\Orvane",
+                   L"C:\\windows\\inf\\RX730TP.INF", L"C:\\windows\\inf\\RX730TP.PNF"});
   for (const std::wstring& change : changes) Note("written outside the driver directory: " + Gbk(change));
   return changes;
 }

@@ -49,7 +49,8 @@ void CheckTheUpdateCall() {
   WT_CHECK_EQ(f[0], std::string("W"));
   WT_CHECK(Lower(FromUtf8(f[1].c_str())) == Lower(kSystemCopy));
   WT_CHECK_EQ(f[2], std::string("USBPRINT\\OrvaneRX730TII87C8"));
-  WT_CHECK(Lower(FromUtf8(f[3].c_str())) == Lower(StagingFolder() + L"\\RX730TP.INF"));
+  // The package's own INF, by its full path: not the staged copy.
+  WT_CHECK(Lower(FromUtf8(f[3].c_str())) == Lower(PackageFolder() + L"\\RX730TP.INF"));
   WT_CHECK_EQ(f[4], std::string("1"));  // INSTALLFLAG_FORCE
 }
 
