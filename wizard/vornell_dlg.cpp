@@ -5,6 +5,8 @@
 
 #include "engine/engine.h"
 
+#include "framework/startup_marks.h"
+#include "platform/log.h"
 #include "wizard/about_dlg.h"
 #include "platform/services.h"
 #include "engine/installer_state.h"
@@ -81,8 +83,10 @@ bool CVornellDlg::OnInitDialog() {
   SetItemText(IDC_MODEL, installerState.headerText);
   ShowItem(IDC_SET_DEFAULT, false);
   ShowItem(IDC_TEST_PAGE, false);
+  MarkStartup("window set up");
 
   RunStep();
+  MarkStartup("license page");
   return true;
 }
 
@@ -109,6 +113,11 @@ void CVornellDlg::OnPaint() {
     DrawIconAt(paint.dc(), at.x, at.y, appIcon);
   } else {
     StretchBitmapResource(paint.dc(), IDB_BACKGROUND);
+  }
+  if (!startupLogged) {
+    startupLogged = true;
+    MarkStartup("first paint");
+    GetLog().Write("start-up, ms since the process was created", TakeStartupMarks());
   }
 }
 

@@ -52,6 +52,8 @@ class CVornellDlg : public Dialog {
   IconHandle appIcon = nullptr;
   // Created on the first colour request of the license box, deleted with the dialog.
   BrushHandle licenseBrush = nullptr;
+  // The start-up marks go to the log once, after the first paint.
+  bool startupLogged = false;
 };
 
 }  // namespace vornell
