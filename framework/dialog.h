@@ -143,9 +143,10 @@ class Dialog {
   };
   static void SystemIconSize(int& width, int& height);
   void DrawIconAt(DcHandle dc, int x, int y, IconHandle icon);
-  // Loads the bitmap resource, stretches it over the whole client area
-  // (COLORONCOLOR, SRCCOPY) and releases every drawing object it made.
-  void StretchBitmapResource(DcHandle dc, int bitmapId);
+  // The bitmap resource stretched over the whole client area (COLORONCOLOR,
+  // SRCCOPY). It is stretched once, straight from the program's image, into
+  // a copy of the client's size that the dialog keeps; later paints copy it.
+  void PaintStretchedBitmap(DcHandle dc, int bitmapId);
 
   // Control colours.
   int ControlId(WindowHandle control) const;

@@ -112,7 +112,7 @@ void CVornellDlg::OnPaint() {
     const IconPoint at = IconPosition(client.Width(), client.Height(), iconWidth, iconHeight);
     DrawIconAt(paint.dc(), at.x, at.y, appIcon);
   } else {
-    StretchBitmapResource(paint.dc(), IDB_BACKGROUND);
+    PaintStretchedBitmap(paint.dc(), IDB_BACKGROUND);
   }
   if (!startupLogged) {
     startupLogged = true;

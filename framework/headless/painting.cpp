@@ -39,7 +39,7 @@ void Dialog::DrawIconAt(DcHandle dc, int x, int y, IconHandle icon) {
   detail::LogPaint(call);
 }
 
-void Dialog::StretchBitmapResource(DcHandle dc, int bitmapId) {
+void Dialog::PaintStretchedBitmap(DcHandle dc, int bitmapId) {
   PaintCall call = CallOn(*this, PaintOp::kStretchBitmap, dc);
   call.value = bitmapId;
   call.dest = GetClientRect();

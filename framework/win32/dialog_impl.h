@@ -12,6 +12,18 @@ namespace vornell {
 struct Dialog::Impl {
   HWND hwnd = nullptr;  // set at WM_INITDIALOG, cleared when the window goes
 
+  // The stretched background: bitmap resource `stretchedId` at the client's size.
+  HBITMAP stretched = nullptr;
+  int stretchedId = 0;
+  SIZE stretchedSize{};
+
+  Impl() = default;
+  ~Impl() {
+    if (stretched != nullptr) ::DeleteObject(stretched);
+  }
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
+
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM w, LPARAM l);
 };
 

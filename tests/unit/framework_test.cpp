@@ -546,7 +546,7 @@ TEST_F(FrameworkTest, PaintCallsAreLoggedInOrderAgainstTheirPaintScope) {
     Dialog::PaintScope paint(dlg);
     used = paint.dc();
     dlg.DrawIconAt(paint.dc(), 2, 9, kDragIcon);
-    dlg.StretchBitmapResource(paint.dc(), IDB_BACKGROUND);
+    dlg.PaintStretchedBitmap(paint.dc(), IDB_BACKGROUND);
   }
   dlg.SetDcBkMode(used, kTransparent);  // after the scope closed
 
