@@ -43,6 +43,8 @@ BEGIN_MESSAGE_MAP(CVornellDlg, Dialog)
   ON_BN_CLICKED(IDC_EXIT, OnExit)
   ON_BN_CLICKED(IDC_PARALLEL, OnParallelSelected)
   ON_BN_CLICKED(IDC_USB, OnUsbSelected)
+  ON_WM_SYSCOLORCHANGE()
+  ON_WM_SETTINGCHANGE()
 END_MESSAGE_MAP()
 
 CVornellDlg::CVornellDlg(int templateId) : Dialog(templateId) {
@@ -56,6 +58,7 @@ CVornellDlg::~CVornellDlg() {
 
 bool CVornellDlg::OnInitDialog() {
   Dialog::OnInitDialog();
+  highContrast = HighContrastOn();
 
   if (void* menu = GetSystemMenu(false); menu != nullptr) {
     const std::string about = LoadResourceString(IDS_ABOUTBOX);
@@ -111,6 +114,9 @@ void CVornellDlg::OnPaint() {
     const Rect client = GetClientRect();
     const IconPoint at = IconPosition(client.Width(), client.Height(), iconWidth, iconHeight);
     DrawIconAt(paint.dc(), at.x, at.y, appIcon);
+  } else if (highContrast) {
+    // No picture behind text: the user's own colours, as every other window has them.
+    FillClientWithSysColor(paint.dc(), kColorWindow);
   } else {
     PaintStretchedBitmap(paint.dc(), IDB_BACKGROUND);
   }
@@ -121,9 +127,26 @@ void CVornellDlg::OnPaint() {
   }
 }
 
+void CVornellDlg::OnSysColorChange() {
+  highContrast = HighContrastOn();
+  // Made again in the new face colour when next asked for.
+  if (licenseBrush != nullptr) DeleteBrush(licenseBrush);
+  licenseBrush = nullptr;
+  SendToEveryItem(msg::kSysColorChange);
+  RedrawAll();
+}
+
+void CVornellDlg::OnSettingChange(unsigned /*action*/) {
+  // Which setting changed matters less than whether high contrast did.
+  const bool now = HighContrastOn();
+  if (now == highContrast) return;
+  highContrast = now;
+  RedrawAll();
+}
+
 BrushHandle CVornellDlg::OnCtlColor(const CtlColorRequest& request) {
   const BrushHandle baseBrush = Dialog::OnCtlColor(request);
-  switch (ColorRuleFor(ControlId(request.control))) {
+  switch (ColorRuleFor(ControlId(request.control), highContrast)) {
     case ColorRule::kLicenseBox:
       SetDcBkColor(request.dc, kLicenseBoxBackground);
       if (licenseBrush == nullptr) licenseBrush = CreateSysColorBrush(kColorBtnFace);
@@ -131,6 +154,10 @@ BrushHandle CVornellDlg::OnCtlColor(const CtlColorRequest& request) {
     case ColorRule::kTransparentBackground:
       SetDcBkMode(request.dc, kTransparent);
       return StockHollowBrush();
+    case ColorRule::kSystemColors:
+      SetDcTextColor(request.dc, SysColor(kColorWindowText));
+      SetDcBkColor(request.dc, SysColor(kColorWindow));
+      return SysColorBrush(kColorWindow);
     case ColorRule::kDefault:
       break;
   }

@@ -24,6 +24,8 @@ struct Environment {
   std::map<int, std::string> strings{{IDS_ABOUTBOX, kAboutItem}};
   bool systemMenuByDefault = true;
   int iconWidth = 32, iconHeight = 32;
+  bool highContrast = false;
+  std::map<int, ColorRef> sysColors;
   std::vector<unsigned> commonControlsInits;
   int richEditInits = 0;
   bool richEditResult = true;
@@ -94,6 +96,12 @@ void SetSystemMenuAvailableByDefault(bool available) { Env().systemMenuByDefault
 void SetSystemIconSize(int width, int height) {
   Env().iconWidth = width;
   Env().iconHeight = height;
+}
+
+void SetHighContrast(bool on) { Env().highContrast = on; }
+void SetSysColor(int sysColor, ColorRef color) { Env().sysColors[sysColor] = color; }
+BrushHandle SysColorBrushOf(int sysColor) {
+  return detail::FixedHandle(detail::HandleKind::kBrush, 0x100 + static_cast<std::uintptr_t>(sysColor));
 }
 
 const std::vector<unsigned>& CommonControlsInits() { return Env().commonControlsInits; }
@@ -175,6 +183,16 @@ void Dialog::SystemIconSize(int& width, int& height) {
   width = headless::Env().iconWidth;
   height = headless::Env().iconHeight;
 }
+
+bool Dialog::HighContrastOn() { return headless::Env().highContrast; }
+
+ColorRef Dialog::SysColor(int sysColor) {
+  const auto& colors = headless::Env().sysColors;
+  const auto it = colors.find(sysColor);
+  return it != colors.end() ? it->second : 0x00101000u + static_cast<ColorRef>(sysColor);
+}
+
+BrushHandle Dialog::SysColorBrush(int sysColor) { return headless::SysColorBrushOf(sysColor); }
 
 BrushHandle Dialog::StockHollowBrush() {
   BrushHandle brush = headless::detail::FixedHandle(headless::detail::HandleKind::kBrush, 0xFFFE);

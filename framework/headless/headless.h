@@ -44,6 +44,7 @@ enum class Op {
   kSelfMessage,      // message, w, l, result (SendMessageToSelf and test input)
   kUpdateWindow,
   kInvalidateRect,
+  kRedrawAll,        // window, frame and controls erased and repainted
   kMessageBox,       // text, w: type, result: answer
   kWorkerWait,       // result: static_cast<int>(WorkerWait)
   kEndDialog,        // result
@@ -129,8 +130,10 @@ enum class PaintOp {
   kEndPaint,         // dc
   kDrawIcon,         // dc, x, y, handle: icon
   kStretchBitmap,    // dc, value: bitmap ID, dest: client rect, srcWidth/srcHeight
+  kFillSysColor,     // dc, value: system colour, dest: client rect
   kSetBkColor,       // dc, value: colour
   kSetBkMode,        // dc, value: mode
+  kSetTextColor,     // dc, value: colour
   kStockHollowBrush, // handle
   kCreateBrush,      // handle, value: system colour
   kDeleteBrush,      // handle
@@ -344,6 +347,13 @@ void SetSystemMenuAvailableByDefault(bool available);
 
 // SM_CXICON / SM_CYICON; default 32 x 32.
 void SetSystemIconSize(int width, int height);
+
+// The user's high-contrast setting (default off) and the system colours
+// (default: each index's own made-up value); the system's brush of a colour
+// is a fixed handle per index.
+void SetHighContrast(bool on);
+void SetSysColor(int sysColor, ColorRef color);
+BrushHandle SysColorBrushOf(int sysColor);
 
 // Start-up services.
 const std::vector<unsigned>& CommonControlsInits();  // the classes of each call

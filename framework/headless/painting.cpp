@@ -49,6 +49,19 @@ void Dialog::PaintStretchedBitmap(DcHandle dc, int bitmapId) {
   detail::LogPaint(call);
 }
 
+void Dialog::FillClientWithSysColor(DcHandle dc, int sysColor) {
+  PaintCall call = CallOn(*this, PaintOp::kFillSysColor, dc);
+  call.value = sysColor;
+  call.dest = GetClientRect();
+  detail::LogPaint(call);
+}
+
+void Dialog::SetDcTextColor(DcHandle dc, ColorRef color) {
+  PaintCall call = CallOn(*this, PaintOp::kSetTextColor, dc);
+  call.value = static_cast<long>(color);
+  detail::LogPaint(call);
+}
+
 void Dialog::SetDcBkColor(DcHandle dc, ColorRef color) {
   PaintCall call = CallOn(*this, PaintOp::kSetBkColor, dc);
   call.value = static_cast<long>(color);

@@ -432,6 +432,12 @@ void Dialog::InvalidateRect(const Rect& area, bool erase) {
   w.Record(std::move(entry));
 }
 
+void Dialog::RedrawAll() { impl().Record({Op::kRedrawAll, 0, 0, 0, 0, 0, {}}); }
+
+void Dialog::SendToEveryItem(unsigned message, WParam wp, LParam lp) {
+  for (const headless::ControlRecord& c : impl().controls()) SendItemMessage(c.id, message, wp, lp);
+}
+
 void* Dialog::GetSystemMenu(bool revert) {
   Impl& w = impl();
   ++w.systemMenuRequests_;

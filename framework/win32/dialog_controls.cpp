@@ -152,6 +152,19 @@ void Dialog::InvalidateRect(const Rect& area, bool erase) {
   ::InvalidateRect(impl_->hwnd, &r, erase ? TRUE : FALSE);
 }
 
+void Dialog::RedrawAll() {
+  if (impl_->hwnd == nullptr) return;
+  ::RedrawWindow(impl_->hwnd, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+void Dialog::SendToEveryItem(unsigned message, WParam w, LParam l) {
+  if (impl_->hwnd == nullptr) return;
+  for (HWND item = ::GetWindow(impl_->hwnd, GW_CHILD); item != nullptr; item = ::GetWindow(item, GW_HWNDNEXT)) {
+    ::SendMessageW(item, message, w, l);
+  }
+}
+
 void* Dialog::GetSystemMenu(bool revert) {
   if (impl_->hwnd == nullptr) return nullptr;
   return ::GetSystemMenu(impl_->hwnd, revert ? TRUE : FALSE);

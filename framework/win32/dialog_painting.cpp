@@ -105,6 +105,12 @@ void Dialog::PaintStretchedBitmap(DcHandle dc, int bitmapId) {
   ::DeleteDC(memory);
 }
 
+void Dialog::FillClientWithSysColor(DcHandle dc, int sysColor) {
+  RECT client{};
+  if (impl_->hwnd == nullptr || !::GetClientRect(impl_->hwnd, &client)) return;
+  ::FillRect(Dc(dc), &client, ::GetSysColorBrush(sysColor));
+}
+
 int Dialog::ControlId(WindowHandle control) const {
   return ::GetDlgCtrlID(static_cast<HWND>(control));
 }
@@ -112,6 +118,19 @@ int Dialog::ControlId(WindowHandle control) const {
 void Dialog::SetDcBkColor(DcHandle dc, ColorRef color) { ::SetBkColor(Dc(dc), color); }
 
 void Dialog::SetDcBkMode(DcHandle dc, int mode) { ::SetBkMode(Dc(dc), mode); }
+
+void Dialog::SetDcTextColor(DcHandle dc, ColorRef color) { ::SetTextColor(Dc(dc), color); }
+
+ColorRef Dialog::SysColor(int sysColor) { return ::GetSysColor(sysColor); }
+
+BrushHandle Dialog::SysColorBrush(int sysColor) { return ::GetSysColorBrush(sysColor); }
+
+bool Dialog::HighContrastOn() {
+  HIGHCONTRASTW settings{};
+  settings.cbSize = sizeof settings;
+  return ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof settings, &settings, 0) &&
+         (settings.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
 
 BrushHandle Dialog::StockHollowBrush() { return ::GetStockObject(NULL_BRUSH); }
 

@@ -2,7 +2,8 @@
 // picture fills the client area, shows behind the transparent labels and
 // check boxes and around the logo; buttons and progress bar keep their own
 // look; the control-colour answers; no drawing objects left by repaints;
-// at 150 % the header lines and the logo grow with the dialog.
+// at 150 % the header lines and the logo grow with the dialog; high contrast
+// switched on and off on the license, connection and success pages.
 #include "tests/wine/driver.h"
 
 // psapi's counters from kernel32 (K32...): no further library to link.
@@ -230,6 +231,99 @@ Page Photograph(HWND w, const std::string& name, const ClientPixels& picture) {
   WT_CHECK_EQ(p.shot.width, picture.width);
   WT_CHECK_EQ(p.shot.height, picture.height);
   return p;
+}
+
+// ---- high contrast ----
+
+// Between the window colour and the text colour, black and yellow: red and
+// green alike, no blue. Text is smoothed, so its edges are blends of the two.
+bool HighContrastInk(COLORREF c) { return GetBValue(c) == 0 && GetRValue(c) == GetGValue(c); }
+
+// Inside `r`: nothing but the two colours and their blends, and some of the
+// text colour itself. Returns the pixels of the text colour.
+long CheckHighContrastText(const ClientPixels& shot, const RECT& r, const std::string& what) {
+  long total = 0, foreign = 0, text = 0, ink = 0;
+  std::string first;
+  for (int y = std::max(0L, r.top); y < r.bottom && y < shot.height; ++y) {
+    for (int x = std::max(0L, r.left); x < r.right && x < shot.width; ++x) {
+      const COLORREF c = shot.at(x, y);
+      ++total;
+      text += c == kHighContrastText;
+      ink += c != kHighContrastWindow;
+      if (!HighContrastInk(c) && foreign++ == 0)
+        first = ", first at (" + std::to_string(x) + "," + std::to_string(y) + "): " + ShowColor(c);
+    }
+  }
+  Note(what + ": " + std::to_string(ink) + " of " + std::to_string(total) + " pixels drawn, " + std::to_string(text) +
+       " of them in the text colour itself, " + std::to_string(foreign) + " of another colour" + first);
+  WT_CHECK(ink > 20);
+  WT_CHECK(text > 0);
+  WT_CHECK_EQ(foreign, 0L);
+  return text;
+}
+
+// The page in high contrast: the window's colour wherever no control is, the
+// labels' and the box's text in the window-text colour on it, the logo as it is.
+void CheckHighContrastPage(HWND w, const std::string& name, std::initializer_list<int> texts, const ClientPixels& logo) {
+  Sleep(500);
+  WT_CHECK(SaveScreenshot(w, name));
+  const ClientPixels shot = CaptureClient(w);
+  std::vector<RECT> controls;
+  for (HWND c = GetWindow(w, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+    if (!IsWindowVisible(c)) continue;
+    RECT r{};
+    GetWindowRect(c, &r);
+    MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&r), 2);
+    controls.push_back(r);
+  }
+  long compared = 0, differing = 0;
+  for (int y = 0; y < shot.height; ++y) {
+    for (int x = 0; x < shot.width; ++x) {
+      bool covered = false;
+      for (const RECT& r : controls) covered = covered || Inside(r, x, y);
+      if (covered) continue;
+      ++compared;
+      differing += shot.at(x, y) != kHighContrastWindow;
+    }
+  }
+  Note(name + ": " + std::to_string(compared) + " background pixels, " + std::to_string(differing) +
+       " not the window colour");
+  WT_CHECK(compared > shot.width * shot.height / 3);
+  WT_CHECK_EQ(differing, 0L);
+  for (int id : texts) {
+    RECT r = ItemClientRect(w, id);
+    // A check box's own square is drawn in the frame colours: only its text counts.
+    wchar_t cls[16] = {};
+    GetClassNameW(Item(w, id), cls, 16);
+    if ((GetWindowLongW(Item(w, id), GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX && _wcsicmp(cls, L"Button") == 0)
+      r.left += 20;
+    CheckHighContrastText(shot, r, name + ": control " + std::to_string(id));
+  }
+  if (ItemVisible(w, 1022)) {
+    // The box's own area, inside its border and scroll bars.
+    RECT inside{};
+    GetClientRect(Item(w, 1022), &inside);
+    MapWindowPoints(Item(w, 1022), w, reinterpret_cast<POINT*>(&inside), 2);
+    CheckHighContrastText(shot, inside, name + ": the license text");
+  }
+  // The logo is a picture, not text: it stays.
+  const RECT r = ItemClientRect(w, 1016);
+  long misdrawn = 0;
+  for (int y = 0; y < logo.height; ++y)
+    for (int x = 0; x < logo.width; ++x) misdrawn += shot.at(r.left + x, r.top + y) != logo.at(x, y);
+  WT_CHECK_EQ(misdrawn, 0L);
+}
+
+// High contrast switched on while the page is open, checked, and off again:
+// the page is as it was, to the pixel.
+void CheckHighContrastSwitch(Program& p, const std::string& name, std::initializer_list<int> texts,
+                             const ClientPixels& picture, const ClientPixels& logo) {
+  WT_CHECK(SwitchHighContrast(p, true));
+  CheckHighContrastPage(p.window, name + "-highcontrast", texts, logo);
+  WT_CHECK(SwitchHighContrast(p, false));
+  const Page page = Photograph(p.window, name + "-again", picture);
+  CheckBackground(page);
+  for (int id : texts) CheckTransparent(page, id);
 }
 
 // ---- high DPI ----
@@ -547,6 +641,7 @@ int wmain() {
   }
   CheckControlColours(p);
   CheckRepaintsLeaveNothing(p, picture);
+  CheckHighContrastSwitch(p, "paint-license", {1005, 1009, 1014}, picture, logo);
   {
     const Page page = Photograph(w, "paint-license-repainted", picture);
     CheckBackground(page);
@@ -574,6 +669,7 @@ int wmain() {
     CheckTransparent(page, 1018);
     CheckButton(page, 1001);
   }
+  CheckHighContrastSwitch(p, "paint-connection", {1018}, picture, logo);
 
   // The install page, while the registration wait runs (7 s before its first look).
   WT_CHECK(ClickAsUser(w, 1001));
@@ -599,6 +695,7 @@ int wmain() {
     CheckButton(page, 1001);
     CheckLogo(page, logo);
   }
+  CheckHighContrastSwitch(p, "paint-success", {1018, 1019, 1020}, picture, logo);
 
   p.Kill();
   CheckAt144Dpi(header96);
