@@ -33,15 +33,16 @@ TEST(PaintRulesTest, ColourRuleOfEveryTemplateControl) {
       EXPECT_EQ(ColorRuleFor(c.id, false), ColorRule::kTransparentBackground);
       EXPECT_EQ(ColorRuleFor(c.id, true), ColorRule::kSystemColors);
     } else {
-      // Buttons, the group box, the pictures and the progress bar, in high
-      // contrast too: they paint in the system's colours by themselves.
+      // Buttons, the group box, the pictures, the progress bar and the box's
+      // hidden name, in high contrast too: they paint in the system's colours
+      // by themselves.
       EXPECT_EQ(ColorRuleFor(c.id, false), ColorRule::kDefault);
       EXPECT_EQ(ColorRuleFor(c.id, true), ColorRule::kDefault);
     }
   }
-  EXPECT_EQ(seen, 17);
+  EXPECT_EQ(seen, 18);
   // IDs of no control of the template, the dialog itself among them.
-  for (const int id : {0, 1, 2, 1006, 1021, 1023, -1}) {
+  for (const int id : {0, 1, 2, 1006, 1023, -1}) {
     EXPECT_EQ(ColorRuleFor(id, false), ColorRule::kDefault) << id;
     EXPECT_EQ(ColorRuleFor(id, true), ColorRule::kDefault) << id;
   }

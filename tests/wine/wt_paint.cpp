@@ -3,13 +3,15 @@
 // check boxes and around the logo; buttons and progress bar keep their own
 // look; the control-colour answers; no drawing objects left by repaints;
 // at 150 % the header lines and the logo grow with the dialog; high contrast
-// switched on and off on the license, connection and success pages.
+// switched on and off on the license, connection and success pages; the
+// names a screen reader gives every control that Tab reaches.
 #include "tests/wine/driver.h"
 
 // psapi's counters from kernel32 (K32...): no further library to link.
 #define PSAPI_VERSION 2
 #include <psapi.h>
 #include <winternl.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <cmath>
@@ -326,6 +328,73 @@ void CheckHighContrastSwitch(Program& p, const std::string& name, std::initializ
   for (int id : texts) CheckTransparent(page, id);
 }
 
+// ---- screen readers ----
+
+// The name oleacc gives a control, as a screen reader asks for it.
+std::wstring AccessibleName(HWND control, HRESULT& result) {
+  IAccessible* accessible = nullptr;
+  result = AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
+                                      reinterpret_cast<void**>(&accessible));
+  if (FAILED(result) || accessible == nullptr) return {};
+  VARIANT self{};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR name = nullptr;
+  result = accessible->get_accName(self, &name);
+  std::wstring out = name != nullptr ? std::wstring(name, SysStringLen(name)) : std::wstring();
+  if (name != nullptr) SysFreeString(name);
+  accessible->Release();
+  return out;
+}
+
+// Windows names a control without text of its own after its label: the
+// static text found first going back in the tab order (GetWindow with
+// GW_HWNDPREV), hidden or not, unless a shown control with WS_GROUP or
+// WS_TABSTOP comes first.
+HWND LabelBefore(HWND control) {
+  for (HWND c = GetWindow(control, GW_HWNDPREV); c != nullptr; c = GetWindow(c, GW_HWNDPREV)) {
+    DWORD_PTR code = 0;
+    SendMessageTimeoutW(c, WM_GETDLGCODE, 0, 0, SMTO_ABORTIFHUNG, 5000, &code);
+    if ((code & DLGC_STATIC) != 0) return c;
+    if (IsWindowVisible(c) && (GetWindowLongW(c, GWL_STYLE) & (WS_GROUP | WS_TABSTOP)) != 0) return nullptr;
+  }
+  return nullptr;
+}
+
+// Every control Tab reaches on the page (exactly `reachable`) has a name that
+// says what it is: a button's or a check box's is its own text, read through
+// oleacc; the license box's is its heading. Wine's oleacc names no box without
+// text of its own, so there the rule above decides, applied to the window.
+void CheckScreenReaderNames(HWND w, const std::string& page, std::vector<int> reachable) {
+  std::vector<int> seen;
+  for (HWND c = GetWindow(w, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+    if (!IsWindowVisible(c) || !IsWindowEnabled(c) || (GetWindowLongW(c, GWL_STYLE) & WS_TABSTOP) == 0) continue;
+    const int id = GetDlgCtrlID(c);
+    seen.push_back(id);
+    HRESULT result = S_OK;
+    const std::wstring name = AccessibleName(c, result);
+    if (id == 1022) {
+      const std::string said = name.empty() ? std::string("nothing") : Utf8(name);
+      Note(page + ": oleacc names the license box " + said + " (result " + std::to_string(result) + ")");
+      HWND label = LabelBefore(c);
+      WT_CHECK(label != nullptr);
+      if (label == nullptr) continue;
+      Note(page + ": the license box's label reads \"" + Utf8(TextW(label)) + "\"");
+      WT_CHECK_EQ(TextGbk(label), std::string("安装前请阅读以下内容"));
+      WT_CHECK_EQ(TextGbk(label), ItemText(w, 1005));
+      // The label changes nothing on screen, nor where Tab goes.
+      WT_CHECK(!IsWindowVisible(label));
+      WT_CHECK((GetWindowLongW(label, GWL_STYLE) & (WS_TABSTOP | WS_GROUP)) == 0);
+    } else {
+      Note(page + ": control " + std::to_string(id) + " is named \"" + Utf8(name) + "\"");
+      WT_CHECK_EQ(result, S_OK);
+      WT_CHECK(!name.empty());
+      WT_CHECK(name == TextW(c));
+    }
+  }
+  WT_CHECK(seen == reachable);
+}
+
 // ---- high DPI ----
 
 // How tall the drawing in a control is on screen: from the first to the last
@@ -614,6 +683,7 @@ void CheckControlColours(Program& p) {
 }  // namespace
 
 int wmain() {
+  CoInitialize(nullptr);
   Program p;
   ClientPixels picture;
   if (!OpenLicensePage(p, picture)) return Finish();
@@ -639,6 +709,7 @@ int wmain() {
     CheckLogo(page, logo);
     header96 = MeasureHeader(page);
   }
+  CheckScreenReaderNames(w, "license", {1001, 1002, 1022});
   CheckControlColours(p);
   CheckRepaintsLeaveNothing(p, picture);
   CheckHighContrastSwitch(p, "paint-license", {1005, 1009, 1014}, picture, logo);
@@ -657,6 +728,7 @@ int wmain() {
     for (int id : {1018, 1009, 1014}) CheckTransparent(page, id);
     for (int id : {1001, 1002}) CheckButton(page, id);
   }
+  CheckScreenReaderNames(w, "retry", {1001, 1002});
 
   // The printer is attached: the connection page.
   WT_CHECK(AttachPrinter(kSerial));
@@ -670,6 +742,7 @@ int wmain() {
     CheckButton(page, 1001);
   }
   CheckHighContrastSwitch(p, "paint-connection", {1018}, picture, logo);
+  CheckScreenReaderNames(w, "connection", {1001, 1002});
 
   // The install page, while the registration wait runs (7 s before its first look).
   WT_CHECK(ClickAsUser(w, 1001));
@@ -696,6 +769,7 @@ int wmain() {
     CheckLogo(page, logo);
   }
   CheckHighContrastSwitch(p, "paint-success", {1018, 1019, 1020}, picture, logo);
+  CheckScreenReaderNames(w, "success", {1001, 1019, 1020});
 
   p.Kill();
   CheckAt144Dpi(header96);
