@@ -109,6 +109,9 @@ class Dialog {
   unsigned WindowDpi() const;
   // The control's rectangle in the dialog's client coordinates.
   Rect GetItemClientRect(int id) const;
+  void MoveItem(int id, const Rect& area);
+  // How wide the control's text is on one line, in pixels, in its own font.
+  int ItemTextWidth(int id) const;
   void InvalidateRect(const Rect& area, bool erase);
   // Erases and repaints the window, its frame and every control, at once.
   void RedrawAll();

@@ -52,9 +52,10 @@ const std::array kMainControls = {
 const std::array kAboutControls = {
     ControlLayout{-1, ControlKind::kIcon, "Static", 0x50000003, 14, 14, 21, 20, "", IDR_MAINFRAME},
     ControlLayout{-1, ControlKind::kStatic, "Static", 0x50020080, 42, 14, 114, 8, "Vornell，1.0 版", 0},
-    ControlLayout{-1, ControlKind::kStatic, "Static", 0x50020000, 42, 26, 114, 8,
+    // Two lines: on one the rights line is cut off at any DPI.
+    ControlLayout{-1, ControlKind::kStatic, "Static", 0x50020000, 42, 26, 114, 16,
                   "版权所有 (C) 2026 Orvane 保留所有权利", 0},
-    ControlLayout{1, ControlKind::kPushButton, "Button", 0x50030001, 113, 41, 50, 14, "确定", 0},
+    ControlLayout{1, ControlKind::kPushButton, "Button", 0x50030001, 113, 49, 50, 14, "确定", 0},
 };
 
 }  // namespace
@@ -68,7 +69,7 @@ const DialogLayout& MainDialogLayout() {
 
 const DialogLayout& AboutDialogLayout() {
   // WS_POPUP|WS_CAPTION|WS_SYSMENU|DS_MODALFRAME|DS_SETFONT|DS_FIXEDSYS, not visible
-  static const DialogLayout layout{IDD_ABOUTBOX, 0x80C800C8, 0, 0, 0, 170, 62, "关于 Vornell",
+  static const DialogLayout layout{IDD_ABOUTBOX, 0x80C800C8, 0, 0, 0, 170, 70, "关于 Vornell",
                                    "MS Shell Dlg", 9, kAboutControls};
   return layout;
 }

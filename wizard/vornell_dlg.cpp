@@ -84,6 +84,8 @@ bool CVornellDlg::OnInitDialog() {
   SendItemMessage(IDC_WELCOME, msg::kSetFont, reinterpret_cast<WParam>(welcomeFont), 1);
 
   SetItemText(IDC_MODEL, installerState.headerText);
+  FitHeaderLine(IDC_MODEL);
+  FitHeaderLine(IDC_WELCOME);
   ShowItem(IDC_SET_DEFAULT, false);
   ShowItem(IDC_TEST_PAGE, false);
   MarkStartup("window set up");
@@ -103,6 +105,15 @@ void CVornellDlg::OnSysCommand(unsigned id, LParam param) {
 }
 
 IconHandle CVornellDlg::OnQueryDragIcon() { return appIcon; }
+
+void CVornellDlg::FitHeaderLine(int id) {
+  // The header lines end at the dialog's edge. Their fonts follow the DPI,
+  // the dialog units only roughly, so at some DPIs a line needs more room
+  // than its control has: it then starts that much further left.
+  const Rect line = GetItemClientRect(id);
+  const int need = ItemTextWidth(id);
+  if (need > line.Width()) MoveItem(id, Rect{line.right - need, line.top, line.right, line.bottom});
+}
 
 void CVornellDlg::OnPaint() {
   PaintScope paint(*this);

@@ -51,6 +51,8 @@ class CVornellDlg : public Dialog {
   // Takes the focus off Next and Back before they are disabled, which would
   // leave it nowhere.
   void ParkFocus();
+  // Gives a header line the room its text needs on one line, to its left.
+  void FitHeaderLine(int id);
 
   IconHandle appIcon = nullptr;
   // Created on the first colour request of the license box, deleted with the dialog.

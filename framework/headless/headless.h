@@ -79,8 +79,13 @@ struct ControlRecord {
   FontHandle font = nullptr;  // the dialog font at creation, then WM_SETFONT
   bool fontRedraw = false;
   int setTextCount = 0;  // SetItemText and SetRichEditText calls
+  bool moved = false;     // MoveItem placed it at `pixels`, client coordinates
+  Rect pixels;
   std::vector<JournalEntry> log;  // this control's part of the journal
 };
+
+// What ItemTextWidth answers: so many pixels for each byte of the text.
+constexpr int kTextPixelsPerByte = 7;
 
 // ---------------------------------------------------------------- records
 

@@ -407,6 +407,7 @@ unsigned Dialog::WindowDpi() const { return impl().dpi_; }
 Rect Dialog::GetItemClientRect(int id) const {
   auto* c = impl().ControlFor(id, "GetItemClientRect");
   if (c == nullptr) return {};
+  if (c->moved) return c->pixels;
   Rect r{headless::MulDivRound(c->x, headless::kBaseUnitX, 4), headless::MulDivRound(c->y, headless::kBaseUnitY, 8),
          headless::MulDivRound(c->x + c->width, headless::kBaseUnitX, 4),
          headless::MulDivRound(c->y + c->height, headless::kBaseUnitY, 8)};
@@ -421,6 +422,19 @@ Rect Dialog::GetItemClientRect(int id) const {
     }
   }
   return r;
+}
+
+void Dialog::MoveItem(int id, const Rect& area) {
+  Impl& w = impl();
+  if (auto* c = w.ControlFor(id, "MoveItem")) {
+    c->moved = true;
+    c->pixels = area;
+  }
+}
+
+int Dialog::ItemTextWidth(int id) const {
+  auto* c = impl().ControlFor(id, "ItemTextWidth");
+  return c != nullptr ? headless::kTextPixelsPerByte * static_cast<int>(c->text.size()) : 0;
 }
 
 void Dialog::InvalidateRect(const Rect& area, bool erase) {

@@ -2,7 +2,8 @@
 // picture fills the client area, shows behind the transparent labels and
 // check boxes and around the logo; buttons and progress bar keep their own
 // look; the control-colour answers; no drawing objects left by repaints;
-// at 150 % the header lines and the logo grow with the dialog; high contrast
+// at 150 % the header lines and the logo grow with the dialog; every text of
+// every page and of the about box whole at 96, 120 and 144 DPI; high contrast
 // switched on and off on the license, connection and success pages; the
 // names a screen reader gives every control that Tab reaches.
 #include "tests/wine/driver.h"
@@ -395,6 +396,53 @@ void CheckScreenReaderNames(HWND w, const std::string& page, std::vector<int> re
   WT_CHECK(seen == reachable);
 }
 
+// ---- whole texts ----
+
+// Opens the about box over the wizard's license page, has text_fit.dll
+// measure inside the program every text each page and the about box show,
+// with the control's own font and wrapping, and closes the box again: no
+// text may need more room than its control has.
+void CheckTextsFit(Program& p, const std::string& dpi) {
+  PostMessageW(p.window, WM_SYSCOMMAND, 0x0010, 0);
+  HWND about = FindWindowOf(p.pid(), Wide("关于 Vornell"), 10000);
+  WT_CHECK(about != nullptr);
+  if (about == nullptr) return;
+  Sleep(500);
+  WT_CHECK(SaveScreenshot(about, "about-" + dpi));
+  const std::wstring result = L"C:\\text-fit.txt";
+  DeleteFileW(result.c_str());
+  WT_CHECK(LoadLibraryInto(p.pi.hProcess, HelperDll(L"text_fit\\text_fit.dll"), 10000));
+  std::wstring lines;
+  WT_CHECK(WaitUntil([&] {
+    lines = ReadFileWide(result);
+    return ValueOf(lines, L"end") == L"1";
+  }, 10000));
+  WT_CHECK_EQ(Utf8(ValueOf(lines, L"about")), std::string("yes"));
+  // What some page shows: the buttons, the heading, the header lines, the
+  // status line, the check boxes; and the whole about box.
+  std::vector<std::wstring> keys;
+  for (int id : {1001, 1002, 1005, 1009, 1014, 1018, 1019, 1020})
+    for (int i = 0; i < 8; ++i) keys.push_back(std::to_wstring(id) + L"." + std::to_wstring(i));
+  for (int i = 0; i < 8; ++i) keys.push_back(L"about." + std::to_wstring(i));
+  int measured = 0;
+  for (const std::wstring& key : keys) {
+    const std::wstring need = ValueOf(lines, key + L".need"), room = ValueOf(lines, key + L".room");
+    if (need.find(L"<missing>") != std::wstring::npos) continue;
+    ++measured;
+    int needW = 0, needH = 0, roomW = 0, roomH = 0;
+    swscanf(need.c_str(), L"%dx%d", &needW, &needH);
+    swscanf(room.c_str(), L"%dx%d", &roomW, &roomH);
+    const bool fits = needW <= roomW && needH <= roomH;
+    Note(dpi + ": " + Utf8(key) + " \"" + Utf8(ValueOf(lines, key + L".text")) + "\" needs " + Utf8(need) + ", has " +
+         Utf8(room) + (fits ? "" : "  <- cut off"));
+    WT_CHECK(fits);
+  }
+  // Six pages' captions and status lines, the fixed texts, three in the about box.
+  WT_CHECK(measured >= 20);
+  PostMessageW(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  WT_CHECK(WaitUntil([&] { return !IsWindow(about); }, 5000));
+}
+
 // ---- high DPI ----
 
 // How tall the drawing in a control is on screen: from the first to the last
@@ -446,7 +494,18 @@ void CheckAt144Dpi(const HeaderHeights& at96) {
     const double grown = static_cast<double>(at96.logo) * at144.client / at96.client;
     Note("logo at 144 DPI: " + std::to_string(at144.logo) + " px drawn, " + std::to_string(grown) + " wanted");
     WT_CHECK(std::abs(at144.logo - grown) <= 2.0);
+    CheckTextsFit(p, "144dpi");
     p.Kill();
+  }
+  // And at 125 %, between the two.
+  WT_CHECK(SetDpiForNewPrograms(120));
+  Program p120;
+  if (StartVornell(p120)) {
+    WT_CHECK(WaitUntil([&] { return ItemVisible(p120.window, 1022); }, 10000));
+    Sleep(1000);
+    WT_CHECK(SaveScreenshot(p120.window, "paint-license-120dpi"));
+    CheckTextsFit(p120, "120dpi");
+    p120.Kill();
   }
   WT_CHECK(SetDpiForNewPrograms(0));
 }
@@ -710,6 +769,7 @@ int wmain() {
     header96 = MeasureHeader(page);
   }
   CheckScreenReaderNames(w, "license", {1001, 1002, 1022});
+  CheckTextsFit(p, "96dpi");
   CheckControlColours(p);
   CheckRepaintsLeaveNothing(p, picture);
   CheckHighContrastSwitch(p, "paint-license", {1005, 1009, 1014}, picture, logo);
