@@ -28,7 +28,7 @@ std::string TakeStartupMarks() {
   for (int i = 0; i < g_count; ++i) {
     char ms[32];
     std::snprintf(ms, sizeof ms, " %.1f", g_marks[i].ms);
-    if (!text.empty()) text += ", ";
+    if (!text.empty()) text += "; ";
     text += g_marks[i].step;
     text += ms;
   }

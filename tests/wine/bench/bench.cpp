@@ -162,18 +162,22 @@ struct StartupRun {
 };
 
 // The marks line the wizard writes to its log (%TEMP%\Vornell.log) once its
-// first page is painted: "...: step 12.3, step 20.1, ...".
-std::vector<std::pair<std::string, double>> StartupMarksFromLog() {
+// first page is painted: "...: step 12.3; step 20.1; ...".
+std::wstring WizardLogPath() {
   wchar_t temp[MAX_PATH] = {};
-  if (GetTempPathW(MAX_PATH, temp) == 0) return {};
-  std::ifstream in((std::wstring(temp) + L"Vornell.log").c_str(), std::ios::binary);
+  const DWORD n = GetTempPathW(MAX_PATH, temp);
+  return n == 0 || n >= MAX_PATH ? std::wstring() : std::wstring(temp) + L"Vornell.log";
+}
+
+std::vector<std::pair<std::string, double>> StartupMarksFromLog() {
+  std::ifstream in(WizardLogPath().c_str(), std::ios::binary);
   const std::string key = "start-up, ms since the process was created: ";
   std::vector<std::pair<std::string, double>> marks;
   for (std::string line; std::getline(in, line);) {
     const size_t at = line.find(key);
     if (at == std::string::npos) continue;
     std::stringstream items(line.substr(at + key.size()));
-    for (std::string item; std::getline(items, item, ',');) {
+    for (std::string item; std::getline(items, item, ';');) {
       const size_t space = item.find_last_of(' ');
       if (space == std::string::npos) continue;
       const size_t from = item.find_first_not_of(' ');
@@ -191,6 +195,9 @@ std::vector<std::pair<std::string, double>> StartupMarksFromLog() {
 StartupRun MeasureStartup(const std::wstring& exe, const std::wstring& caption, const char* shot) {
   StartupRun run;
   Program p;
+  const bool isWizard = exe == ProgramPath();
+  // Each run writes the log anew; none from an earlier run may count.
+  if (isWizard) DeleteFileW(WizardLogPath().c_str());
   const double t0 = NowMs();
   if (!Start(p, exe, InstallFolder())) return run;
   HWND w = nullptr;
@@ -227,7 +234,7 @@ StartupRun MeasureStartup(const std::wstring& exe, const std::wstring& caption, 
   run.memory.Sample(p.pi.hProcess);
   if (g_trace && w != nullptr) SaveScreenshot(w, shot);
   p.Kill();
-  run.marks = StartupMarksFromLog();
+  if (isWizard) run.marks = StartupMarksFromLog();
   // Lets Wine finish tearing the process down before the next one starts.
   Sleep(300);
   return run;
