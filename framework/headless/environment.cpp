@@ -24,8 +24,6 @@ struct Environment {
   std::map<int, std::string> strings{{IDS_ABOUTBOX, kAboutItem}};
   bool systemMenuByDefault = true;
   int iconWidth = 32, iconHeight = 32;
-  bool highContrast = false;
-  std::map<int, ColorRef> sysColors;
   std::vector<unsigned> commonControlsInits;
   int richEditInits = 0;
   bool richEditResult = true;
@@ -96,12 +94,6 @@ void SetSystemMenuAvailableByDefault(bool available) { Env().systemMenuByDefault
 void SetSystemIconSize(int width, int height) {
   Env().iconWidth = width;
   Env().iconHeight = height;
-}
-
-void SetHighContrast(bool on) { Env().highContrast = on; }
-void SetSysColor(int sysColor, ColorRef color) { Env().sysColors[sysColor] = color; }
-BrushHandle SysColorBrushOf(int sysColor) {
-  return detail::FixedHandle(detail::HandleKind::kBrush, 0x100 + static_cast<std::uintptr_t>(sysColor));
 }
 
 const std::vector<unsigned>& CommonControlsInits() { return Env().commonControlsInits; }
@@ -184,15 +176,15 @@ void Dialog::SystemIconSize(int& width, int& height) {
   height = headless::Env().iconHeight;
 }
 
-bool Dialog::HighContrastOn() { return headless::Env().highContrast; }
+// The native tests run without high contrast; the system's colours and
+// brushes are made-up values, one per index.
+bool Dialog::HighContrastOn() { return false; }
 
-ColorRef Dialog::SysColor(int sysColor) {
-  const auto& colors = headless::Env().sysColors;
-  const auto it = colors.find(sysColor);
-  return it != colors.end() ? it->second : 0x00101000u + static_cast<ColorRef>(sysColor);
+ColorRef Dialog::SysColor(int sysColor) { return 0x00101000u + static_cast<ColorRef>(sysColor); }
+
+BrushHandle Dialog::SysColorBrush(int sysColor) {
+  return headless::detail::FixedHandle(headless::detail::HandleKind::kBrush, 0x100 + static_cast<std::uintptr_t>(sysColor));
 }
-
-BrushHandle Dialog::SysColorBrush(int sysColor) { return headless::SysColorBrushOf(sysColor); }
 
 BrushHandle Dialog::StockHollowBrush() {
   BrushHandle brush = headless::detail::FixedHandle(headless::detail::HandleKind::kBrush, 0xFFFE);

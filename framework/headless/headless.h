@@ -353,12 +353,6 @@ void SetSystemMenuAvailableByDefault(bool available);
 // SM_CXICON / SM_CYICON; default 32 x 32.
 void SetSystemIconSize(int width, int height);
 
-// The user's high-contrast setting (default off) and the system colours
-// (default: each index's own made-up value); the system's brush of a colour
-// is a fixed handle per index.
-void SetHighContrast(bool on);
-void SetSysColor(int sysColor, ColorRef color);
-BrushHandle SysColorBrushOf(int sysColor);
 
 // Start-up services.
 const std::vector<unsigned>& CommonControlsInits();  // the classes of each call

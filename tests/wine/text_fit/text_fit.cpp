@@ -15,103 +15,74 @@
 namespace {
 
 std::wstring Wide(const char* gbk) {
-  const int n = MultiByteToWideChar(936, 0, gbk, -1, nullptr, 0);
-  std::wstring out(n > 0 ? static_cast<size_t>(n) : 1, L'\0');
-  MultiByteToWideChar(936, 0, gbk, -1, out.data(), n);
-  out.resize(out.size() - 1);
-  return out;
-}
-
-std::wstring TextOf(HWND control) {
-  wchar_t text[512] = {};
-  GetWindowTextW(control, text, 512);
+  wchar_t text[256] = {};
+  MultiByteToWideChar(936, 0, gbk, -1, text, 255);
   return text;
 }
 
-// The texts a page may put into the control, besides the one it holds.
-std::vector<std::wstring> PageTexts(int id) {
+// The texts the pages put into the control, or else the one it holds.
+std::vector<std::wstring> TextsOf(HWND control) {
+  const int id = GetDlgCtrlID(control);
   std::vector<std::wstring> texts;
   for (const vornell::PageLook& page : vornell::kPages) {
     const char* text = id == IDC_NEXT ? page.next : id == IDC_BACK ? page.back : id == IDC_STATUS ? page.status : nullptr;
     if (text != nullptr) texts.push_back(Wide(text));
   }
+  wchar_t own[512] = {};
+  GetWindowTextW(control, own, 512);
+  if (texts.empty()) texts.push_back(own);
   return texts;
 }
 
-// What the text needs and what the control gives it, drawn as the control
-// draws it: statics by DrawText with their wrapping, push buttons on one
-// line inside their bevel, check boxes and radio buttons beside their box.
+// Statics by DrawText with their wrapping; push buttons on one line inside
+// their bevel and focus rectangle; check boxes beside their box.
 void Measure(std::wstring& out, const std::wstring& key, HWND control, const std::wstring& text, UINT dpi) {
   wchar_t cls[32] = {};
   GetClassNameW(control, cls, 32);
   const LONG style = GetWindowLongW(control, GWL_STYLE);
-  RECT client{};
-  GetClientRect(control, &client);
-  LONG roomWidth = client.right, roomHeight = client.bottom;
+  RECT room{};
+  GetClientRect(control, &room);
   UINT format = DT_CALCRECT | DT_EXPANDTABS;
   if (lstrcmpiW(cls, L"Static") == 0) {
     const LONG kind = style & SS_TYPEMASK;
     if (kind != SS_LEFT && kind != SS_CENTER && kind != SS_RIGHT && kind != SS_LEFTNOWORDWRAP) return;
-    format |= kind == SS_LEFTNOWORDWRAP ? DT_SINGLELINE : DT_WORDBREAK;
-    if ((style & SS_NOPREFIX) != 0) format |= DT_NOPREFIX;
-  } else if (lstrcmpiW(cls, L"Button") == 0) {
-    const LONG kind = style & BS_TYPEMASK;
+    format |= (kind == SS_LEFTNOWORDWRAP ? DT_SINGLELINE : DT_WORDBREAK) | ((style & SS_NOPREFIX) ? DT_NOPREFIX : 0);
+  } else if (lstrcmpiW(cls, L"Button") == 0 && ((style & BS_TYPEMASK) <= BS_DEFPUSHBUTTON)) {
     format |= DT_SINGLELINE;
-    if (kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON) {
-      roomWidth -= 6;  // the bevel and the focus rectangle, 3 px a side
-      roomHeight -= 6;
-    } else if (kind == BS_AUTOCHECKBOX || kind == BS_CHECKBOX || kind == BS_AUTORADIOBUTTON || kind == BS_RADIOBUTTON) {
-      roomWidth -= MulDiv(13, dpi, 96) + MulDiv(4, dpi, 96);  // the box and the gap after it
-    } else {
-      return;
-    }
+    InflateRect(&room, -3, -3);
+  } else if (lstrcmpiW(cls, L"Button") == 0 && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX) {
+    format |= DT_SINGLELINE;
+    room.right -= MulDiv(17, dpi, 96);  // the box and the gap after it
   } else {
     return;
   }
   HDC dc = GetDC(control);
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
-  RECT need{0, 0, roomWidth, 0};
+  RECT need{0, 0, room.right - room.left, 0};
   DrawTextW(dc, text.c_str(), -1, &need, format);
   SelectObject(dc, old);
   ReleaseDC(control, dc);
-  out += key + L".text=" + text + L"\n";
-  out += key + L".need=" + std::to_wstring(need.right) + L"x" + std::to_wstring(need.bottom) + L"\n";
-  out += key + L".room=" + std::to_wstring(roomWidth) + L"x" + std::to_wstring(roomHeight) + L"\n";
-}
-
-BOOL CALLBACK FindAbout(HWND hwnd, LPARAM lp) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  wchar_t text[64] = {};
-  GetWindowTextW(hwnd, text, 64);
-  if (pid == GetCurrentProcessId() && std::wstring(text) == L"\u5173\u4e8e Vornell") {
-    *reinterpret_cast<HWND*>(lp) = hwnd;
-    return FALSE;
-  }
-  return TRUE;
+  out += key + L".text=" + text + L"\n" + key + L".need=" + std::to_wstring(need.right) + L"x" +
+         std::to_wstring(need.bottom) + L"\n" + key + L".room=" + std::to_wstring(room.right - room.left) + L"x" +
+         std::to_wstring(room.bottom - room.top) + L"\n";
 }
 
 DWORD WINAPI Probe(void*) {
   const HWND dialog = probe::OwnWizardWindow();
-  std::wstring out = L"window=" + std::wstring(dialog != nullptr ? L"yes" : L"no") + L"\n";
+  const HWND about = probe::OwnWindow(L"\u5173\u4e8e Vornell");
+  std::wstring out = L"about=" + std::wstring(about != nullptr ? L"yes" : L"no") + L"\n";
   if (dialog != nullptr) {
     HDC screen = GetDC(dialog);
     const UINT dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
     ReleaseDC(dialog, screen);
-    out += L"dpi=" + std::to_wstring(dpi) + L"\n";
     for (HWND c = GetWindow(dialog, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
-      const int id = GetDlgCtrlID(c);
-      std::vector<std::wstring> texts = PageTexts(id);
-      if (texts.empty()) texts.push_back(TextOf(c));
+      const std::vector<std::wstring> texts = TextsOf(c);
       for (size_t i = 0; i < texts.size(); ++i)
-        Measure(out, std::to_wstring(id) + L"." + std::to_wstring(i), c, texts[i], dpi);
+        Measure(out, std::to_wstring(GetDlgCtrlID(c)) + L"." + std::to_wstring(i), c, texts[i], dpi);
     }
-    HWND about = nullptr;
-    EnumWindows(FindAbout, reinterpret_cast<LPARAM>(&about));
-    out += L"about=" + std::wstring(about != nullptr ? L"yes" : L"no") + L"\n";
     int n = 0;
     for (HWND c = about != nullptr ? GetWindow(about, GW_CHILD) : nullptr; c != nullptr; c = GetWindow(c, GW_HWNDNEXT))
-      Measure(out, L"about." + std::to_wstring(n++), c, TextOf(c), dpi);
+      Measure(out, L"about." + std::to_wstring(n++), c, TextsOf(c)[0], dpi);
   }
   out += L"end=1\n";
   probe::WriteWhole(out, L"C:\\text-fit.tmp", L"C:\\text-fit.txt");
