@@ -109,7 +109,17 @@ class Dialog {
   unsigned WindowDpi() const;
   // The control's rectangle in the dialog's client coordinates.
   Rect GetItemClientRect(int id) const;
+  void MoveItem(int id, const Rect& area);
+  // How wide the control's text is on one line, in pixels, in its own font.
+  int ItemTextWidth(int id) const;
   void InvalidateRect(const Rect& area, bool erase);
+  // Erases and repaints the window, its frame and every control, at once.
+  void RedrawAll();
+  // Sends a message to every control. Only top-level windows hear of new
+  // system colours, and the common controls keep copies of theirs.
+  void SendToEveryItem(unsigned message, WParam w = 0, LParam l = 0);
+  // Whether the user has switched high contrast on (SPI_GETHIGHCONTRAST).
+  static bool HighContrastOn();
 
   // System menu (nullptr when the window has none) and resources.
   void* GetSystemMenu(bool revert);
@@ -143,14 +153,24 @@ class Dialog {
   };
   static void SystemIconSize(int& width, int& height);
   void DrawIconAt(DcHandle dc, int x, int y, IconHandle icon);
-  // Loads the bitmap resource, stretches it over the whole client area
-  // (COLORONCOLOR, SRCCOPY) and releases every drawing object it made.
-  void StretchBitmapResource(DcHandle dc, int bitmapId);
+  // The bitmap resource stretched over the whole client area (COLORONCOLOR,
+  // SRCCOPY). It is stretched once, straight from the program's image, into
+  // a copy of the client's size that the dialog keeps; later paints copy it.
+  void PaintStretchedBitmap(DcHandle dc, int bitmapId);
+  // Starts that stretching on a thread of its own, at the client's size of
+  // the moment, so that it is ready by the first paint, which waits for it.
+  void PrepareStretchedBitmap(int bitmapId);
+  // The whole client area in a system colour.
+  void FillClientWithSysColor(DcHandle dc, int sysColor);
 
   // Control colours.
   int ControlId(WindowHandle control) const;
   void SetDcBkColor(DcHandle dc, ColorRef color);
   void SetDcBkMode(DcHandle dc, int mode);
+  void SetDcTextColor(DcHandle dc, ColorRef color);
+  static ColorRef SysColor(int sysColor);
+  // The system's own brush of a system colour: shared, never deleted.
+  static BrushHandle SysColorBrush(int sysColor);
   static BrushHandle StockHollowBrush();
   static BrushHandle CreateSysColorBrush(int sysColor);
   static void DeleteBrush(BrushHandle brush);
@@ -205,6 +225,11 @@ template <class D, IconHandle (D::*F)()>
 LResult ReturnsIcon(Dialog& d, unsigned, WParam, LParam) {
   return reinterpret_cast<LResult>((static_cast<D&>(d).*F)());
 }
+template <class D, void (D::*F)(unsigned)>
+LResult WithWParam(Dialog& d, unsigned, WParam w, LParam) {
+  (static_cast<D&>(d).*F)(static_cast<unsigned>(w));
+  return 0;
+}
 template <class D, BrushHandle (D::*F)(const CtlColorRequest&)>
 LResult CtlColor(Dialog& d, unsigned message, WParam w, LParam l) {
   const CtlColorRequest request{message, reinterpret_cast<DcHandle>(w),
@@ -250,6 +275,12 @@ LResult CtlColor(Dialog& d, unsigned message, WParam w, LParam l) {
 #define ON_WM_CTLCOLOR()                                                  \
   {::vornell::msg::kCtlColorMsgBox, ::vornell::msg::kCtlColorStatic, 0, 0, \
    &::vornell::map_thunks::CtlColor<ThisClass, &ThisClass::OnCtlColor>},
+#define ON_WM_SYSCOLORCHANGE()                                            \
+  {::vornell::msg::kSysColorChange, ::vornell::msg::kSysColorChange, 0, 0, \
+   &::vornell::map_thunks::Plain<ThisClass, &ThisClass::OnSysColorChange>},
+#define ON_WM_SETTINGCHANGE()                                             \
+  {::vornell::msg::kSettingChange, ::vornell::msg::kSettingChange, 0, 0,  \
+   &::vornell::map_thunks::WithWParam<ThisClass, &ThisClass::OnSettingChange>},
 #define ON_BN_CLICKED(id, member)                                         \
   {::vornell::msg::kCommand, ::vornell::msg::kCommand,                    \
    ::vornell::kBnClicked, (id),                                           \

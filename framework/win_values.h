@@ -21,6 +21,8 @@ using ColorRef = std::uint32_t;  // 0x00BBGGRR
 namespace msg {
 constexpr unsigned kPaint = 0x000F;
 constexpr unsigned kClose = 0x0010;
+constexpr unsigned kSysColorChange = 0x0015;
+constexpr unsigned kSettingChange = 0x001A;
 constexpr unsigned kQueryDragIcon = 0x0037;
 constexpr unsigned kIconEraseBkgnd = 0x0027;
 constexpr unsigned kSetFont = 0x0030;
@@ -69,7 +71,12 @@ constexpr WParam kIconBig = 1;
 
 // Drawing.
 constexpr int kTransparent = 1;
+constexpr int kColorWindow = 5;
+constexpr int kColorWindowText = 8;
 constexpr int kColorBtnFace = 15;
+
+// SystemParametersInfo's action when high contrast is switched (WM_SETTINGCHANGE).
+constexpr unsigned kSpiSetHighContrast = 0x0043;
 
 constexpr int MakeLong(int low, int high) {
   return static_cast<int>((static_cast<unsigned>(low) & 0xFFFFu) |

@@ -20,6 +20,10 @@ constexpr std::uint32_t kGroup = 0x50000007;     // WS_CHILD|WS_VISIBLE|BS_GROUP
 constexpr std::uint32_t kRadio = 0x50000009;     // WS_CHILD|WS_VISIBLE|BS_AUTORADIOBUTTON
 constexpr std::uint32_t kCheck = 0x50010003;     // WS_CHILD|WS_VISIBLE|WS_TABSTOP|BS_AUTOCHECKBOX
 constexpr std::uint32_t kRich = 0x50B100C4;      // multi-line, auto scroll, both bars, border, tab stop
+// Never shown: a screen reader names a box without text of its own after the
+// static text just before it in the tab order, visible or not. Without it,
+// that would be the status line; no group, so arrow keys go on as before.
+constexpr std::uint32_t kHiddenName = 0x40000000;  // WS_CHILD|SS_LEFT
 
 const std::array kMainControls = {
     ControlLayout{IDC_NEXT, ControlKind::kPushButton, "Button", kButton, 271, 176, 32, 14, "下一步", 0},
@@ -40,15 +44,18 @@ const std::array kMainControls = {
     ControlLayout{IDC_STATUS, ControlKind::kStatic, "Static", kLabel, 34, 67, 151, 13, "提示：请检查打印机是否连接", 0},
     ControlLayout{IDC_SET_DEFAULT, ControlKind::kCheckBox, "Button", kCheck, 34, 97, 71, 10, "设置为默认打印机", 0},
     ControlLayout{IDC_TEST_PAGE, ControlKind::kCheckBox, "Button", kCheck, 34, 125, 50, 10, "打印测试页", 0},
+    ControlLayout{IDC_LICENSE_NAME, ControlKind::kStatic, "Static", kHiddenName, 20, 49, 112, 8,
+                  "安装前请阅读以下内容", 0},
     ControlLayout{IDC_LICENSE, ControlKind::kRichEdit, "RichEdit20A", kRich, 20, 61, 276, 95, "", 0},
 };
 
 const std::array kAboutControls = {
     ControlLayout{-1, ControlKind::kIcon, "Static", 0x50000003, 14, 14, 21, 20, "", IDR_MAINFRAME},
     ControlLayout{-1, ControlKind::kStatic, "Static", 0x50020080, 42, 14, 114, 8, "Vornell，1.0 版", 0},
-    ControlLayout{-1, ControlKind::kStatic, "Static", 0x50020000, 42, 26, 114, 8,
+    // Two lines: on one the rights line is cut off at any DPI.
+    ControlLayout{-1, ControlKind::kStatic, "Static", 0x50020000, 42, 26, 114, 16,
                   "版权所有 (C) 2026 Orvane 保留所有权利", 0},
-    ControlLayout{1, ControlKind::kPushButton, "Button", 0x50030001, 113, 41, 50, 14, "确定", 0},
+    ControlLayout{1, ControlKind::kPushButton, "Button", 0x50030001, 113, 49, 50, 14, "确定", 0},
 };
 
 }  // namespace
@@ -62,7 +69,7 @@ const DialogLayout& MainDialogLayout() {
 
 const DialogLayout& AboutDialogLayout() {
   // WS_POPUP|WS_CAPTION|WS_SYSMENU|DS_MODALFRAME|DS_SETFONT|DS_FIXEDSYS, not visible
-  static const DialogLayout layout{IDD_ABOUTBOX, 0x80C800C8, 0, 0, 0, 170, 62, "关于 Vornell",
+  static const DialogLayout layout{IDD_ABOUTBOX, 0x80C800C8, 0, 0, 0, 170, 70, "关于 Vornell",
                                    "MS Shell Dlg", 9, kAboutControls};
   return layout;
 }

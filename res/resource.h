@@ -28,6 +28,7 @@
 #define IDC_STATUS 1018
 #define IDC_SET_DEFAULT 1019
 #define IDC_TEST_PAGE 1020
+#define IDC_LICENSE_NAME 1021
 #define IDC_LICENSE 1022
 
 #endif

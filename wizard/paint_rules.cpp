@@ -15,11 +15,11 @@ constexpr std::array kTransparentControls = {
 };
 }  // namespace
 
-ColorRule ColorRuleFor(int controlId) {
-  if (controlId == IDC_LICENSE) return ColorRule::kLicenseBox;
+ColorRule ColorRuleFor(int controlId, bool highContrast) {
+  if (controlId == IDC_LICENSE) return highContrast ? ColorRule::kSystemColors : ColorRule::kLicenseBox;
   if (std::find(kTransparentControls.begin(), kTransparentControls.end(), controlId) !=
       kTransparentControls.end()) {
-    return ColorRule::kTransparentBackground;
+    return highContrast ? ColorRule::kSystemColors : ColorRule::kTransparentBackground;
   }
   return ColorRule::kDefault;
 }

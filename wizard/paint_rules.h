@@ -7,10 +7,13 @@ namespace vornell {
 enum class ColorRule {
   kLicenseBox,   // own background colour and the license-box brush
   kTransparentBackground,  // no background: the picture shows behind the text
+  kSystemColors,  // window text on the window colour, the system's brush
   kDefault,      // whatever the base handler answered
 };
 
-ColorRule ColorRuleFor(int controlId);
+// In high contrast the license box and the controls drawn over the picture
+// take the system's colours instead.
+ColorRule ColorRuleFor(int controlId, bool highContrast);
 
 struct IconPoint {
   int x = 0;

@@ -5,6 +5,8 @@
 
 #include "engine/engine.h"
 
+#include "framework/startup_marks.h"
+#include "platform/log.h"
 #include "wizard/about_dlg.h"
 #include "platform/services.h"
 #include "engine/installer_state.h"
@@ -41,6 +43,8 @@ BEGIN_MESSAGE_MAP(CVornellDlg, Dialog)
   ON_BN_CLICKED(IDC_EXIT, OnExit)
   ON_BN_CLICKED(IDC_PARALLEL, OnParallelSelected)
   ON_BN_CLICKED(IDC_USB, OnUsbSelected)
+  ON_WM_SYSCOLORCHANGE()
+  ON_WM_SETTINGCHANGE()
 END_MESSAGE_MAP()
 
 CVornellDlg::CVornellDlg(int templateId) : Dialog(templateId) {
@@ -54,6 +58,9 @@ CVornellDlg::~CVornellDlg() {
 
 bool CVornellDlg::OnInitDialog() {
   Dialog::OnInitDialog();
+  highContrast = HighContrastOn();
+  // Stretched beside the rest of the set-up, ready for the first paint.
+  if (!highContrast) PrepareStretchedBitmap(IDB_BACKGROUND);
 
   if (void* menu = GetSystemMenu(false); menu != nullptr) {
     const std::string about = LoadResourceString(IDS_ABOUTBOX);
@@ -79,10 +86,14 @@ bool CVornellDlg::OnInitDialog() {
   SendItemMessage(IDC_WELCOME, msg::kSetFont, reinterpret_cast<WParam>(welcomeFont), 1);
 
   SetItemText(IDC_MODEL, installerState.headerText);
+  FitHeaderLine(IDC_MODEL);
+  FitHeaderLine(IDC_WELCOME);
   ShowItem(IDC_SET_DEFAULT, false);
   ShowItem(IDC_TEST_PAGE, false);
+  MarkStartup("window set up");
 
   RunStep();
+  MarkStartup("license page");
   return true;
 }
 
@@ -97,6 +108,15 @@ void CVornellDlg::OnSysCommand(unsigned id, LParam param) {
 
 IconHandle CVornellDlg::OnQueryDragIcon() { return appIcon; }
 
+void CVornellDlg::FitHeaderLine(int id) {
+  // The header lines end at the dialog's edge. Their fonts follow the DPI,
+  // the dialog units only roughly, so at some DPIs a line needs more room
+  // than its control has: it then starts that much further left.
+  const Rect line = GetItemClientRect(id);
+  const int need = ItemTextWidth(id);
+  if (need > line.Width()) MoveItem(id, Rect{line.right - need, line.top, line.right, line.bottom});
+}
+
 void CVornellDlg::OnPaint() {
   PaintScope paint(*this);
   if (IsIconic()) {
@@ -107,14 +127,39 @@ void CVornellDlg::OnPaint() {
     const Rect client = GetClientRect();
     const IconPoint at = IconPosition(client.Width(), client.Height(), iconWidth, iconHeight);
     DrawIconAt(paint.dc(), at.x, at.y, appIcon);
+  } else if (highContrast) {
+    // No picture behind text: the user's own colours, as every other window has them.
+    FillClientWithSysColor(paint.dc(), kColorWindow);
   } else {
-    StretchBitmapResource(paint.dc(), IDB_BACKGROUND);
+    PaintStretchedBitmap(paint.dc(), IDB_BACKGROUND);
   }
+  if (!startupLogged) {
+    startupLogged = true;
+    MarkStartup("first paint");
+    GetLog().Write("start-up, ms since the process was created", TakeStartupMarks());
+  }
+}
+
+void CVornellDlg::OnSysColorChange() {
+  highContrast = HighContrastOn();
+  // Made again in the new face colour when next asked for.
+  if (licenseBrush != nullptr) DeleteBrush(licenseBrush);
+  licenseBrush = nullptr;
+  SendToEveryItem(msg::kSysColorChange);
+  RedrawAll();
+}
+
+void CVornellDlg::OnSettingChange(unsigned /*action*/) {
+  // Which setting changed matters less than whether high contrast did.
+  const bool now = HighContrastOn();
+  if (now == highContrast) return;
+  highContrast = now;
+  RedrawAll();
 }
 
 BrushHandle CVornellDlg::OnCtlColor(const CtlColorRequest& request) {
   const BrushHandle baseBrush = Dialog::OnCtlColor(request);
-  switch (ColorRuleFor(ControlId(request.control))) {
+  switch (ColorRuleFor(ControlId(request.control), highContrast)) {
     case ColorRule::kLicenseBox:
       SetDcBkColor(request.dc, kLicenseBoxBackground);
       if (licenseBrush == nullptr) licenseBrush = CreateSysColorBrush(kColorBtnFace);
@@ -122,6 +167,10 @@ BrushHandle CVornellDlg::OnCtlColor(const CtlColorRequest& request) {
     case ColorRule::kTransparentBackground:
       SetDcBkMode(request.dc, kTransparent);
       return StockHollowBrush();
+    case ColorRule::kSystemColors:
+      SetDcTextColor(request.dc, SysColor(kColorWindowText));
+      SetDcBkColor(request.dc, SysColor(kColorWindow));
+      return SysColorBrush(kColorWindow);
     case ColorRule::kDefault:
       break;
   }

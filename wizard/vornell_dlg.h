@@ -30,6 +30,9 @@ class CVornellDlg : public Dialog {
   void OnUsbSelected();
   void OnParallelSelected();
   BrushHandle OnCtlColor(const CtlColorRequest& request) override;
+  // High contrast switched, or the colours changed: paint anew in the new ones.
+  void OnSysColorChange();
+  void OnSettingChange(unsigned action);
 
   IconHandle AppIcon() const { return appIcon; }
 
@@ -48,10 +51,16 @@ class CVornellDlg : public Dialog {
   // Takes the focus off Next and Back before they are disabled, which would
   // leave it nowhere.
   void ParkFocus();
+  // Gives a header line the room its text needs on one line, to its left.
+  void FitHeaderLine(int id);
 
   IconHandle appIcon = nullptr;
   // Created on the first colour request of the license box, deleted with the dialog.
   BrushHandle licenseBrush = nullptr;
+  // The user's high-contrast setting: system colours, and no picture behind text.
+  bool highContrast = false;
+  // The start-up marks go to the log once, after the first paint.
+  bool startupLogged = false;
 };
 
 }  // namespace vornell

@@ -181,6 +181,16 @@ void Dialog::SystemIconSize(int& width, int& height) {
   height = headless::Env().iconHeight;
 }
 
+// The native tests run without high contrast; the system's colours and
+// brushes are made-up values, one per index.
+bool Dialog::HighContrastOn() { return false; }
+
+ColorRef Dialog::SysColor(int sysColor) { return 0x00101000u + static_cast<ColorRef>(sysColor); }
+
+BrushHandle Dialog::SysColorBrush(int sysColor) {
+  return headless::detail::FixedHandle(headless::detail::HandleKind::kBrush, 0x100 + static_cast<std::uintptr_t>(sysColor));
+}
+
 BrushHandle Dialog::StockHollowBrush() {
   BrushHandle brush = headless::detail::FixedHandle(headless::detail::HandleKind::kBrush, 0xFFFE);
   PaintCall call;

@@ -44,6 +44,7 @@ enum class Op {
   kSelfMessage,      // message, w, l, result (SendMessageToSelf and test input)
   kUpdateWindow,
   kInvalidateRect,
+  kRedrawAll,        // window, frame and controls erased and repainted
   kMessageBox,       // text, w: type, result: answer
   kWorkerWait,       // result: static_cast<int>(WorkerWait)
   kEndDialog,        // result
@@ -78,8 +79,13 @@ struct ControlRecord {
   FontHandle font = nullptr;  // the dialog font at creation, then WM_SETFONT
   bool fontRedraw = false;
   int setTextCount = 0;  // SetItemText and SetRichEditText calls
+  bool moved = false;     // MoveItem placed it at `pixels`, client coordinates
+  Rect pixels;
   std::vector<JournalEntry> log;  // this control's part of the journal
 };
+
+// What ItemTextWidth answers: so many pixels for each byte of the text.
+constexpr int kTextPixelsPerByte = 7;
 
 // ---------------------------------------------------------------- records
 
@@ -129,8 +135,10 @@ enum class PaintOp {
   kEndPaint,         // dc
   kDrawIcon,         // dc, x, y, handle: icon
   kStretchBitmap,    // dc, value: bitmap ID, dest: client rect, srcWidth/srcHeight
+  kFillSysColor,     // dc, value: system colour, dest: client rect
   kSetBkColor,       // dc, value: colour
   kSetBkMode,        // dc, value: mode
+  kSetTextColor,     // dc, value: colour
   kStockHollowBrush, // handle
   kCreateBrush,      // handle, value: system colour
   kDeleteBrush,      // handle
@@ -344,6 +352,7 @@ void SetSystemMenuAvailableByDefault(bool available);
 
 // SM_CXICON / SM_CYICON; default 32 x 32.
 void SetSystemIconSize(int width, int height);
+
 
 // Start-up services.
 const std::vector<unsigned>& CommonControlsInits();  // the classes of each call

@@ -39,13 +39,29 @@ void Dialog::DrawIconAt(DcHandle dc, int x, int y, IconHandle icon) {
   detail::LogPaint(call);
 }
 
-void Dialog::StretchBitmapResource(DcHandle dc, int bitmapId) {
+void Dialog::PaintStretchedBitmap(DcHandle dc, int bitmapId) {
   PaintCall call = CallOn(*this, PaintOp::kStretchBitmap, dc);
   call.value = bitmapId;
   call.dest = GetClientRect();
   const detail::BitmapSize size = detail::BitmapResourceSize(bitmapId);
   call.srcWidth = size.width;
   call.srcHeight = size.height;
+  detail::LogPaint(call);
+}
+
+// Nothing is drawn here, so nothing needs making ahead.
+void Dialog::PrepareStretchedBitmap(int /*bitmapId*/) {}
+
+void Dialog::FillClientWithSysColor(DcHandle dc, int sysColor) {
+  PaintCall call = CallOn(*this, PaintOp::kFillSysColor, dc);
+  call.value = sysColor;
+  call.dest = GetClientRect();
+  detail::LogPaint(call);
+}
+
+void Dialog::SetDcTextColor(DcHandle dc, ColorRef color) {
+  PaintCall call = CallOn(*this, PaintOp::kSetTextColor, dc);
+  call.value = static_cast<long>(color);
   detail::LogPaint(call);
 }
 

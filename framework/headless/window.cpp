@@ -407,6 +407,7 @@ unsigned Dialog::WindowDpi() const { return impl().dpi_; }
 Rect Dialog::GetItemClientRect(int id) const {
   auto* c = impl().ControlFor(id, "GetItemClientRect");
   if (c == nullptr) return {};
+  if (c->moved) return c->pixels;
   Rect r{headless::MulDivRound(c->x, headless::kBaseUnitX, 4), headless::MulDivRound(c->y, headless::kBaseUnitY, 8),
          headless::MulDivRound(c->x + c->width, headless::kBaseUnitX, 4),
          headless::MulDivRound(c->y + c->height, headless::kBaseUnitY, 8)};
@@ -423,6 +424,19 @@ Rect Dialog::GetItemClientRect(int id) const {
   return r;
 }
 
+void Dialog::MoveItem(int id, const Rect& area) {
+  Impl& w = impl();
+  if (auto* c = w.ControlFor(id, "MoveItem")) {
+    c->moved = true;
+    c->pixels = area;
+  }
+}
+
+int Dialog::ItemTextWidth(int id) const {
+  auto* c = impl().ControlFor(id, "ItemTextWidth");
+  return c != nullptr ? headless::kTextPixelsPerByte * static_cast<int>(c->text.size()) : 0;
+}
+
 void Dialog::InvalidateRect(const Rect& area, bool erase) {
   Impl& w = impl();
   w.invalidations_.push_back({area, erase});
@@ -430,6 +444,12 @@ void Dialog::InvalidateRect(const Rect& area, bool erase) {
   entry.text = std::to_string(area.left) + "," + std::to_string(area.top) + "," + std::to_string(area.right) + "," +
                std::to_string(area.bottom);
   w.Record(std::move(entry));
+}
+
+void Dialog::RedrawAll() { impl().Record({Op::kRedrawAll, 0, 0, 0, 0, 0, {}}); }
+
+void Dialog::SendToEveryItem(unsigned message, WParam wp, LParam lp) {
+  for (const headless::ControlRecord& c : impl().controls()) SendItemMessage(c.id, message, wp, lp);
 }
 
 void* Dialog::GetSystemMenu(bool revert) {

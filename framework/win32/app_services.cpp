@@ -9,6 +9,7 @@
 #include <string>
 
 #include "framework/app.h"
+#include "framework/startup_marks.h"
 #include "platform/win32/gbk_wide.h"
 #include "platform/win32/system_library.h"
 
@@ -24,19 +25,26 @@ std::string App::AppTitle() const {
 }
 
 void InitCommonControls(unsigned classes) {
+  MarkStartup("command line, log and lock");
   // Loaded, not imported: an import of comctl32.dll would be taken from the
   // program's folder. The manifest asks for no common controls 6, so the
   // system directory's comctl32.dll is the one the dialogs are made for.
   const auto init = ProcedureOf<decltype(&::InitCommonControlsEx)>(LoadSystemLibrary(L"comctl32.dll"),
                                                                   "InitCommonControlsEx");
-  if (init == nullptr) return;
-  INITCOMMONCONTROLSEX controls{};
-  controls.dwSize = 8;
-  controls.dwICC = classes;
-  init(&controls);
+  if (init != nullptr) {
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = 8;
+    controls.dwICC = classes;
+    init(&controls);
+  }
+  MarkStartup("common controls");
 }
 
-bool InitRichEdit() { return LoadSystemLibrary(L"riched20.dll") != nullptr; }
+bool InitRichEdit() {
+  const bool loaded = LoadSystemLibrary(L"riched20.dll") != nullptr;
+  MarkStartup("rich edit");
+  return loaded;
+}
 
 }  // namespace vornell
 

@@ -158,11 +158,45 @@ Rect Dialog::GetItemClientRect(int id) const {
   return {r.left, r.top, r.right, r.bottom};
 }
 
+void Dialog::MoveItem(int id, const Rect& area) {
+  if (HWND item = Item(*this, id)) {
+    ::SetWindowPos(item, nullptr, area.left, area.top, area.Width(), area.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+int Dialog::ItemTextWidth(int id) const {
+  HWND item = Item(*this, id);
+  if (item == nullptr) return 0;
+  const std::wstring text = LenientWide(WindowTextGbk(item));
+  HDC dc = ::GetDC(item);
+  if (dc == nullptr) return 0;
+  HGDIOBJ previous = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(item, WM_GETFONT, 0, 0)));
+  // As a label draws it, on one line.
+  RECT need{};
+  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS);
+  ::SelectObject(dc, previous);
+  ::ReleaseDC(item, dc);
+  return need.right - need.left;
+}
+
 void Dialog::InvalidateRect(const Rect& area, bool erase) {
   // Never with a null window: that would invalidate every window on the desktop.
   if (impl_->hwnd == nullptr) return;
   const RECT r{area.left, area.top, area.right, area.bottom};
   ::InvalidateRect(impl_->hwnd, &r, erase ? TRUE : FALSE);
+}
+
+void Dialog::RedrawAll() {
+  if (impl_->hwnd == nullptr) return;
+  ::RedrawWindow(impl_->hwnd, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+void Dialog::SendToEveryItem(unsigned message, WParam w, LParam l) {
+  if (impl_->hwnd == nullptr) return;
+  for (HWND item = ::GetWindow(impl_->hwnd, GW_CHILD); item != nullptr; item = ::GetWindow(item, GW_HWNDNEXT)) {
+    ::SendMessageW(item, message, w, l);
+  }
 }
 
 void* Dialog::GetSystemMenu(bool revert) {

@@ -1,6 +1,8 @@
 // Painting and control-colour primitives of the dialog.
 #include "framework/win32/dialog_impl.h"
 
+#include <cstdlib>
+
 namespace vornell {
 
 namespace {
@@ -32,29 +34,115 @@ void Dialog::DrawIconAt(DcHandle dc, int x, int y, IconHandle icon) {
   ::DrawIcon(Dc(dc), x, y, static_cast<HICON>(icon));
 }
 
-void Dialog::StretchBitmapResource(DcHandle dc, int bitmapId) {
-  RECT client{};
-  if (impl_->hwnd != nullptr) ::GetClientRect(impl_->hwnd, &client);
+namespace {
 
+// A bitmap resource as the program's image holds it: the header and the
+// pixels, read in place, with nothing loaded or converted.
+struct PackedBitmap {
+  const BITMAPINFO* info = nullptr;
+  const void* bits = nullptr;
+};
+
+PackedBitmap FindPackedBitmap(int id) {
+  PackedBitmap found;
+  HRSRC resource = ::FindResourceW(win32::ProgramModule(), MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(2));  // RT_BITMAP
+  HGLOBAL loaded = resource != nullptr ? ::LoadResource(win32::ProgramModule(), resource) : nullptr;
+  const auto* info = static_cast<const BITMAPINFO*>(loaded != nullptr ? ::LockResource(loaded) : nullptr);
+  if (info == nullptr || ::SizeofResource(win32::ProgramModule(), resource) < sizeof(BITMAPINFOHEADER)) return found;
+  const BITMAPINFOHEADER& header = info->bmiHeader;
+  if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biWidth <= 0 || header.biHeight == 0) return found;
+  // The pixels follow the header and the colour table (or the three masks).
+  DWORD colours = header.biClrUsed;
+  if (colours == 0 && header.biBitCount <= 8) colours = 1u << header.biBitCount;
+  if (header.biCompression == BI_BITFIELDS && header.biSize == sizeof(BITMAPINFOHEADER)) colours += 3;
+  found.info = info;
+  found.bits = reinterpret_cast<const BYTE*>(info) + header.biSize + colours * sizeof(RGBQUAD);
+  return found;
+}
+
+// The picture stretched to `size` in a bitmap of the screen's kind; nullptr
+// when it cannot be had.
+HBITMAP StretchedCopy(HDC like, const PackedBitmap& picture, SIZE size) {
+  if (picture.info == nullptr) return nullptr;
+  HBITMAP copy = ::CreateCompatibleBitmap(like, size.cx, size.cy);
+  HDC memory = copy != nullptr ? ::CreateCompatibleDC(like) : nullptr;
+  if (memory == nullptr) {
+    if (copy != nullptr) ::DeleteObject(copy);
+    return nullptr;
+  }
+  HGDIOBJ previous = ::SelectObject(memory, copy);
+  ::SetStretchBltMode(memory, COLORONCOLOR);
+  const BITMAPINFOHEADER& header = picture.info->bmiHeader;
+  ::StretchDIBits(memory, 0, 0, size.cx, size.cy, 0, 0, header.biWidth, std::abs(header.biHeight), picture.bits,
+                  picture.info, DIB_RGB_COLORS, SRCCOPY);
+  ::SelectObject(memory, previous);
+  ::DeleteDC(memory);
+  return copy;
+}
+
+struct StretchJob {
+  Dialog::Impl& w;
+  PackedBitmap picture;
+};
+
+// Drawing only: the resource was found before, so this thread never needs
+// the loader while the window's thread may.
+DWORD WINAPI StretchThread(void* parameter) {
+  const StretchJob* job = static_cast<StretchJob*>(parameter);
+  HDC screen = ::GetDC(nullptr);
+  if (screen != nullptr) {
+    job->w.stretched = StretchedCopy(screen, job->picture, job->w.stretchedSize);
+    ::ReleaseDC(nullptr, screen);
+  }
+  delete job;
+  return 0;
+}
+
+}  // namespace
+
+void Dialog::PrepareStretchedBitmap(int bitmapId) {
+  RECT client{};
+  Impl& w = *impl_;
+  if (w.hwnd == nullptr || w.stretching != nullptr || !::GetClientRect(w.hwnd, &client)) return;
+  const PackedBitmap picture = FindPackedBitmap(bitmapId);
+  if (picture.info == nullptr) return;
+  if (w.stretched != nullptr) ::DeleteObject(w.stretched);
+  w.stretched = nullptr;
+  w.stretchedId = bitmapId;
+  w.stretchedSize = SIZE{client.right - client.left, client.bottom - client.top};
+  // Nothing else touches these fields until the thread has ended.
+  auto* job = new StretchJob{w, picture};
+  w.stretching = ::CreateThread(nullptr, 0, &StretchThread, job, 0, nullptr);
+  if (w.stretching == nullptr) delete job;
+}
+
+void Dialog::PaintStretchedBitmap(DcHandle dc, int bitmapId) {
+  RECT client{};
+  if (impl_->hwnd == nullptr || !::GetClientRect(impl_->hwnd, &client)) return;
+  const SIZE size{client.right - client.left, client.bottom - client.top};
+  if (size.cx <= 0 || size.cy <= 0) return;
+  Impl& w = *impl_;
+  w.WaitForStretching();
+  if (w.stretched == nullptr || w.stretchedId != bitmapId || w.stretchedSize.cx != size.cx ||
+      w.stretchedSize.cy != size.cy) {
+    if (w.stretched != nullptr) ::DeleteObject(w.stretched);
+    w.stretched = StretchedCopy(Dc(dc), FindPackedBitmap(bitmapId), size);
+    w.stretchedId = bitmapId;
+    w.stretchedSize = size;
+    if (w.stretched == nullptr) return;
+  }
   HDC memory = ::CreateCompatibleDC(Dc(dc));
   if (memory == nullptr) return;
-  // Loaded afresh at every paint and released at its end: nothing is cached.
-  HBITMAP bitmap = static_cast<HBITMAP>(::LoadImageW(
-      win32::ProgramModule(), MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-  if (bitmap == nullptr) {
-    ::DeleteDC(memory);
-    return;
-  }
-  BITMAP info{};
-  ::GetObjectW(bitmap, sizeof info, &info);
-
-  ::SetStretchBltMode(Dc(dc), COLORONCOLOR);
-  HGDIOBJ previous = ::SelectObject(memory, bitmap);
-  ::StretchBlt(Dc(dc), 0, 0, client.right - client.left, client.bottom - client.top, memory, 0,
-               0, info.bmWidth, info.bmHeight, SRCCOPY);
+  HGDIOBJ previous = ::SelectObject(memory, w.stretched);
+  ::BitBlt(Dc(dc), 0, 0, size.cx, size.cy, memory, 0, 0, SRCCOPY);
   ::SelectObject(memory, previous);
-  ::DeleteObject(bitmap);
   ::DeleteDC(memory);
+}
+
+void Dialog::FillClientWithSysColor(DcHandle dc, int sysColor) {
+  RECT client{};
+  if (impl_->hwnd == nullptr || !::GetClientRect(impl_->hwnd, &client)) return;
+  ::FillRect(Dc(dc), &client, ::GetSysColorBrush(sysColor));
 }
 
 int Dialog::ControlId(WindowHandle control) const {
@@ -64,6 +152,19 @@ int Dialog::ControlId(WindowHandle control) const {
 void Dialog::SetDcBkColor(DcHandle dc, ColorRef color) { ::SetBkColor(Dc(dc), color); }
 
 void Dialog::SetDcBkMode(DcHandle dc, int mode) { ::SetBkMode(Dc(dc), mode); }
+
+void Dialog::SetDcTextColor(DcHandle dc, ColorRef color) { ::SetTextColor(Dc(dc), color); }
+
+ColorRef Dialog::SysColor(int sysColor) { return ::GetSysColor(sysColor); }
+
+BrushHandle Dialog::SysColorBrush(int sysColor) { return ::GetSysColorBrush(sysColor); }
+
+bool Dialog::HighContrastOn() {
+  HIGHCONTRASTW settings{};
+  settings.cbSize = sizeof settings;
+  return ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof settings, &settings, 0) &&
+         (settings.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
 
 BrushHandle Dialog::StockHollowBrush() { return ::GetStockObject(NULL_BRUSH); }
 

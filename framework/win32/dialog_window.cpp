@@ -3,6 +3,7 @@
 #include "framework/win32/dialog_impl.h"
 
 #include "framework/app.h"
+#include "framework/startup_marks.h"
 
 namespace vornell {
 
@@ -103,6 +104,7 @@ BrushHandle Dialog::OnCtlColor(const CtlColorRequest& request) {
 
 INT_PTR CALLBACK Dialog::Impl::DialogProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
   if (message == WM_INITDIALOG) {
+    MarkStartup("window and controls");
     auto* dialog = reinterpret_cast<Dialog*>(l);
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, l);
     dialog->impl_->hwnd = hwnd;

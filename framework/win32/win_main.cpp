@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include "framework/app.h"
+#include "framework/startup_marks.h"
 
 namespace {
 
@@ -50,6 +51,7 @@ void TakeArguments() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  vornell::MarkStartup("WinMain");
   RestrictLibraryLoading();
   TakeArguments();
   RegisterForRestart();

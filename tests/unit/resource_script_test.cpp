@@ -89,7 +89,7 @@ std::optional<ScriptDialog> FindDialog(const std::string& script, const std::str
   const std::regex caption(R"re(^CAPTION\s+"([^"]*)"\s*$)re");
   const std::regex font(R"re(^FONT\s+(\d+),\s*"([^"]*)",\s*0,\s*0,\s*0x1\s*$)re");
   const std::regex control(
-      R"re(^\s*CONTROL\s+("[^"]*"|\w+),\s*(-?\w+),\s*"([^"]*)",\s*(0x[0-9A-Fa-f]+),\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)\s*$)re");
+      R"re(^\s*CONTROL\s+("[^"]*"|\w+),\s*(-?\w+),\s*"([^"]*)",\s*(0x[0-9A-Fa-f]+)(?:\s*\|\s*NOT\s+(0x[0-9A-Fa-f]+))?,\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)\s*$)re");
   std::smatch m;
   std::string line;
   while (std::getline(in, line) && !std::regex_match(line, m, head)) {
@@ -124,11 +124,13 @@ std::optional<ScriptDialog> FindDialog(const std::string& script, const std::str
       }
       c.id = Value(m[2], ids).value_or(-12345);
       c.windowClass = m[3];
+      // A CONTROL gets WS_VISIBLE unless it says NOT WS_VISIBLE.
       c.style = std::stoul(m[4], nullptr, 16);
-      c.x = std::stoi(m[5]);
-      c.y = std::stoi(m[6]);
-      c.width = std::stoi(m[7]);
-      c.height = std::stoi(m[8]);
+      if (m[5].matched) c.style &= ~std::stoul(m[5], nullptr, 16);
+      c.x = std::stoi(m[6]);
+      c.y = std::stoi(m[7]);
+      c.width = std::stoi(m[8]);
+      c.height = std::stoi(m[9]);
       dialog.controls.push_back(c);
     } else if (inBody) {
       ADD_FAILURE() << "a line of the dialog body that is no plain CONTROL statement: " << line;

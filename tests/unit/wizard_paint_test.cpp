@@ -27,17 +27,25 @@ TEST(PaintRulesTest, ColourRuleOfEveryTemplateControl) {
     SCOPED_TRACE(c.id);
     ++seen;
     if (c.id == IDC_LICENSE) {
-      EXPECT_EQ(ColorRuleFor(c.id), ColorRule::kLicenseBox);
+      EXPECT_EQ(ColorRuleFor(c.id, false), ColorRule::kLicenseBox);
+      EXPECT_EQ(ColorRuleFor(c.id, true), ColorRule::kSystemColors);
     } else if (kTransparentIds.count(c.id) != 0) {
-      EXPECT_EQ(ColorRuleFor(c.id), ColorRule::kTransparentBackground);
+      EXPECT_EQ(ColorRuleFor(c.id, false), ColorRule::kTransparentBackground);
+      EXPECT_EQ(ColorRuleFor(c.id, true), ColorRule::kSystemColors);
     } else {
-      // Buttons, the group box, the pictures and the progress bar.
-      EXPECT_EQ(ColorRuleFor(c.id), ColorRule::kDefault);
+      // Buttons, the group box, the pictures, the progress bar and the box's
+      // hidden name, in high contrast too: they paint in the system's colours
+      // by themselves.
+      EXPECT_EQ(ColorRuleFor(c.id, false), ColorRule::kDefault);
+      EXPECT_EQ(ColorRuleFor(c.id, true), ColorRule::kDefault);
     }
   }
-  EXPECT_EQ(seen, 17);
+  EXPECT_EQ(seen, 18);
   // IDs of no control of the template, the dialog itself among them.
-  for (const int id : {0, 1, 2, 1006, 1021, 1023, -1}) EXPECT_EQ(ColorRuleFor(id), ColorRule::kDefault) << id;
+  for (const int id : {0, 1, 2, 1006, 1023, -1}) {
+    EXPECT_EQ(ColorRuleFor(id, false), ColorRule::kDefault) << id;
+    EXPECT_EQ(ColorRuleFor(id, true), ColorRule::kDefault) << id;
+  }
 }
 
 TEST(PaintRulesTest, IconCentredWithRoundingTowardZero) {
@@ -194,6 +202,24 @@ TEST_F(WizardPaintTest, LicenseBrushIsMadeOnceAndDeletedWithTheDialog) {
   dialog.reset();
   EXPECT_EQ(headless::BrushesDeleted(), deleted + 1);
   EXPECT_EQ(headless::LiveBrushes(), 0);
+}
+
+// A colour change (high contrast switched, or another scheme) reaches every
+// control, which may keep copies of colours, and the license brush is made
+// again in the new face colour, the old one freed.
+TEST_F(WizardPaintTest, ColourChangeReachesEveryControlAndRemakesTheLicenseBrush) {
+  const BrushHandle before = headless::RequestCtlColor(*dialog, IDC_LICENSE, msg::kCtlColorEdit).brush;
+  const std::size_t mark = window().journal().size();
+  dialog->SendMessageToSelf(msg::kSysColorChange);
+  int told = 0;
+  for (std::size_t i = mark; i < window().journal().size(); ++i) {
+    const headless::JournalEntry& e = window().journal()[i];
+    told += e.op == headless::Op::kItemMessage && e.message == msg::kSysColorChange;
+  }
+  EXPECT_EQ(told, static_cast<int>(window().controls().size()));
+  EXPECT_EQ(headless::LiveBrushes(), 0);
+  EXPECT_NE(headless::RequestCtlColor(*dialog, IDC_LICENSE, msg::kCtlColorEdit).brush, before);
+  EXPECT_EQ(headless::LiveBrushes(), 1);
 }
 
 TEST_F(WizardPaintTest, DragIconIsTheApplicationIcon) {

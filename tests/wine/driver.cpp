@@ -524,6 +524,48 @@ bool LoadLibraryInto(HANDLE process, const std::wstring& dll, DWORD timeoutMs) {
   return loaded;
 }
 
+std::wstring HelperDll(const std::wstring& relative) {
+  const std::wstring build = BuildFolder();
+  if (!build.empty()) return build + L"\\tests\\wine\\" + relative;
+  wchar_t own[MAX_PATH] = {};
+  const DWORD n = GetModuleFileNameW(nullptr, own, MAX_PATH);
+  const std::wstring path(own, n < MAX_PATH ? n : 0);
+  const size_t at = path.rfind(L"\\tests\\wine\\");
+  return at == std::wstring::npos ? std::wstring() : path.substr(0, at) + L"\\tests\\wine\\" + relative;
+}
+
+bool SwitchHighContrast(const Program& program, bool on) {
+  static DWORD loadedInto = 0;
+  const std::wstring report = L"C:\\high-contrast.txt";
+  auto value = [&](const wchar_t* key) { return ValueOf(ReadFileWide(report), key); };
+  if (loadedInto != program.pid()) {
+    DeleteFileW(report.c_str());
+    const std::wstring dll = HelperDll(L"high_contrast\\high_contrast.dll");
+    if (!FileExists(dll) || !LoadLibraryInto(program.pi.hProcess, dll, 10000) ||
+        !WaitUntil([&] { return value(L"switches") == L"0"; }, 10000)) {
+      Note("high contrast: the switch could not be loaded from " + Utf8(dll));
+      return false;
+    }
+    if (value(L"patched") != L"1") {
+      Note("high contrast: the program's SystemParametersInfoW import was not found");
+      return false;
+    }
+    loadedInto = program.pid();
+  }
+  const std::wstring want = on ? L"1" : L"0";
+  if (value(L"on") == want) return true;
+  const std::wstring before = value(L"switches");
+  HANDLE signal = OpenEventW(EVENT_MODIFY_STATE, FALSE, L"VornellHighContrastSwitch");
+  if (signal == nullptr) return false;
+  SetEvent(signal);
+  CloseHandle(signal);
+  if (!WaitUntil([&] { return value(L"switches") != before && value(L"on") == want; }, 10000)) {
+    Note(std::string("high contrast: not switched ") + (on ? "on" : "off"));
+    return false;
+  }
+  return true;
+}
+
 std::wstring ReadFileWide(const std::wstring& path) {
   const std::string bytes = ReadFileBytes(path);
   return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));

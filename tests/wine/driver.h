@@ -142,6 +142,18 @@ std::wstring BuildFolder();
 // (kernel32 sits at the same address in every Wine process); false with a
 // note when that thread could not start or did not end in time.
 bool LoadLibraryInto(HANDLE process, const std::wstring& dll, DWORD timeoutMs);
+// A helper DLL of the Windows build, by its path under tests\wine
+// ("high_contrast\high_contrast.dll"): from VORNELL_BUILD, or else from where
+// this program lies in the build folder.
+std::wstring HelperDll(const std::wstring& relative);
+// Switches high contrast on or off in the running wizard, as the user would
+// (tests/wine/high_contrast: the colours of High Contrast Black with yellow
+// text, and the program's own query answered). False with a note when the
+// switch was not made.
+bool SwitchHighContrast(const Program& program, bool on);
+// The colours it sets.
+constexpr COLORREF kHighContrastWindow = RGB(0, 0, 0);
+constexpr COLORREF kHighContrastText = RGB(255, 255, 0);
 // A UTF-16 file of "key=value" lines, as the window probe writes it.
 std::wstring ReadFileWide(const std::wstring& path);
 std::wstring ValueOf(const std::wstring& lines, const std::wstring& key);

@@ -9,25 +9,33 @@
 
 namespace probe {
 
-inline BOOL CALLBACK FindOwnWizard(HWND hwnd, LPARAM lp) {
-  static const wchar_t kCaption[] = L"Orvane\u6253\u5370\u673a\u5b89\u88c5\u7a0b\u5e8f";
+struct OwnWindowSearch {
+  const wchar_t* caption;
+  HWND found;
+};
+
+inline BOOL CALLBACK FindOwnWindow(HWND hwnd, LPARAM lp) {
+  auto* search = reinterpret_cast<OwnWindowSearch*>(lp);
   DWORD pid = 0;
   GetWindowThreadProcessId(hwnd, &pid);
   wchar_t text[64] = {};
   GetWindowTextW(hwnd, text, 64);
-  if (pid == GetCurrentProcessId() && std::wstring(text) == kCaption) {
-    *reinterpret_cast<HWND*>(lp) = hwnd;
+  if (pid == GetCurrentProcessId() && std::wstring(text) == search->caption) {
+    search->found = hwnd;
     return FALSE;
   }
   return TRUE;
 }
 
-// The wizard's window of this process; nullptr when there is none.
-inline HWND OwnWizardWindow() {
-  HWND found = nullptr;
-  EnumWindows(FindOwnWizard, reinterpret_cast<LPARAM>(&found));
-  return found;
+// The top-level window of this process with this caption; nullptr when there is none.
+inline HWND OwnWindow(const wchar_t* caption) {
+  OwnWindowSearch search{caption, nullptr};
+  EnumWindows(FindOwnWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
+
+// The wizard's window of this process; nullptr when there is none.
+inline HWND OwnWizardWindow() { return OwnWindow(L"Orvane\u6253\u5370\u673a\u5b89\u88c5\u7a0b\u5e8f"); }
 
 inline void WriteWhole(const std::wstring& lines, const wchar_t* aside, const wchar_t* path) {
   HANDLE file = CreateFileW(aside, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

@@ -2,13 +2,17 @@
 // picture fills the client area, shows behind the transparent labels and
 // check boxes and around the logo; buttons and progress bar keep their own
 // look; the control-colour answers; no drawing objects left by repaints;
-// at 150 % the header lines and the logo grow with the dialog.
+// at 150 % the header lines and the logo grow with the dialog; every text of
+// every page and of the about box whole at 96, 120 and 144 DPI; high contrast
+// switched on and off on the license, connection and success pages; the
+// names a screen reader gives every control that Tab reaches.
 #include "tests/wine/driver.h"
 
 // psapi's counters from kernel32 (K32...): no further library to link.
 #define PSAPI_VERSION 2
 #include <psapi.h>
 #include <winternl.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <cmath>
@@ -232,6 +236,189 @@ Page Photograph(HWND w, const std::string& name, const ClientPixels& picture) {
   return p;
 }
 
+// ---- high contrast ----
+
+// Between the window colour and the text colour, black and yellow: red and
+// green alike, no blue. Text is smoothed, so its edges are blends of the two.
+bool HighContrastInk(COLORREF c) { return GetBValue(c) == 0 && GetRValue(c) == GetGValue(c); }
+
+// Inside `r`: nothing but the two colours and their blends, and some of the
+// text colour itself.
+void CheckHighContrastText(const ClientPixels& shot, const RECT& r, const std::string& what) {
+  long total = 0, foreign = 0, text = 0, ink = 0;
+  std::string first;
+  for (int y = std::max(0L, r.top); y < r.bottom && y < shot.height; ++y) {
+    for (int x = std::max(0L, r.left); x < r.right && x < shot.width; ++x) {
+      const COLORREF c = shot.at(x, y);
+      ++total;
+      text += c == kHighContrastText;
+      ink += c != kHighContrastWindow;
+      if (!HighContrastInk(c) && foreign++ == 0)
+        first = ", first at (" + std::to_string(x) + "," + std::to_string(y) + "): " + ShowColor(c);
+    }
+  }
+  Note(what + ": " + std::to_string(ink) + " of " + std::to_string(total) + " pixels drawn, " + std::to_string(text) +
+       " of them in the text colour itself, " + std::to_string(foreign) + " of another colour" + first);
+  WT_CHECK(ink > 20);
+  WT_CHECK(text > 0);
+  WT_CHECK_EQ(foreign, 0L);
+}
+
+// The page in high contrast: the window's colour wherever no control is, the
+// labels' and the box's text in the window-text colour on it, the logo as it is.
+void CheckHighContrastPage(HWND w, const std::string& name, std::initializer_list<int> texts, const ClientPixels& logo) {
+  RECT client{};
+  GetClientRect(w, &client);
+  const ClientPixels window{client.right, client.bottom,
+                            std::vector<COLORREF>(static_cast<size_t>(client.right) * client.bottom, kHighContrastWindow)};
+  const Page page = Photograph(w, name, window);
+  CheckBackground(page);
+  for (int id : texts) {
+    RECT r = ItemClientRect(w, id);
+    if (id == 1019 || id == 1020) r.left += 20;  // a check box's square is drawn in the frame colours
+    CheckHighContrastText(page.shot, r, name + ": control " + std::to_string(id));
+  }
+  if (ItemVisible(w, 1022)) {
+    // The box's own area, inside its border and scroll bars.
+    RECT inside{};
+    GetClientRect(Item(w, 1022), &inside);
+    MapWindowPoints(Item(w, 1022), w, reinterpret_cast<POINT*>(&inside), 2);
+    CheckHighContrastText(page.shot, inside, name + ": the license text");
+  }
+  // The logo is a picture, not text: it stays.
+  const RECT r = ItemClientRect(w, 1016);
+  long misdrawn = 0;
+  for (int y = 0; y < logo.height; ++y)
+    for (int x = 0; x < logo.width; ++x) misdrawn += page.shot.at(r.left + x, r.top + y) != logo.at(x, y);
+  WT_CHECK_EQ(misdrawn, 0L);
+}
+
+// High contrast switched on while the page is open, checked, and off again:
+// the page is as it was, to the pixel.
+void CheckHighContrastSwitch(Program& p, const std::string& name, std::initializer_list<int> texts,
+                             const ClientPixels& picture, const ClientPixels& logo) {
+  WT_CHECK(SwitchHighContrast(p, true));
+  CheckHighContrastPage(p.window, name + "-highcontrast", texts, logo);
+  WT_CHECK(SwitchHighContrast(p, false));
+  const Page page = Photograph(p.window, name + "-again", picture);
+  CheckBackground(page);
+  for (int id : texts) CheckTransparent(page, id);
+}
+
+// ---- screen readers ----
+
+// The name oleacc gives a control, as a screen reader asks for it.
+std::wstring AccessibleName(HWND control, HRESULT& result) {
+  IAccessible* accessible = nullptr;
+  result = AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
+                                      reinterpret_cast<void**>(&accessible));
+  if (FAILED(result) || accessible == nullptr) return {};
+  VARIANT self{};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR name = nullptr;
+  result = accessible->get_accName(self, &name);
+  std::wstring out = name != nullptr ? std::wstring(name, SysStringLen(name)) : std::wstring();
+  if (name != nullptr) SysFreeString(name);
+  accessible->Release();
+  return out;
+}
+
+// Windows names a control without text of its own after its label: the
+// static text found first going back in the tab order (GetWindow with
+// GW_HWNDPREV), hidden or not, unless a shown control with WS_GROUP or
+// WS_TABSTOP comes first.
+HWND LabelBefore(HWND control) {
+  for (HWND c = GetWindow(control, GW_HWNDPREV); c != nullptr; c = GetWindow(c, GW_HWNDPREV)) {
+    DWORD_PTR code = 0;
+    SendMessageTimeoutW(c, WM_GETDLGCODE, 0, 0, SMTO_ABORTIFHUNG, 5000, &code);
+    if ((code & DLGC_STATIC) != 0) return c;
+    if (IsWindowVisible(c) && (GetWindowLongW(c, GWL_STYLE) & (WS_GROUP | WS_TABSTOP)) != 0) return nullptr;
+  }
+  return nullptr;
+}
+
+// Every control Tab reaches on the page (exactly `reachable`) has a name that
+// says what it is: a button's or a check box's is its own text, read through
+// oleacc; the license box's is its heading. Wine's oleacc names no box without
+// text of its own, so there the rule above decides, applied to the window.
+void CheckScreenReaderNames(HWND w, const std::string& page, std::vector<int> reachable) {
+  std::vector<int> seen;
+  for (HWND c = GetWindow(w, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+    if (!IsWindowVisible(c) || !IsWindowEnabled(c) || (GetWindowLongW(c, GWL_STYLE) & WS_TABSTOP) == 0) continue;
+    const int id = GetDlgCtrlID(c);
+    seen.push_back(id);
+    HRESULT result = S_OK;
+    const std::wstring name = AccessibleName(c, result);
+    if (id == 1022) {
+      const std::string said = name.empty() ? std::string("nothing") : Utf8(name);
+      Note(page + ": oleacc names the license box " + said + " (result " + std::to_string(result) + ")");
+      HWND label = LabelBefore(c);
+      WT_CHECK(label != nullptr);
+      if (label == nullptr) continue;
+      Note(page + ": the license box's label reads \"" + Utf8(TextW(label)) + "\"");
+      WT_CHECK_EQ(TextGbk(label), std::string("安装前请阅读以下内容"));
+      WT_CHECK_EQ(TextGbk(label), ItemText(w, 1005));
+      // The label changes nothing on screen, nor where Tab goes.
+      WT_CHECK(!IsWindowVisible(label));
+      WT_CHECK((GetWindowLongW(label, GWL_STYLE) & (WS_TABSTOP | WS_GROUP)) == 0);
+    } else {
+      Note(page + ": control " + std::to_string(id) + " is named \"" + Utf8(name) + "\"");
+      WT_CHECK_EQ(result, S_OK);
+      WT_CHECK(!name.empty());
+      WT_CHECK(name == TextW(c));
+    }
+  }
+  WT_CHECK(seen == reachable);
+}
+
+// ---- whole texts ----
+
+// Opens the about box over the wizard's license page, has text_fit.dll
+// measure inside the program every text each page and the about box show,
+// with the control's own font and wrapping, and closes the box again: no
+// text may need more room than its control has.
+void CheckTextsFit(Program& p, const std::string& dpi) {
+  PostMessageW(p.window, WM_SYSCOMMAND, 0x0010, 0);
+  HWND about = FindWindowOf(p.pid(), Wide("关于 Vornell"), 10000);
+  WT_CHECK(about != nullptr);
+  if (about == nullptr) return;
+  Sleep(500);
+  WT_CHECK(SaveScreenshot(about, "about-" + dpi));
+  const std::wstring result = L"C:\\text-fit.txt";
+  DeleteFileW(result.c_str());
+  WT_CHECK(LoadLibraryInto(p.pi.hProcess, HelperDll(L"text_fit\\text_fit.dll"), 10000));
+  std::wstring lines;
+  WT_CHECK(WaitUntil([&] {
+    lines = ReadFileWide(result);
+    return ValueOf(lines, L"end") == L"1";
+  }, 10000));
+  WT_CHECK_EQ(Utf8(ValueOf(lines, L"about")), std::string("yes"));
+  // What some page shows: the buttons, the heading, the header lines, the
+  // status line, the check boxes; and the whole about box.
+  std::vector<std::wstring> keys;
+  for (int id : {1001, 1002, 1005, 1009, 1014, 1018, 1019, 1020})
+    for (int i = 0; i < 8; ++i) keys.push_back(std::to_wstring(id) + L"." + std::to_wstring(i));
+  for (int i = 0; i < 8; ++i) keys.push_back(L"about." + std::to_wstring(i));
+  int measured = 0;
+  for (const std::wstring& key : keys) {
+    const std::wstring need = ValueOf(lines, key + L".need"), room = ValueOf(lines, key + L".room");
+    if (need.find(L"<missing>") != std::wstring::npos) continue;
+    ++measured;
+    int needW = 0, needH = 0, roomW = 0, roomH = 0;
+    swscanf(need.c_str(), L"%dx%d", &needW, &needH);
+    swscanf(room.c_str(), L"%dx%d", &roomW, &roomH);
+    const bool fits = needW <= roomW && needH <= roomH;
+    Note(dpi + ": " + Utf8(key) + " \"" + Utf8(ValueOf(lines, key + L".text")) + "\" needs " + Utf8(need) + ", has " +
+         Utf8(room) + (fits ? "" : "  <- cut off"));
+    WT_CHECK(fits);
+  }
+  // Six pages' captions and status lines, the fixed texts, three in the about box.
+  WT_CHECK(measured >= 20);
+  PostMessageW(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  WT_CHECK(WaitUntil([&] { return !IsWindow(about); }, 5000));
+}
+
 // ---- high DPI ----
 
 // How tall the drawing in a control is on screen: from the first to the last
@@ -283,7 +470,18 @@ void CheckAt144Dpi(const HeaderHeights& at96) {
     const double grown = static_cast<double>(at96.logo) * at144.client / at96.client;
     Note("logo at 144 DPI: " + std::to_string(at144.logo) + " px drawn, " + std::to_string(grown) + " wanted");
     WT_CHECK(std::abs(at144.logo - grown) <= 2.0);
+    CheckTextsFit(p, "144dpi");
     p.Kill();
+  }
+  // And at 125 %, between the two.
+  WT_CHECK(SetDpiForNewPrograms(120));
+  Program p120;
+  if (StartVornell(p120)) {
+    WT_CHECK(WaitUntil([&] { return ItemVisible(p120.window, 1022); }, 10000));
+    Sleep(1000);
+    WT_CHECK(SaveScreenshot(p120.window, "paint-license-120dpi"));
+    CheckTextsFit(p120, "120dpi");
+    p120.Kill();
   }
   WT_CHECK(SetDpiForNewPrograms(0));
 }
@@ -520,6 +718,7 @@ void CheckControlColours(Program& p) {
 }  // namespace
 
 int wmain() {
+  CoInitialize(nullptr);
   Program p;
   ClientPixels picture;
   if (!OpenLicensePage(p, picture)) return Finish();
@@ -545,8 +744,11 @@ int wmain() {
     CheckLogo(page, logo);
     header96 = MeasureHeader(page);
   }
+  CheckScreenReaderNames(w, "license", {1001, 1002, 1022});
+  CheckTextsFit(p, "96dpi");
   CheckControlColours(p);
   CheckRepaintsLeaveNothing(p, picture);
+  CheckHighContrastSwitch(p, "paint-license", {1005, 1009, 1014}, picture, logo);
   {
     const Page page = Photograph(w, "paint-license-repainted", picture);
     CheckBackground(page);
@@ -562,6 +764,7 @@ int wmain() {
     for (int id : {1018, 1009, 1014}) CheckTransparent(page, id);
     for (int id : {1001, 1002}) CheckButton(page, id);
   }
+  CheckScreenReaderNames(w, "retry", {1001, 1002});
 
   // The printer is attached: the connection page.
   WT_CHECK(AttachPrinter(kSerial));
@@ -574,6 +777,8 @@ int wmain() {
     CheckTransparent(page, 1018);
     CheckButton(page, 1001);
   }
+  CheckHighContrastSwitch(p, "paint-connection", {1018}, picture, logo);
+  CheckScreenReaderNames(w, "connection", {1001, 1002});
 
   // The install page, while the registration wait runs (7 s before its first look).
   WT_CHECK(ClickAsUser(w, 1001));
@@ -599,6 +804,8 @@ int wmain() {
     CheckButton(page, 1001);
     CheckLogo(page, logo);
   }
+  CheckHighContrastSwitch(p, "paint-success", {1018, 1019, 1020}, picture, logo);
+  CheckScreenReaderNames(w, "success", {1001, 1019, 1020});
 
   p.Kill();
   CheckAt144Dpi(header96);

@@ -3,7 +3,8 @@
 // waits for never comes.
 //
 //   vornell_bench startup [RUNS]     start-up against the baseline program, and the
-//                                    baseline's memory (one warm-up each, not counted)
+//                                    baseline's memory (one warm-up each, not counted);
+//                                    the median of each start-up mark the wizard logs
 //   vornell_bench install HISTORY    one happy-route install: overhead, WM_NULL round
 //                                    trips, memory. Appends its raw figures to the file
 //                                    HISTORY and prints the summary of every run in it,
@@ -17,6 +18,7 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -155,7 +157,35 @@ struct StartupRun {
   double ms = -1;      // -1: the page never showed
   DWORD textLength = 0;  // what the license box reported holding
   Memory memory;
+  // The wizard's own start-up marks from its log, in its order: step, ms.
+  std::vector<std::pair<std::string, double>> marks;
 };
+
+// The marks line the wizard writes to its log (%TEMP%\Vornell.log) once its
+// first page is painted: "...: step 12.3; step 20.1; ...".
+std::wstring WizardLogPath() {
+  wchar_t temp[MAX_PATH] = {};
+  const DWORD n = GetTempPathW(MAX_PATH, temp);
+  return n == 0 || n >= MAX_PATH ? std::wstring() : std::wstring(temp) + L"Vornell.log";
+}
+
+std::vector<std::pair<std::string, double>> StartupMarksFromLog() {
+  std::ifstream in(WizardLogPath().c_str(), std::ios::binary);
+  const std::string key = "start-up, ms since the process was created: ";
+  std::vector<std::pair<std::string, double>> marks;
+  for (std::string line; std::getline(in, line);) {
+    const size_t at = line.find(key);
+    if (at == std::string::npos) continue;
+    std::stringstream items(line.substr(at + key.size()));
+    for (std::string item; std::getline(items, item, ';');) {
+      const size_t space = item.find_last_of(' ');
+      if (space == std::string::npos) continue;
+      const size_t from = item.find_first_not_of(' ');
+      marks.push_back({item.substr(from, space - from), std::atof(item.c_str() + space + 1)});
+    }
+  }
+  return marks;
+}
 
 // From just before CreateProcess until, in one poll (every 2 ms), all of these
 // held: the visible top-level window with the caption exists; its box 1022
@@ -165,6 +195,9 @@ struct StartupRun {
 StartupRun MeasureStartup(const std::wstring& exe, const std::wstring& caption, const char* shot) {
   StartupRun run;
   Program p;
+  const bool isWizard = exe == ProgramPath();
+  // Each run writes the log anew; none from an earlier run may count.
+  if (isWizard) DeleteFileW(WizardLogPath().c_str());
   const double t0 = NowMs();
   if (!Start(p, exe, InstallFolder())) return run;
   HWND w = nullptr;
@@ -201,6 +234,7 @@ StartupRun MeasureStartup(const std::wstring& exe, const std::wstring& caption, 
   run.memory.Sample(p.pi.hProcess);
   if (g_trace && w != nullptr) SaveScreenshot(w, shot);
   p.Kill();
+  if (isWizard) run.marks = StartupMarksFromLog();
   // Lets Wine finish tearing the process down before the next one starts.
   Sleep(300);
   return run;
@@ -210,6 +244,8 @@ int Startup(int runs) {
   const std::wstring vornell = ProgramPath();
   const std::wstring baseline = InstallFolder() + L"\\vornell_baseline.exe";
   std::vector<double> vMs, bMs, vWs, bWs;
+  std::vector<std::string> markOrder;
+  std::map<std::string, std::vector<double>> markMs;
   Memory vLast, bLast;
   DWORD vText = 0, bText = 0;
   // Run 0 warms the file cache and Wine's own start-up paths for both; the
@@ -228,6 +264,10 @@ int Startup(int runs) {
       (isVornell ? vWs : bWs).push_back(r.memory.peakWorkingSet);
       (isVornell ? vLast : bLast) = r.memory;
       (isVornell ? vText : bText) = r.textLength;
+      for (const auto& [step, ms] : r.marks) {
+        if (markMs.find(step) == markMs.end()) markOrder.push_back(step);
+        markMs[step].push_back(ms);
+      }
     }
   }
   Row("Start-up to painted license page, Vornell.exe", Ms(Median(vMs)), Spread(vMs), Runs(vMs.size()));
@@ -240,6 +280,11 @@ int Startup(int runs) {
       Mb(Min(vWs)) + " – " + Mb(Max(vWs)), Runs(vWs.size()));
   Row("Peak working set, baseline", Mb(Median(bWs)), Mb(Min(bWs)) + " – " + Mb(Max(bWs)),
       Runs(bWs.size()));
+  // Where the wizard's time goes: its own marks, from the creation of its process.
+  for (const std::string& step : markOrder) {
+    const std::vector<double>& v = markMs[step];
+    Row("Start-up mark of Vornell.exe: " + step, Ms(Median(v)), Spread(v), Runs(v.size()));
+  }
   if (vLast.guiCounted || bLast.guiCounted) {
     Row("GDI / USER objects at the page, Vornell.exe / baseline",
         std::to_string(vLast.gdi) + " / " + std::to_string(vLast.user) + " against " + std::to_string(bLast.gdi) +

@@ -46,6 +46,14 @@ int Walk() {
   Sleep(1000);
   SaveScreenshot(w, "walk-1-license");
   std::printf("%-34s ok\n", "license page");
+  // The same page as a user of high contrast sees it.
+  const bool contrast = SwitchHighContrast(p, true);
+  if (contrast) {
+    Sleep(500);
+    SaveScreenshot(w, "walk-1-license-highcontrast");
+  }
+  std::printf("%-34s %s\n", "license page in high contrast", contrast && SwitchHighContrast(p, false) ? "ok" : "not switched");
+  if (!contrast) return 1;
 
   // No printer yet: the retry page.
   ClickAsUser(w, 1001);
