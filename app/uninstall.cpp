@@ -19,9 +19,6 @@ constexpr char kConfirm[] = "确定要卸载 Orvane RX730TⅡ 打印机驱动吗
 constexpr char kRemoved[] = "Orvane RX730TⅡ 打印机驱动已卸载。";
 constexpr char kAtRestart[] = "卸载将在重新启动计算机后完成。";
 constexpr char kNotRemoved[] = "卸载未能完成，详情请见日志：";
-constexpr unsigned kMbIconQuestion = 0x20;
-constexpr unsigned kMbIconInformation = 0x40;
-constexpr unsigned kMbIconError = 0x10;
 
 int Remove() {
   Log& log = GetLog();

@@ -7,6 +7,7 @@
 #include "app/quiet_install.h"
 #include "app/uninstall.h"
 #include "engine/installer_state.h"
+#include "framework/win_values.h"
 #include "platform/log.h"
 #include "platform/logging_services.h"
 #include "platform/process.h"
@@ -22,7 +23,6 @@ namespace {
 constexpr unsigned kWin95Classes = 0xFF;  // ICC_WIN95_CLASSES
 constexpr unsigned kRestartOnly = 1;      // no data recovery, no autosave
 constexpr char kVersion[] = VORNELL_VERSION_TEXT;
-constexpr unsigned kMbIconInformation = 0x40;
 
 // The log file and its first lines: what support staff need to know of the
 // run. Returns the log's path.

@@ -57,7 +57,10 @@ constexpr WParam kBstChecked = 1;
 // Message boxes.
 constexpr unsigned kMbOk = 0x0000;
 constexpr unsigned kMbYesNo = 0x0004;
+constexpr unsigned kMbIconError = 0x0010;
+constexpr unsigned kMbIconQuestion = 0x0020;
 constexpr unsigned kMbIconWarning = 0x0030;
+constexpr unsigned kMbIconInformation = 0x0040;
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
 constexpr int kIdYes = 6;
