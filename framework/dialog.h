@@ -157,9 +157,6 @@ class Dialog {
   // SRCCOPY). It is stretched once, straight from the program's image, into
   // a copy of the client's size that the dialog keeps; later paints copy it.
   void PaintStretchedBitmap(DcHandle dc, int bitmapId);
-  // Starts that stretching on a thread of its own, at the client's size of
-  // the moment, so that it is ready by the first paint, which waits for it.
-  void PrepareStretchedBitmap(int bitmapId);
   // The whole client area in a system colour.
   void FillClientWithSysColor(DcHandle dc, int sysColor);
 

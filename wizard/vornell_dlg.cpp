@@ -59,8 +59,6 @@ CVornellDlg::~CVornellDlg() {
 bool CVornellDlg::OnInitDialog() {
   Dialog::OnInitDialog();
   highContrast = HighContrastOn();
-  // Stretched beside the rest of the set-up, ready for the first paint.
-  if (!highContrast) PrepareStretchedBitmap(IDB_BACKGROUND);
 
   if (void* menu = GetSystemMenu(false); menu != nullptr) {
     const std::string about = LoadResourceString(IDS_ABOUTBOX);

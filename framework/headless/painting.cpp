@@ -49,9 +49,6 @@ void Dialog::PaintStretchedBitmap(DcHandle dc, int bitmapId) {
   detail::LogPaint(call);
 }
 
-// Nothing is drawn here, so nothing needs making ahead.
-void Dialog::PrepareStretchedBitmap(int /*bitmapId*/) {}
-
 void Dialog::FillClientWithSysColor(DcHandle dc, int sysColor) {
   PaintCall call = CallOn(*this, PaintOp::kFillSysColor, dc);
   call.value = sysColor;

@@ -12,23 +12,15 @@ namespace vornell {
 struct Dialog::Impl {
   HWND hwnd = nullptr;  // set at WM_INITDIALOG, cleared when the window goes
 
-  // The stretched background: bitmap resource `stretchedId` at the client's
-  // size, made by the thread `stretching` while that runs.
+  // The stretched background: bitmap resource `stretchedId` at the
+  // client's size, made by the first paint that needs it.
   HBITMAP stretched = nullptr;
   int stretchedId = 0;
   SIZE stretchedSize{};
-  HANDLE stretching = nullptr;
 
   Impl() = default;
   ~Impl() {
-    WaitForStretching();
     if (stretched != nullptr) ::DeleteObject(stretched);
-  }
-  void WaitForStretching() {
-    if (stretching == nullptr) return;
-    ::WaitForSingleObject(stretching, INFINITE);
-    ::CloseHandle(stretching);
-    stretching = nullptr;
   }
   Impl(const Impl&) = delete;
   Impl& operator=(const Impl&) = delete;

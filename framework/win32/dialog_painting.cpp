@@ -80,41 +80,7 @@ HBITMAP StretchedCopy(HDC like, const PackedBitmap& picture, SIZE size) {
   return copy;
 }
 
-struct StretchJob {
-  Dialog::Impl& w;
-  PackedBitmap picture;
-};
-
-// Drawing only: the resource was found before, so this thread never needs
-// the loader while the window's thread may.
-DWORD WINAPI StretchThread(void* parameter) {
-  const StretchJob* job = static_cast<StretchJob*>(parameter);
-  HDC screen = ::GetDC(nullptr);
-  if (screen != nullptr) {
-    job->w.stretched = StretchedCopy(screen, job->picture, job->w.stretchedSize);
-    ::ReleaseDC(nullptr, screen);
-  }
-  delete job;
-  return 0;
-}
-
 }  // namespace
-
-void Dialog::PrepareStretchedBitmap(int bitmapId) {
-  RECT client{};
-  Impl& w = *impl_;
-  if (w.hwnd == nullptr || w.stretching != nullptr || !::GetClientRect(w.hwnd, &client)) return;
-  const PackedBitmap picture = FindPackedBitmap(bitmapId);
-  if (picture.info == nullptr) return;
-  if (w.stretched != nullptr) ::DeleteObject(w.stretched);
-  w.stretched = nullptr;
-  w.stretchedId = bitmapId;
-  w.stretchedSize = SIZE{client.right - client.left, client.bottom - client.top};
-  // Nothing else touches these fields until the thread has ended.
-  auto* job = new StretchJob{w, picture};
-  w.stretching = ::CreateThread(nullptr, 0, &StretchThread, job, 0, nullptr);
-  if (w.stretching == nullptr) delete job;
-}
 
 void Dialog::PaintStretchedBitmap(DcHandle dc, int bitmapId) {
   RECT client{};
@@ -122,7 +88,6 @@ void Dialog::PaintStretchedBitmap(DcHandle dc, int bitmapId) {
   const SIZE size{client.right - client.left, client.bottom - client.top};
   if (size.cx <= 0 || size.cy <= 0) return;
   Impl& w = *impl_;
-  w.WaitForStretching();
   if (w.stretched == nullptr || w.stretchedId != bitmapId || w.stretchedSize.cx != size.cx ||
       w.stretchedSize.cy != size.cy) {
     if (w.stretched != nullptr) ::DeleteObject(w.stretched);
