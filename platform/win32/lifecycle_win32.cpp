@@ -91,6 +91,11 @@ bool EnumerateRecords(Enumerate enumerate, std::vector<BYTE>& buffer, DWORD& ret
   return false;
 }
 
+bool SameIgnoringCase(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
 // Whether the running environment has a driver of this name; true when
 // the list cannot be read, so that nothing is taken for absent unseen.
 bool DriverInstalled(const RemovalSpooler& spooler, const std::wstring& name) {
@@ -102,9 +107,7 @@ bool DriverInstalled(const RemovalSpooler& spooler, const std::wstring& name) {
   if (!EnumerateRecords(enumerate, buffer, returned)) return true;
   const auto* drivers = reinterpret_cast<const DRIVER_INFO_1W*>(buffer.data());
   for (DWORD i = 0; i < returned && (i + 1) * sizeof(DRIVER_INFO_1W) <= buffer.size(); ++i) {
-    if (drivers[i].pName != nullptr && CompareStringOrdinal(drivers[i].pName, -1, name.c_str(), -1, TRUE) == CSTR_EQUAL) {
-      return true;
-    }
+    if (drivers[i].pName != nullptr && SameIgnoringCase(drivers[i].pName, name)) return true;
   }
   return false;
 }
@@ -119,11 +122,6 @@ std::wstring CopyFolder() {
     return {};
   }
   return std::wstring(programFiles) + L"\\Orvane\\Vornell";
-}
-
-bool SameIgnoringCase(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-         CSTR_EQUAL;
 }
 
 HKEY OpenEntry(REGSAM access) {
@@ -186,13 +184,12 @@ bool Win32Services::RemoveStoredDriver(const std::string& storedInf, bool force,
   const auto diUninstall =
       ProcedureOf<DiUninstallDriverFunction>(LoadSystemLibrary(L"newdev.dll"), "DiUninstallDriverW");
   if (diUninstall != nullptr) {
-    wchar_t windows[MAX_PATH] = {};
-    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
+    const std::wstring windows = WindowsFolder();
+    if (windows.empty()) {
       callError.Note();
       return false;
     }
-    const std::wstring path = std::wstring(windows) + L"\\INF\\" + name;
+    const std::wstring path = windows + L"\\INF\\" + name;
     BOOL reboot = FALSE;
     removal.how = "DiUninstallDriverW";
     const BOOL removed = diUninstall(nullptr, path.c_str(), 0, &reboot);

@@ -8,12 +8,11 @@
 
 #include "platform/win32/gbk_wide.h"
 #include "platform/win32/security_descriptor.h"
+#include "platform/win32/win32_call.h"
 
 namespace vornell {
 
 namespace {
-
-constexpr DWORD kMaxWideChars = 32767;  // the system's path limit
 
 // Never a pipe's or device's server acting as us: a name that turns out to
 // be one sees an anonymous client.
@@ -30,23 +29,6 @@ class KeepLastError {
  private:
   DWORD error_;
 };
-
-// A path from a call that answers with its length, or with the room it
-// needs when the buffer is too small; empty when it fails.
-template <typename Call>
-std::wstring PathFrom(Call call) {
-  std::wstring text(MAX_PATH, L'\0');
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    const DWORD length = call(text.data(), static_cast<DWORD>(text.size()));
-    if (length == 0 || length > kMaxWideChars + 1) return {};
-    if (length < text.size()) {
-      text.resize(length);
-      return text;
-    }
-    text.resize(length);
-  }
-  return {};
-}
 
 // The path without its "\\?\" or "\\?\UNC\" prefix, as a user writes it.
 std::wstring Plain(const std::wstring& path) {
@@ -67,7 +49,7 @@ bool NamesAFile(const std::wstring& plain) {
 }
 
 std::wstring FinalPath(HANDLE file) {
-  return PathFrom([file](wchar_t* buffer, DWORD size) {
+  return PathFromCall([file](wchar_t* buffer, DWORD size) {
     return ::GetFinalPathNameByHandleW(file, buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
   });
 }
@@ -78,7 +60,7 @@ std::wstring FinalPath(HANDLE file) {
 bool IsAt(HANDLE file, const std::wstring& full) {
   const std::wstring final = Plain(FinalPath(file));
   if (final.empty()) return false;
-  std::wstring expected = PathFrom([&full](wchar_t* buffer, DWORD size) {
+  std::wstring expected = PathFromCall([&full](wchar_t* buffer, DWORD size) {
     return ::GetLongPathNameW(full.c_str(), buffer, size);
   });
   if (expected.empty()) expected = full;
@@ -149,10 +131,8 @@ bool LogFile::Open(const std::wstring& path) {
   KeepLastError keep;
   Close();
   // One full path for every step, whatever the current directory does.
-  const std::wstring full = PathFrom([&path](wchar_t* buffer, DWORD size) {
-    return ::GetFullPathNameW(path.c_str(), size, buffer, nullptr);
-  });
-  if (full.empty() || !NamesAFile(Plain(full)) || !RemoveExisting(full)) return false;
+  std::wstring full;
+  if (!WideFullPath(path, full) || !NamesAFile(Plain(full)) || !RemoveExisting(full)) return false;
 
   SecurityFromSddl security(LogSecurity());
   if (security.Attributes() == nullptr) return false;

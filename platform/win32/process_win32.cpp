@@ -113,15 +113,6 @@ Lock LockInPrivateNamespace() {
   return outcome;
 }
 
-std::wstring WindowsFolder() {
-  wchar_t folder[MAX_PATH + 1] = {};
-  // The system's, not a Terminal Server user's private Windows folder.
-  const UINT length = ::GetSystemWindowsDirectoryW(folder, MAX_PATH + 1);
-  if (length == 0 || length > MAX_PATH) return {};
-  std::wstring path(folder, length);
-  if (path.back() == L'\\') path.pop_back();
-  return path;
-}
 
 std::wstring WithoutFinalBackslash(std::wstring path) {
   while (path.size() > 3 && path.back() == L'\\') path.pop_back();

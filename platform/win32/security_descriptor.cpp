@@ -19,6 +19,14 @@ SecurityFromSddl::~SecurityFromSddl() {
   if (descriptor_ != nullptr) ::LocalFree(descriptor_);
 }
 
+std::wstring SidString(PSID sid) {
+  wchar_t* text = nullptr;
+  if (sid == nullptr || !::ConvertSidToStringSidW(sid, &text)) return {};
+  std::wstring written = text;
+  ::LocalFree(text);
+  return written;
+}
+
 std::wstring ProcessUserSid() {
   HANDLE token = nullptr;
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
@@ -27,13 +35,8 @@ std::wstring ProcessUserSid() {
     BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
   } info{};
   DWORD size = 0;
-  wchar_t* text = nullptr;
-  std::wstring sid;
-  if (::GetTokenInformation(token, TokenUser, &info, sizeof info, &size) &&
-      ::ConvertSidToStringSidW(info.user.User.Sid, &text)) {
-    sid = text;
-    ::LocalFree(text);
-  }
+  const std::wstring sid =
+      ::GetTokenInformation(token, TokenUser, &info, sizeof info, &size) ? SidString(info.user.User.Sid) : L"";
   ::CloseHandle(token);
   return sid;
 }

@@ -10,6 +10,9 @@
 
 namespace vornell {
 
+// A SID written out, "S-1-5-32-544"; empty when it cannot be.
+std::wstring SidString(PSID sid);
+
 // The account the process runs as, "S-1-5-18" for SYSTEM; empty when the
 // system does not say.
 std::wstring ProcessUserSid();

@@ -5,7 +5,6 @@
 #include <setupapi.h>
 #include <winspool.h>
 #include <aclapi.h>
-#include <sddl.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "platform/win32/gbk_wide.h"
+#include "platform/win32/security_descriptor.h"
 #include "platform/write_access.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/win32_call.h"
@@ -95,14 +95,8 @@ WaitPendingFunction LoadWaitPending() {
   return loaded;
 }
 
-// "S-1-5-18"; empty when the SID cannot be written out.
-std::string SidText(PSID sid) {
-  wchar_t* text = nullptr;
-  if (sid == nullptr || !ConvertSidToStringSidW(sid, &text)) return {};
-  std::string gbk = LenientGbk(text);
-  LocalFree(text);
-  return gbk;
-}
+// A SID as the trust decision reads it: plain ASCII, so GBK as it stands.
+std::string SidText(PSID sid) { return LenientGbk(SidString(sid)); }
 
 void FillFindData(const WIN32_FIND_DATAW& found, FindData& data) {
   const std::size_t length = wcsnlen(found.cFileName, MAX_PATH);

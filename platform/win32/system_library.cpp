@@ -23,6 +23,16 @@ std::wstring SystemDirectory() {
   }
 }
 
+std::wstring WindowsFolder() {
+  wchar_t folder[MAX_PATH + 1] = {};
+  // The system's, not a Terminal Server user's private Windows folder.
+  const UINT length = ::GetSystemWindowsDirectoryW(folder, MAX_PATH + 1);
+  if (length == 0 || length > MAX_PATH) return {};
+  std::wstring path(folder, length);
+  if (path.back() == L'\\') path.pop_back();
+  return path;
+}
+
 std::wstring ProgramFilePath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {

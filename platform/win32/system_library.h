@@ -17,6 +17,10 @@ namespace vornell {
 // last error set, when the system does not say.
 std::wstring SystemDirectory();
 
+// The system's Windows folder (C:\Windows), without a final backslash; empty
+// when the system does not say.
+std::wstring WindowsFolder();
+
 // The program file's full path, however long; empty when the system does not say.
 std::wstring ProgramFilePath();
 

@@ -1,7 +1,5 @@
 #include "platform/win32/win32_call.h"
 
-#include <vector>
-
 #include "platform/win32/gbk_wide.h"
 
 namespace vornell {
@@ -13,20 +11,10 @@ bool ToWide(const std::string& gbk, std::wstring& wide) {
 }
 
 bool WideFullPath(const std::wstring& path, std::wstring& full) {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-    if (length == 0) return false;
-    if (length < buffer.size()) {
-      full.assign(buffer.data(), length);
-      return true;
-    }
-    if (length > kMaxWideChars) {
-      SetLastError(ERROR_FILENAME_EXCED_RANGE);
-      return false;
-    }
-    buffer.resize(length);  // the answer then counts the terminator
-  }
+  full = PathFromCall([&path](wchar_t* buffer, DWORD size) {
+    return GetFullPathNameW(path.c_str(), size, buffer, nullptr);
+  });
+  return !full.empty();
 }
 
 bool WideInfPath(const std::string& gbk, std::wstring& full) {

@@ -39,6 +39,26 @@ class CallError {
 // not made and the error says why.
 bool ToWide(const std::string& gbk, std::wstring& wide);
 
+// A path from a call that answers with its length, or with the room it
+// needs when the buffer is too small; empty when it fails (its error stays)
+// or would be longer than the system's limit (ERROR_FILENAME_EXCED_RANGE).
+template <typename Call>
+std::wstring PathFromCall(Call call) {
+  std::wstring text(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const DWORD length = call(text.data(), static_cast<DWORD>(text.size()));
+    if (length == 0) return {};
+    if (length > kMaxWideChars + 1) break;
+    if (length < text.size()) {
+      text.resize(length);
+      return text;
+    }
+    text.resize(length);  // the answer then counts the terminator
+  }
+  SetLastError(ERROR_FILENAME_EXCED_RANGE);
+  return {};
+}
+
 // `path` made absolute against the current directory, in UTF-16 all the
 // way, so a folder whose name has no GBK form still works.
 bool WideFullPath(const std::wstring& path, std::wstring& full);
