@@ -636,6 +636,16 @@ const char* const kStatusInstalling = vornell::Page(WizardPage::kInstall).status
 const char* const kStatusInstalled = vornell::Page(WizardPage::kSuccess).status;
 const char* const kStatusFailed = vornell::Page(WizardPage::kFailure).status;
 
+std::wstring AppsEntryValue(const wchar_t* name) {
+  wchar_t value[1024] = {};
+  DWORD bytes = sizeof value;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane.Vornell", name,
+                   RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY, nullptr, value, &bytes) != ERROR_SUCCESS) {
+    return {};
+  }
+  return value;
+}
+
 std::wstring PrinterQueueName() { return Wide("Orvane RX730TⅡ"); }
 
 bool StartVornellWithWineDebug(Program& program, const std::string& wineDebug,

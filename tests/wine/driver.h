@@ -191,6 +191,8 @@ extern const char* const kStatusInstalled;
 extern const char* const kStatusFailed;
 // The queue name of the USB route, as the spooler lists it.
 std::wstring PrinterQueueName();
+// A text value of Vornell's Apps & features entry (64-bit view); empty when none.
+std::wstring AppsEntryValue(const wchar_t* name);
 
 // Whether the window's thread handled a message within timeoutMs (WM_NULL,
 // SMTO_ABORTIFHUNG); tookMs receives how long the answer took.

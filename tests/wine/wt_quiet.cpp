@@ -278,19 +278,6 @@ std::wstring DaclOf(const std::wstring& path) {
   return dacl;
 }
 
-const wchar_t kEntryKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane.Vornell";
-
-// A text value of the Apps & features entry (64-bit view); empty when none.
-std::wstring EntryValue(const wchar_t* name) {
-  wchar_t value[1024] = {};
-  DWORD bytes = sizeof value;
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, kEntryKey, name, RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY, nullptr, value,
-                   &bytes) != ERROR_SUCCESS) {
-    return {};
-  }
-  return value;
-}
-
 std::vector<std::wstring> DriverNames() {
   DWORD needed = 0, count = 0;
   EnumPrinterDriversW(nullptr, nullptr, 1, nullptr, 0, &needed, &count);
@@ -336,11 +323,11 @@ void CheckLifecycle() {
   WT_CHECK_EQ(RunQuiet(ProgramPath(), L"/quiet", InstallFolder()).code, 0ul);
   WT_CHECK_EQ(RunQuiet(ProgramPath(), L"/quiet /log C:\\quiet-twice.log", InstallFolder()).code, 0ul);
   WT_CHECK_EQ(StoredPackageInfs(), 1);
-  WT_CHECK(EntryValue(L"DisplayVersion") == L"1.0.0.1");
-  WT_CHECK(EntryValue(L"DisplayName") == queue + L" \x6253\x5370\x673A\x9A71\x52A8");
-  const std::wstring copy = EntryValue(L"DisplayIcon");
+  WT_CHECK(AppsEntryValue(L"DisplayVersion") == L"1.0.0.1");
+  WT_CHECK(AppsEntryValue(L"DisplayName") == queue + L" \x6253\x5370\x673A\x9A71\x52A8");
+  const std::wstring copy = AppsEntryValue(L"DisplayIcon");
   WT_CHECK(copy == L"C:\\Program Files\\Orvane\\Vornell\\Vornell.exe");
-  WT_CHECK(EntryValue(L"QuietUninstallString") == L"\"" + copy + L"\" /uninstall /quiet");
+  WT_CHECK(AppsEntryValue(L"QuietUninstallString") == L"\"" + copy + L"\" /uninstall /quiet");
   WT_CHECK(FileExists(copy));
 
   // Somebody's own queue on the same driver: it and the driver stay.
@@ -349,7 +336,7 @@ void CheckLifecycle() {
   WT_CHECK(!QueueExists(queue));
   WT_CHECK(QueueExists(L"Office"));
   WT_CHECK(Contains(DriverNames(), model));
-  WT_CHECK(EntryValue(L"DisplayVersion").empty());
+  WT_CHECK(AppsEntryValue(L"DisplayVersion").empty());
   DeleteQueue(L"Office");
 
   // Apps & features' quiet command, from the copy: everything goes; the
@@ -362,7 +349,7 @@ void CheckLifecycle() {
   WT_CHECK(QueueNames().empty() || !QueueExists(queue));
   WT_CHECK(!Contains(DriverNames(), model));
   WT_CHECK_EQ(StoredPackageInfs(), 0);
-  WT_CHECK(EntryValue(L"DisplayVersion").empty());
+  WT_CHECK(AppsEntryValue(L"DisplayVersion").empty());
   wchar_t pending[4096] = {};
   DWORD bytes = sizeof pending;
   RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",

@@ -183,12 +183,7 @@ int wmain() {
   WT_CHECK_EQ(ItemText(w, 1020), std::string("打印测试页"));
   WT_CHECK_EQ(ProgressPosition(w, 1008), 10);
   // The wizard's install, too, is in Apps & features, removable without the download.
-  wchar_t removal[512] = {};
-  DWORD bytes = sizeof removal;
-  WT_CHECK_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane.Vornell",
-                           L"UninstallString", RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY, nullptr, removal, &bytes),
-              ERROR_SUCCESS);
-  WT_CHECK(std::wstring(removal) == L"\"C:\\Program Files\\Orvane\\Vornell\\Vornell.exe\" /uninstall");
+  WT_CHECK(AppsEntryValue(L"UninstallString") == L"\"C:\\Program Files\\Orvane\\Vornell\\Vornell.exe\" /uninstall");
   Sleep(300);
   WT_CHECK(SaveScreenshot(w, "route-success"));
   // The click of the pause did not finish the wizard: nothing was started.
