@@ -161,16 +161,17 @@ struct StartupRun {
   std::vector<std::pair<std::string, double>> marks;
 };
 
-// The marks line the wizard writes to its log (%TEMP%\Vornell.log) once its
-// first page is painted: "...: step 12.3; step 20.1; ...".
-std::wstring WizardLogPath() {
+// The marks line each program writes to its log in %TEMP% once its first page
+// is painted: "...: step 12.3; step 20.1; ...".
+std::wstring MarksLogPath(bool wizard) {
   wchar_t temp[MAX_PATH] = {};
   const DWORD n = GetTempPathW(MAX_PATH, temp);
-  return n == 0 || n >= MAX_PATH ? std::wstring() : std::wstring(temp) + L"Vornell.log";
+  if (n == 0 || n >= MAX_PATH) return std::wstring();
+  return std::wstring(temp) + (wizard ? L"Vornell.log" : L"vornell_baseline.log");
 }
 
-std::vector<std::pair<std::string, double>> StartupMarksFromLog() {
-  std::ifstream in(WizardLogPath().c_str(), std::ios::binary);
+std::vector<std::pair<std::string, double>> StartupMarksFromLog(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
   const std::string key = "start-up, ms since the process was created: ";
   std::vector<std::pair<std::string, double>> marks;
   for (std::string line; std::getline(in, line);) {
@@ -195,9 +196,9 @@ std::vector<std::pair<std::string, double>> StartupMarksFromLog() {
 StartupRun MeasureStartup(const std::wstring& exe, const std::wstring& caption, const char* shot) {
   StartupRun run;
   Program p;
-  const bool isWizard = exe == ProgramPath();
+  const std::wstring marksLog = MarksLogPath(exe == ProgramPath());
   // Each run writes the log anew; none from an earlier run may count.
-  if (isWizard) DeleteFileW(WizardLogPath().c_str());
+  DeleteFileW(marksLog.c_str());
   const double t0 = NowMs();
   if (!Start(p, exe, InstallFolder())) return run;
   HWND w = nullptr;
@@ -234,7 +235,7 @@ StartupRun MeasureStartup(const std::wstring& exe, const std::wstring& caption, 
   run.memory.Sample(p.pi.hProcess);
   if (g_trace && w != nullptr) SaveScreenshot(w, shot);
   p.Kill();
-  if (isWizard) run.marks = StartupMarksFromLog();
+  run.marks = StartupMarksFromLog(marksLog);
   // Lets Wine finish tearing the process down before the next one starts.
   Sleep(300);
   return run;
@@ -244,8 +245,9 @@ int Startup(int runs) {
   const std::wstring vornell = ProgramPath();
   const std::wstring baseline = InstallFolder() + L"\\vornell_baseline.exe";
   std::vector<double> vMs, bMs, vWs, bWs;
-  std::vector<std::string> markOrder;
-  std::map<std::string, std::vector<double>> markMs;
+  // Each program's marks, in the order it takes them: [1] the wizard's, [0] the baseline's.
+  std::vector<std::string> markOrder[2];
+  std::map<std::string, std::vector<double>> markMs[2];
   Memory vLast, bLast;
   DWORD vText = 0, bText = 0;
   // Run 0 warms the file cache and Wine's own start-up paths for both; the
@@ -265,8 +267,8 @@ int Startup(int runs) {
       (isVornell ? vLast : bLast) = r.memory;
       (isVornell ? vText : bText) = r.textLength;
       for (const auto& [step, ms] : r.marks) {
-        if (markMs.find(step) == markMs.end()) markOrder.push_back(step);
-        markMs[step].push_back(ms);
+        if (markMs[isVornell].find(step) == markMs[isVornell].end()) markOrder[isVornell].push_back(step);
+        markMs[isVornell][step].push_back(ms);
       }
     }
   }
@@ -280,10 +282,13 @@ int Startup(int runs) {
       Mb(Min(vWs)) + " – " + Mb(Max(vWs)), Runs(vWs.size()));
   Row("Peak working set, baseline", Mb(Median(bWs)), Mb(Min(bWs)) + " – " + Mb(Max(bWs)),
       Runs(bWs.size()));
-  // Where the wizard's time goes: its own marks, from the creation of its process.
-  for (const std::string& step : markOrder) {
-    const std::vector<double>& v = markMs[step];
-    Row("Start-up mark of Vornell.exe: " + step, Ms(Median(v)), Spread(v), Runs(v.size()));
+  // Where the time goes: each program's own marks, from the creation of its process.
+  for (const bool wizard : {true, false}) {
+    for (const std::string& step : markOrder[wizard]) {
+      const std::vector<double>& v = markMs[wizard][step];
+      Row(std::string(wizard ? "Start-up mark of Vornell.exe: " : "Start-up mark of the baseline: ") + step,
+          Ms(Median(v)), Spread(v), Runs(v.size()));
+    }
   }
   if (vLast.guiCounted || bLast.guiCounted) {
     Row("GDI / USER objects at the page, Vornell.exe / baseline",
