@@ -6,10 +6,12 @@ namespace {
 App* g_current = nullptr;
 }
 
-App::App() { g_current = this; }
+App::App() : previous_(g_current) { g_current = this; }
 
 App::~App() {
-  if (g_current == this) g_current = nullptr;
+  // An application object made for a while beside the program's own hands
+  // the commands back to it when it ends.
+  if (g_current == this) g_current = previous_;
 }
 
 App* App::Current() { return g_current; }

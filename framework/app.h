@@ -55,6 +55,10 @@ class App {
   virtual const AppCommandEntry* CommandMap() const;
   // The framework's standard help. There is no help file: nothing to open.
   static void OnHelp(App&) {}
+
+ private:
+  // The application that was current before this one, current again once this one ends.
+  App* previous_ = nullptr;
 };
 
 // Runs the application object's start-up; returns the process exit code.
