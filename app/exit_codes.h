@@ -12,4 +12,7 @@ constexpr int kExitPackageIncomplete = 1619;   // ERROR_INSTALL_PACKAGE_OPEN_FAI
 constexpr int kExitPackageUntrusted = 1620;    // ERROR_INSTALL_PACKAGE_INVALID
 constexpr int kExitBadCommandLine = 1639;      // ERROR_INVALID_COMMAND_LINE
 
+// A run without a window ends itself with 1603 after this long.
+constexpr unsigned kUnattendedRunLimitMs = 30u * 60u * 1000u;
+
 }  // namespace vornell

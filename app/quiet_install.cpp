@@ -19,27 +19,6 @@ namespace vornell {
 
 namespace {
 
-// Under SYSTEM, every folder from the program's down to the package and
-// every file of it must be where only administrators could have written.
-bool OnlyAdministratorsWrotePackage() {
-  const InstallerState& s = installerState;
-  Services& services = GetServices();
-  std::vector<std::string> paths;
-  const std::string& folder = s.driverSourceFolder;  // ".\x64\driver\"
-  for (std::size_t at = folder.find('\\'); at != std::string::npos; at = folder.find('\\', at + 1)) {
-    paths.push_back(folder.substr(0, at));
-  }
-  for (std::size_t i = 0; i < kDriverFileCount; ++i) paths.push_back(folder + DriverFileName(s, i));
-  for (const std::string& path : paths) {
-    std::string reason;
-    if (!services.OnlyAdministratorsMayWrite(path, reason)) {
-      GetLog().Write("the package is refused: " + path, reason);
-      return false;
-    }
-  }
-  return true;
-}
-
 // The package beside the program and nowhere else: deployment tools start
 // programs in folders any user can write (C:\Windows\Temp), and a package
 // planted there must not be what SYSTEM installs. 0 when it may be used,
@@ -64,8 +43,29 @@ int FindPackage() {
     log.Write("the driver package is incomplete; first missing file", missing);
     return kExitPackageIncomplete;
   }
-  if (facts.system && !OnlyAdministratorsWrotePackage()) return kExitPackageUntrusted;
   return kExitSuccess;
+}
+
+// The checked copy, from which everything after is installed. 0 when it is
+// ready, else the exit code.
+int CopyPackage(PackageCopyResult& copy) {
+  Log& log = GetLog();
+  copy = CopyVerifiedPackage([&log](const std::string& line) { log.Write(line); });
+  switch (copy.outcome) {
+    case PackageCopyOutcome::kReady:
+      log.Write("the package is checked and copied to", installerState.driverSourceFolder);
+      return kExitSuccess;
+    case PackageCopyOutcome::kDiffers:
+      log.Write("the driver package is not the one this program was made for; nothing is installed: " + copy.file +
+                ": " + copy.what);
+      return kExitPackageUntrusted;
+    case PackageCopyOutcome::kUnreadable:
+    case PackageCopyOutcome::kFailed:
+      break;
+  }
+  log.Write("the package could not be copied: " + copy.file + ": " + copy.what,
+            static_cast<std::uint64_t>(copy.error));
+  return kExitInstallFailed;
 }
 
 bool Stage() {
@@ -106,6 +106,7 @@ void RunPrinterCommands(const CommandLine& command) {
 // A success only once the Apps & features entry is there: deployment tools
 // detect the install by it, and remove it by its command.
 int Recorded(int code) {
+  NoteRunStep("recording the installation");
   if (RecordInstallation(installerState.printerName, VORNELL_VERSION_TEXT)) return code;
   GetLog().Write("the Apps & features entry could not be written");
   return kExitInstallFailed;
@@ -150,6 +151,8 @@ int ReportFailedUpdate(const WorkerSettings& settings) {
   }
 }
 
+int InstallFromCopy(const CommandLine& command);
+
 }  // namespace
 
 std::uint32_t QuietWaitLimitMs() {
@@ -162,14 +165,27 @@ std::uint32_t QuietWaitLimitMs() {
 }
 
 int RunQuietInstall(const CommandLine& command) {
-  InstallerState& s = installerState;
-  Log& log = GetLog();
-  Services& services = GetServices();
   // Nobody is there to answer a prompt of the device installation.
-  services.SetNonInteractiveInstalls();
+  GetServices().SetNonInteractiveInstalls();
   DescribeDriverPackage();
 
+  NoteRunStep("checking the package");
   if (const int refused = FindPackage(); refused != kExitSuccess) return refused;
+  NoteRunStep("copying and checking the package");
+  PackageCopyResult copy;
+  if (const int refused = CopyPackage(copy); refused != kExitSuccess) return refused;
+  const int code = InstallFromCopy(command);
+  // A failed run leaves no copy of its own behind.
+  if (code != kExitSuccess && code != kExitRestartNeeded) DiscardPackageCopy(copy);
+  return code;
+}
+
+namespace {
+
+int InstallFromCopy(const CommandLine& command) {
+  InstallerState& s = installerState;
+  Log& log = GetLog();
+  NoteRunStep("staging the driver files");
   if (!Stage()) return kExitInstallFailed;
 
   std::string devicePath;
@@ -199,6 +215,7 @@ int RunQuietInstall(const CommandLine& command) {
   settings.unattended = true;
   settings.pendingInstallsMs = kQuietPendingInstallsMs;
   s.expectedPrinterName = s.printerName;
+  NoteRunStep("updating the driver");
   UsbInstallThread(&settings);
   if (settings.installsPending) {
     log.Write("Windows is still installing devices after " + std::to_string(kQuietPendingInstallsMs) +
@@ -208,6 +225,7 @@ int RunQuietInstall(const CommandLine& command) {
   if (settings.updateError != 0) return ReportFailedUpdate(settings);
 
   // A queue seen now counts only because this run's update worked.
+  NoteRunStep("waiting for the printer queue");
   PrinterWaitThread(&settings);
   if (settings.foundAtLook < 0) {
     if (settings.restartNeeded) {
@@ -221,9 +239,12 @@ int RunQuietInstall(const CommandLine& command) {
             s.expectedPrinterName);
   const int code = Recorded(settings.restartNeeded ? kExitRestartNeeded : kExitSuccess);
   if (code == kExitInstallFailed) return code;
+  NoteRunStep("running the printer commands");
   RunPrinterCommands(command);
   if (settings.restartNeeded) log.Write("the driver update asks for a restart");
   return code;
 }
+
+}  // namespace
 
 }  // namespace vornell

@@ -63,7 +63,14 @@ const AppCommandEntry* CVornellApp::CommandMap() const {
 }
 
 bool CVornellApp::InitInstance() {
+  // Before anything else: the program copy is made from this very file.
+  HoldProgramFile();
   const CommandLine command = ParseCommandLine(arguments);
+  // Nobody watches a run without a window: a call that never returns must
+  // not keep a deployment tool waiting for ever.
+  if (command.quietAsked && (command.mode == RunMode::kQuiet || command.mode == RunMode::kUninstall)) {
+    StartRunLimit(kUnattendedRunLimitMs, kExitInstallFailed);
+  }
   switch (command.mode) {
     case RunMode::kHelp:
       ShowUsage(command.quietAsked);
@@ -110,6 +117,11 @@ void CVornellApp::RunWizard(const CommandLine& command) {
   // as ever.
   if (!TakeInstallLock()) GetLog().Write("another Vornell is installing");
   LoggedServices logged;
+  // The package beside the program, whoever started it from where: a
+  // shortcut's start folder or an elevation from elsewhere decides nothing.
+  if (!GetServices().EnterProgramFolder()) {
+    GetLog().Write("the program's folder could not be made the current directory");
+  }
 
   InitCommonControls(kWin95Classes);
   // The license box is a "RichEdit20A" control; without its class the

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/installer_state.h"
 
@@ -33,6 +34,39 @@ void DescribeDriverPackage();
 // of each file looked at, found or not.
 using PackageReport = std::function<void(const std::string& file, bool found)>;
 bool CheckDriverPackage(const PackageReport& report = nullptr);
+
+// How the package came to be where only administrators can write.
+enum class PackageCopyOutcome {
+  kReady,       // driverSourceFolder now names the checked copy
+  kDiffers,     // a file is missing or not the manifest's: the package is not ours
+  kUnreadable,  // a file could not be read (held by another program)
+  kFailed,      // the copy's folder could not be had or used
+};
+struct PackageCopyResult {
+  PackageCopyOutcome outcome = PackageCopyOutcome::kFailed;
+  std::string file;  // the file, or folder, it is about
+  std::string what;  // what differed or failed, for the log
+  std::uint32_t error = 0;
+  // The folders this run made, outermost first: a failed run removes them.
+  std::vector<std::string> createdFolders;
+};
+using PackageNote = std::function<void(const std::string& line)>;
+// A file another program holds is tried this often, this far apart.
+constexpr int kHeldFileTries = 3;
+constexpr std::uint32_t kHeldFileRetryMs = 1000;
+
+// Copies the manifest's files from driverSourceFolder into the program
+// folder's x64\driver\ (checked where they are when that is the package
+// folder), each read once and compared with installerState.packageManifest,
+// then points driverSourceFolder there. Other files of the package folder
+// are never copied, and the copy keeps only the manifest's files.
+PackageCopyResult CopyVerifiedPackage(const PackageNote& note = nullptr);
+// After a failed run: the copy goes with the folders this run made; one an
+// earlier install made stays.
+void DiscardPackageCopy(const PackageCopyResult& copy);
+// Deletes every file of `folder` (not its subfolders); a folder that is not
+// there has none. False at the first file that could not be deleted.
+bool RemoveFilesOf(const std::string& folder);
 
 // One file of the package dealt with by the staging: copied, or already in
 // the driver directory and left as it is.

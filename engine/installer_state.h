@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/package_manifest.h"
+
 namespace vornell {
 
 constexpr std::size_t kDriverFileCount = 8;
@@ -60,6 +62,8 @@ struct InstallerState {
   std::int32_t connectionRetry = 0;
   std::int32_t workerStatus = 0;
   std::array<char, kPrinterDriverDirectorySize> printerDriverDirectory{};
+  // The package this program installs; the built-in one unless a test gives its own.
+  PackageManifest packageManifest;
 };
 
 // The process's one instance.

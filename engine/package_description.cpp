@@ -7,7 +7,8 @@ void DescribeDriverPackage() {
   InstallerState& s = installerState;
   bool isWow64 = false;
   if (!GetServices().QueryIsWow64Process(isWow64)) isWow64 = false;
-  // Relative: resolved against the current directory at the time of use.
+  // Relative to the program's folder, which start-up makes the current
+  // directory; the checked copy replaces it before anything is installed.
   s.driverSourceFolder = isWow64 ? ".\\x86\\driver\\" : ".\\x64\\driver\\";
 
   s.usbMatchId = "vid_f0e1&pid_c20b";
@@ -16,6 +17,8 @@ void DescribeDriverPackage() {
   s.driverFiles[1] = "RX730TP.dll";
   s.driverFiles[2] = "RX730TP.gpd";
   s.connectionRetry = 0;
+  // A test may have given its own.
+  if (s.packageManifest.empty()) s.packageManifest = BuiltInManifest();
 }
 
 }  // namespace vornell

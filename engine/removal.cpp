@@ -16,6 +16,8 @@ constexpr std::uint32_t kPathNotFound = 3;
 // The model's own files among the package's; the rest is Windows' generic
 // driver core, which stays whatever happens.
 constexpr std::size_t kModelFiles = 3;
+// The spooler may still hold a driver whose last queue just went.
+constexpr std::uint32_t kDriverReleasePauseMs = 2000;
 
 bool Contains(const std::vector<std::string>& names, const std::string& name) {
   return std::any_of(names.begin(), names.end(),
@@ -24,6 +26,21 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
 
 void AddOnce(std::vector<std::string>& names, const std::string& name) {
   if (!name.empty() && !Contains(names, name)) names.push_back(name);
+}
+
+// The checked copy of the package beside the program copy, with its folders.
+template <typename Say>
+bool RemovePackageCopy(const Say& say) {
+  Services& services = GetServices();
+  std::string programFolder;
+  if (!services.ProgramFolder(programFolder)) return false;
+  const std::string x64 = programFolder + "\\x64";
+  const std::string folder = x64 + "\\driver";
+  if (!RemoveFilesOf(folder)) return false;
+  // Empty now; anything else of ours there keeps its folder.
+  if (services.RemoveFolder(folder)) services.RemoveFolder(x64);
+  say("package copy removed: " + folder);
+  return true;
 }
 
 }  // namespace
@@ -75,26 +92,39 @@ RemovalResult RemoveInstallation(const RemovalNote& note) {
       driverKept = true;
       continue;
     }
-    if (services.RemovePrinterDriver(driver)) {
+    bool deleted = services.RemovePrinterDriver(driver);
+    std::uint32_t error = deleted ? 0 : services.LastError();
+    if (!deleted && error == kErrorPrinterDriverInUse) {
+      // No queue uses it, yet the spooler holds it: once more, shortly.
+      services.Sleep(kDriverReleasePauseMs);
+      deleted = services.RemovePrinterDriver(driver);
+      error = deleted ? 0 : services.LastError();
+    }
+    if (deleted) {
       say("printer driver deleted: " + driver);
       continue;
     }
-    const std::uint32_t error = services.LastError();
     if (error == kErrorUnknownPrinterDriver) {
       say("no printer driver installed: " + driver);
     } else if (error == kErrorPrinterDriverInUse) {
-      // Somebody's own queue: it keeps working, and so the driver, its
-      // package and its files stay.
-      say("another queue still uses the printer driver, which stays with its package and files: " + driver);
-      driverKept = true;
+      say("the spooler still holds the printer driver " + driver +
+          " although no queue uses it; run the removal again after a restart");
+      result.error = error;
+      result.failedStep = "deleting the printer driver " + driver;
+      return result;
     } else {
       return failed("deleting the printer driver " + driver);
     }
   }
 
   if (!driverKept) {
+    std::string origin;
     if (entry.storedInf.empty()) {
       say("no driver-store package recorded");
+    } else if (services.StoredInfOrigin(entry.storedInf, origin) &&
+               !NamesEqualIgnoreCase(origin, DriverFileName(s, 0))) {
+      // The store gave the name to another package since: not ours to take.
+      say("the driver store's " + entry.storedInf + " now holds " + origin + ", not our package; it stays");
     } else {
       // Forced: the queue and the driver are gone, so only a device can
       // still use the package, and removal is to take it off that device
@@ -132,6 +162,7 @@ RemovalResult RemoveInstallation(const RemovalNote& note) {
     }
   }
 
+  if (!RemovePackageCopy(say)) return failed("removing the package copy");
   if (haveEntry && !services.DeleteAppsEntry()) return failed("removing the Apps & features entry");
   bool copyAtRestart = false;
   if (!services.RemoveProgramCopy(copyAtRestart)) return failed("removing the program copy");

@@ -8,8 +8,9 @@ namespace {
 
 bool IsSkipped(const FindData& entry) {
   // A subfolder cannot be copied like a file; the walk does not descend.
-  return entry.name == "." || entry.name == ".." ||
-         (entry.attributes & kFileAttributeDirectory) != 0;
+  // A file the package does not list is never the driver's.
+  return entry.name == "." || entry.name == ".." || (entry.attributes & kFileAttributeDirectory) != 0 ||
+         FindInManifest(installerState.packageManifest, entry.name) == nullptr;
 }
 
 }  // namespace

@@ -80,6 +80,16 @@ void LoggingServices::LoggedFailure(const std::string& call, std::uint32_t error
              "): " + inner_.ErrorMessage(error));
 }
 
+bool LoggingServices::Outcome(bool succeeded, const std::string& call, const std::string& success) {
+  const std::uint32_t error = NoteError();
+  if (succeeded) {
+    Logged(call, success);
+  } else {
+    LoggedFailure(call, error);
+  }
+  return succeeded;
+}
+
 std::uint32_t LoggingServices::LastError() {
   if (t_kept.owner == id_) return t_kept.code;
   return inner_.LastError();  // no call of this thread passed here yet
@@ -573,6 +583,45 @@ bool LoggingServices::DeleteAppsEntry() {
 void LoggingServices::Sleep(std::uint32_t milliseconds) {
   inner_.Sleep(milliseconds);
   NoteError();
+}
+
+// ----- the verified package copy -----
+
+namespace {
+std::string Digest(const FileDigest& digest) { return Number(digest.size) + " bytes, SHA-256 " + digest.sha256; }
+}  // namespace
+
+bool LoggingServices::RemoveFolder(const std::string& path) {
+  return Outcome(inner_.RemoveFolder(path), "RemoveFolder(" + Quoted(path) + ")");
+}
+
+bool LoggingServices::MoveFileTo(const std::string& from, const std::string& to) {
+  return Outcome(inner_.MoveFileTo(from, to), "MoveFileTo(" + Quoted(from) + ", " + Quoted(to) + ")");
+}
+
+bool LoggingServices::CopyVerifiedFile(const std::string& from, const std::string& to, FileDigest& digest) {
+  const bool copied = inner_.CopyVerifiedFile(from, to, digest);
+  return Outcome(copied, "CopyVerifiedFile(" + Quoted(from) + ", " + Quoted(to) + ")", copied ? Digest(digest) : "");
+}
+
+bool LoggingServices::HashFile(const std::string& path, FileDigest& digest) {
+  const bool hashed = inner_.HashFile(path, digest);
+  return Outcome(hashed, "HashFile(" + Quoted(path) + ")", hashed ? Digest(digest) : "");
+}
+
+bool LoggingServices::ProgramFolder(std::string& folder) {
+  const bool named = inner_.ProgramFolder(folder);
+  return Outcome(named, "ProgramFolder()", Quoted(folder));
+}
+
+bool LoggingServices::ClearPendingRemovals(std::uint32_t& cleared) {
+  const bool done = inner_.ClearPendingRemovals(cleared);
+  return Outcome(done, "ClearPendingRemovals()", Number(cleared) + " of our entries taken out");
+}
+
+bool LoggingServices::StoredInfOrigin(const std::string& storedInf, std::string& originalName) {
+  const bool read = inner_.StoredInfOrigin(storedInf, originalName);
+  return Outcome(read, "StoredInfOrigin(" + Quoted(storedInf) + ")", Quoted(originalName));
 }
 
 }  // namespace vornell

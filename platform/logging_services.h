@@ -43,6 +43,13 @@ class LoggingServices final : public Services {
   bool QueuesUsingDriver(const std::string& driver, std::vector<std::string>& queues) override;
   bool ListDriverFiles(std::vector<std::string>& files) override;
   bool RemoveFile(const std::string& path, bool& atRestart) override;
+  bool RemoveFolder(const std::string& path) override;
+  bool MoveFileTo(const std::string& from, const std::string& to) override;
+  bool CopyVerifiedFile(const std::string& from, const std::string& to, FileDigest& digest) override;
+  bool HashFile(const std::string& path, FileDigest& digest) override;
+  bool ProgramFolder(std::string& folder) override;
+  bool ClearPendingRemovals(std::uint32_t& cleared) override;
+  bool StoredInfOrigin(const std::string& storedInf, std::string& originalName) override;
   bool InstallProgramCopy(std::string& copyPath) override;
   bool RemoveProgramCopy(bool& atRestart) override;
   bool WriteAppsEntry(const AppsEntry& entry) override;
@@ -76,6 +83,8 @@ class LoggingServices final : public Services {
   void Logged(const std::string& call, const std::string& result);
   // "<call>: failed, error N (0xN): <the system's text>", with the kept error.
   void LoggedFailure(const std::string& call, std::uint32_t error, const std::string& result = "failed");
+  // Keeps the error of the call just made and writes `success` or its failure.
+  bool Outcome(bool succeeded, const std::string& call, const std::string& success = "done");
 
   Services& inner_;
   Log& log_;

@@ -3,6 +3,7 @@
 // log's first lines, the folder for the wizard's log, the lock that keeps two
 // installations apart, and the log file. win32/ is the real process;
 // simulated/ answers what a test set.
+#include <cstdint>
 #include <string>
 
 namespace vornell {
@@ -32,5 +33,19 @@ bool TakeInstallLock();
 // folder of the path) and makes it the process's log. False when it cannot be written:
 // the installation goes on without it.
 bool OpenProcessLog(const std::wstring& path);
+
+// Opens the program's own file for reading, shared for reading only, and
+// keeps it open until the process ends: nobody can then rename, replace or
+// write it, and the program copy is made from this handle, not by path.
+// Called first thing at start; false when the file could not be opened
+// (the program copy then fails rather than copy by path).
+bool HoldProgramFile();
+
+// A run nobody watches must not hang for ever in a system call: after `ms`
+// the log names the step last noted and the process ends itself with
+// `exitCode`, after any Apps & features entry being written is whole.
+void StartRunLimit(std::uint32_t ms, int exitCode);
+// What the run is doing now, for that log line: a literal, kept by pointer.
+void NoteRunStep(const char* step);
 
 }  // namespace vornell

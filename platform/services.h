@@ -34,6 +34,12 @@ struct AppsEntry {
   std::string storedInf;  // the driver store's name of the package's INF (oem<N>.inf)
 };
 
+// A file as read whole: its size and SHA-256 (64 lowercase hex digits).
+struct FileDigest {
+  std::uint64_t size = 0;
+  std::string sha256;
+};
+
 // How the driver package left the driver store.
 struct StoreRemoval {
   bool restartNeeded = false;
@@ -45,6 +51,7 @@ constexpr std::uint32_t kFileAttributeReadOnly = 0x1;
 constexpr std::uint32_t kFileAttributeDirectory = 0x10;
 constexpr std::uint32_t kFileAttributeArchive = 0x20;
 constexpr std::uint32_t kFileAttributeNormal = 0x80;
+constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;  // a link, junction or mount point
 
 // SetupAPI and spooler values the installer passes.
 constexpr std::uint32_t kDigcfPresent = 0x2;
@@ -66,6 +73,11 @@ constexpr std::uint32_t kErrorNoSuchDevinst = 0xE000020B;
 constexpr std::uint32_t kErrorDeviceInstallerNotReady = 0xE0000246;
 constexpr std::uint32_t kErrorDeviceInstallBlocked = 0xE0000248;
 constexpr std::uint32_t kErrorFileNotFound = 2;
+constexpr std::uint32_t kErrorPathNotFound = 3;
+constexpr std::uint32_t kErrorAlreadyExists = 183;
+constexpr std::uint32_t kErrorSharingViolation = 32;  // another process holds the file
+constexpr std::uint32_t kErrorLockViolation = 33;
+constexpr std::uint32_t kErrorBadFileType = 222;  // not a file on disk (a pipe, a device, a link)
 constexpr std::uint32_t kErrorInvalidPrinterName = 1801;  // no such queue
 constexpr std::uint32_t kErrorUnknownPrinterDriver = 1797;
 constexpr std::uint32_t kErrorPrinterDriverInUse = 3001;
@@ -102,11 +114,11 @@ class Services {
   // Makes the folder of the program file the current directory, whatever
   // letters its name holds.
   virtual bool EnterProgramFolder() = 0;
-  // True when only administrators could have written `path` (a file or a
-  // folder): its owner is SYSTEM, the Administrators, TrustedInstaller or a
-  // domain's administrators, and no entry of its access list lets Everyone,
-  // Users, Authenticated Users or INTERACTIVE write, add or delete. False,
-  // with `reason`, otherwise, and when its security cannot be read.
+  // True when only administrators may write `path` (a file or a folder):
+  // its owner is SYSTEM, the Administrators or TrustedInstaller, and no
+  // entry of its access list lets any other account write, add, delete or
+  // change its permissions. False, with `reason`, otherwise, and when its
+  // security cannot be read.
   virtual bool OnlyAdministratorsMayWrite(const std::string& path, std::string& reason) = 0;
 
   // --- USB device interfaces (GUID_DEVINTERFACE_USB_DEVICE) ---
@@ -143,6 +155,9 @@ class Services {
   // elsewhere SetupUninstallOEMInfW, forced with `force` even while a
   // device uses it.
   virtual bool RemoveStoredDriver(const std::string& storedInf, bool force, StoreRemoval& removal) = 0;
+  // The file name a stored INF had before the store named it ("RX730TP.INF"
+  // for "oem12.inf"), from the store's own record.
+  virtual bool StoredInfOrigin(const std::string& storedInf, std::string& originalName) = 0;
   virtual std::uint32_t LastError() = 0;
   // The system's own text for an error code, for the log: GBK, in the
   // system's language, without its trailing line break; "Error N" when the
@@ -168,7 +183,8 @@ class Services {
   // other driver uses; false with 3001 while a queue uses it, 1797 when
   // there is no such driver.
   virtual bool RemovePrinterDriver(const std::string& driver) = 0;
-  // The local queues that use `driver`, by name.
+  // The local queues that use `driver`, by name; a queue the spooler has
+  // only marked for deletion (jobs still in it) is not one.
   virtual bool QueuesUsingDriver(const std::string& driver, std::vector<std::string>& queues) = 0;
   // The file names (no folder) that the installed drivers of the running
   // environment use.
@@ -200,13 +216,41 @@ class Services {
   virtual bool FindNext(FindHandle walk, FindData& data) = 0;
   virtual void FindEnd(FindHandle walk) = 0;
 
-  // Deletes a file; one in use goes at the next restart (`atRestart`).
+  // Deletes a file; one in use is renamed to a name of its own in the same
+  // folder, and that name goes at the next restart (`atRestart`), so that
+  // a later install of the same file is not deleted by that restart.
   virtual bool RemoveFile(const std::string& path, bool& atRestart) = 0;
+  // Removes an empty folder.
+  virtual bool RemoveFolder(const std::string& path) = 0;
+  // Renames `from` to `to` in the same volume, replacing a file there.
+  virtual bool MoveFileTo(const std::string& from, const std::string& to) = 0;
+
+  // Reads the file `from` once and writes what it read to `to`, created
+  // anew (replacing a file there; no read-only flag, no stream but the
+  // data), hashing it on the way. `from` is opened without following a
+  // link or junction, as nobody else's client (a named pipe learns
+  // nothing), shared for reading only, so nobody writes, renames or deletes
+  // it meanwhile, and must be a file on disk (else error 222). On failure
+  // `to` is gone again.
+  virtual bool CopyVerifiedFile(const std::string& from, const std::string& to, FileDigest& digest) = 0;
+  // The same reading, hashing only.
+  virtual bool HashFile(const std::string& path, FileDigest& digest) = 0;
 
   // --- the program's own installation ---
-  // Copies the running program to %ProgramFiles%\Orvane\Vornell\Vornell.exe,
-  // a folder only administrators can write; `copyPath` receives its path
-  // (also when the running program is that copy, which stays as it is).
+  // %ProgramFiles%\Orvane\Vornell, without a final backslash: the folder
+  // of the program copy and of the verified package copy. Only names it.
+  virtual bool ProgramFolder(std::string& folder) = 0;
+  // Takes out of the system's list of renames and deletions at the next
+  // restart (PendingFileRenameOperations) what earlier removals of ours
+  // left there: names in the program folder, and names our removals gave
+  // to files in use. Other programs' entries stay. `cleared` says how many.
+  virtual bool ClearPendingRemovals(std::uint32_t& cleared) = 0;
+  // Copies the running program to ProgramFolder()\Vornell.exe from the
+  // handle to its own file that the process opened at start (so a file put
+  // under its name since is not what is copied): written under a temporary
+  // name, then moved into place (a copy that runs is renamed aside first).
+  // The caller has checked the folder. `copyPath` receives its path (also
+  // when the running program is that copy, which stays as it is).
   virtual bool InstallProgramCopy(std::string& copyPath) = 0;
   // Deletes that copy and its folders where empty; a copy that runs (the
   // uninstall command of Apps & features starts it) goes at the next restart.

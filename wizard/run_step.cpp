@@ -5,6 +5,8 @@
 #include "engine/driver_directory.h"
 #include "engine/engine.h"
 #include "engine/installer_state.h"
+#include "platform/log.h"
+#include "platform/process.h"
 #include "platform/services.h"
 #include "res/version.h"
 #include "wizard/pages.h"
@@ -31,6 +33,7 @@ constexpr char kErrorCaption[] = "错误提示";
 constexpr char kDeviceSetRefused[] = "获取相关的设备信息集GUID句柄失败！";
 constexpr char kPackageIncomplete[] = "错误提示：   缺失安装文件，请重新下载安装程序";
 constexpr char kCopyFailed[] = "错误提示：   文件在复制过程中失败，请退出重新安装";
+constexpr char kPackageDamaged[] = "错误提示：   安装文件已损坏，或不是本安装程序所带的文件，请重新下载安装程序：";
 
 }  // namespace
 
@@ -182,15 +185,23 @@ void CVornellDlg::RunInstallStep() {
   }
   SendItemMessage(IDC_PROGRESS, kPbmStepIt);
 
-  // Without the directory nothing is staged: it counts as a failed copy.
-  // One step of the bar per file, copied or kept.
+  // Only the checked copy is installed; without the directory nothing is
+  // staged, which counts as a failed copy. One step of the bar per file,
+  // copied or kept.
   const StagingProgress stepTheBar = [this](const std::string&, StagedFile) {
     SendItemMessage(IDC_PROGRESS, kPbmStepIt, 0, 0);
   };
-  if (!haveDriverDirectory || !StageDriverFiles(stepTheBar)) {
+  const char* refusal = nullptr;
+  std::string refusedFile;
+  if (!CopyPackage(refusedFile)) {
+    refusal = refusedFile.empty() ? kCopyFailed : kPackageDamaged;
+  } else if (!haveDriverDirectory || !StageDriverFiles(stepTheBar)) {
+    refusal = kCopyFailed;
+  }
+  if (refusal != nullptr) {
     RefreshControl(IDC_LICENSE_HEADING);
     DiscardQueuedInput();
-    if (ShowMessageBox(kCopyFailed, kErrorCaption, kMbYesNo) == kIdYes) {
+    if (ShowMessageBox(refusal + refusedFile, kErrorCaption, kMbYesNo) == kIdYes) {
       EndDialog(kIdCancel);
     }
     return;
@@ -227,9 +238,36 @@ void CVornellDlg::RunInstallStep() {
     RecordInstallation(s.expectedPrinterName, VORNELL_VERSION_TEXT);
     s.step = WizardStep::kSuccess;
   } else {
+    // Only while the workers are known to have ended: one may still read it.
+    if (workersEnded) DiscardPackageCopy(packageCopy);
     s.step = WizardStep::kFailure;
   }
   RunStep();
+}
+
+bool CVornellDlg::CopyPackage(std::string& refusedFile) {
+  Log& log = GetLog();
+  // An unattended run may be writing the same copy.
+  if (!TakeInstallLock()) {
+    log.Write("another Vornell is installing; the package is not copied");
+    return false;
+  }
+  packageCopy = CopyVerifiedPackage([&log](const std::string& line) { log.Write(line); });
+  switch (packageCopy.outcome) {
+    case PackageCopyOutcome::kReady:
+      return true;
+    case PackageCopyOutcome::kDiffers:
+      log.Write("the driver package is not the one this program was made for: " + packageCopy.file + ": " +
+                packageCopy.what);
+      refusedFile = packageCopy.file;
+      return false;
+    case PackageCopyOutcome::kUnreadable:
+    case PackageCopyOutcome::kFailed:
+      break;
+  }
+  log.Write("the package could not be copied: " + packageCopy.file + ": " + packageCopy.what,
+            static_cast<std::uint64_t>(packageCopy.error));
+  return false;
 }
 
 void CVornellDlg::ProbeUsbPrinterAndSay() {

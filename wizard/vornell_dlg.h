@@ -2,6 +2,7 @@
 // The wizard window: one dialog (template 102) whose controls are shown,
 // hidden and relabelled to form the pages. RunStep puts the window into the
 // page of installerState.step and runs that step's work.
+#include "engine/engine.h"
 #include "framework/dialog.h"
 #include "res/resource.h"
 
@@ -43,6 +44,9 @@ class CVornellDlg : public Dialog {
 
  private:
   void RunInstallStep();
+  // The checked copy of the package; false with the file that differed
+  // (empty when the copy failed otherwise).
+  bool CopyPackage(std::string& refusedFile);
   void RunFinishStep();
   // Yes to "leave the installation?".
   bool ConfirmExit();
@@ -61,6 +65,7 @@ class CVornellDlg : public Dialog {
   bool highContrast = false;
   // The start-up marks go to the log once, after the first paint.
   bool startupLogged = false;
+  PackageCopyResult packageCopy;
 };
 
 }  // namespace vornell

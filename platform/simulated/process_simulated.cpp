@@ -9,6 +9,8 @@ namespace {
 
 struct SimulatedProcess {
   ProcessFacts facts;
+  std::uint32_t runLimitMs = 0;
+  const char* runStep = "";
   bool lockHeldElsewhere = false;
   std::wstring logPath;
   MemoryLog log;
@@ -53,6 +55,15 @@ bool OpenProcessLog(const std::wstring& path) {
   GetLog().SetSink(&p.log);
   return true;
 }
+
+bool HoldProgramFile() { return true; }
+
+// The limit is recorded, not enforced: the native tests run on a virtual clock.
+void StartRunLimit(std::uint32_t ms, int) { Process().runLimitMs = ms; }
+void NoteRunStep(const char* step) { Process().runStep = step; }
+
+std::uint32_t SimulatedRunLimitMs() { return Process().runLimitMs; }
+const char* SimulatedRunStep() { return Process().runStep; }
 
 void SetSimulatedProcessFacts(const ProcessFacts& facts) { Process().facts = facts; }
 void SetInstallLockHeldElsewhere(bool held) { Process().lockHeldElsewhere = held; }

@@ -17,6 +17,13 @@ namespace vornell {
 
 namespace fs = std::filesystem;
 
+// One spelling per file, for the tables kept by path.
+std::string SimulatedFileKey(const fs::path& file) {
+  std::string key = file.lexically_normal().string();
+  while (key.size() > 1 && key.back() == '/') key.pop_back();
+  return key;
+}
+
 namespace {
 
 // Windows separators to POSIX ones, a character at a time: the second byte
@@ -57,12 +64,7 @@ bool MaskMatches(std::string_view mask, std::string_view name) {
   return m == mask.size();
 }
 
-// The key of the attribute table: one spelling per file.
-std::string AttributeKey(const fs::path& file) {
-  std::string key = file.lexically_normal().string();
-  while (key.size() > 1 && key.back() == '/') key.pop_back();
-  return key;
-}
+std::string AttributeKey(const fs::path& file) { return SimulatedFileKey(file); }
 
 void* HandleOf(std::uintptr_t id) { return reinterpret_cast<void*>(id); }
 std::uintptr_t IdOf(void* handle) { return reinterpret_cast<std::uintptr_t>(handle); }
@@ -712,6 +714,7 @@ int SimulatedMachine::SetupCopyOemInf(const std::string& infPath, std::uint32_t 
     const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     auto [at, added] = store_.try_emplace(content, "oem" + std::to_string(nextStoredInf_) + ".inf");
     if (added) ++nextStoredInf_;
+    storeOrigins_[at->second] = ResolveLocked(infPath).filename().string();
     if (storedName != nullptr) *storedName = at->second;
   }
   return copyOemInfResult_;
@@ -725,6 +728,7 @@ bool SimulatedMachine::RemoveStoredDriver(const std::string& storedInf, bool for
   removal.how = force ? "SetupUninstallOEMInfW, forced" : "SetupUninstallOEMInfW";
   for (auto it = store_.begin(); it != store_.end(); ++it) {
     if (NamesEqualIgnoreCase(it->second, storedInf)) {
+      storeOrigins_.erase(it->second);
       store_.erase(it);
       removal.restartNeeded = storeRemovalNeedsRestart_;
       return true;
@@ -889,9 +893,10 @@ std::vector<SimulatedMachine::Printer*> SimulatedMachine::ListedQueues() {
   return queues;
 }
 
-std::vector<std::string> SimulatedMachine::QueuesOfDriver(const std::string& driver) {
+std::vector<std::string> SimulatedMachine::QueuesOfDriver(const std::string& driver, bool withPendingDeletion) {
   std::vector<std::string> names;
   for (const Printer* p : ListedQueues()) {
+    if (p->pendingDeletion && !withPendingDeletion) continue;
     if (SameName(p->driver.empty() ? p->name : p->driver, driver)) names.push_back(p->name);
   }
   return names;
@@ -915,9 +920,10 @@ bool SimulatedMachine::DeleteQueue(const std::string& queue) {
   std::lock_guard lock(mutex_);
   Record("DeleteQueue", {queue});
   if (Injected(sim_error::kAccessDenied)) return false;
-  for (const Printer* p : ListedQueues()) {
+  for (Printer* p : ListedQueues()) {
     if (!SameName(p->name, queue)) continue;
-    printers_.erase(printers_.begin() + (p - printers_.data()));
+    // A queue with jobs in it goes only once they are gone.
+    if (!p->pendingDeletion) printers_.erase(printers_.begin() + (p - printers_.data()));
     return true;
   }
   SetError(kErrorInvalidPrinterName);
@@ -934,7 +940,8 @@ bool SimulatedMachine::RemovePrinterDriver(const std::string& driver) {
     SetError(kErrorUnknownPrinterDriver);
     return false;
   }
-  if (!QueuesOfDriver(driver).empty()) {
+  if (!QueuesOfDriver(driver).empty() || spoolerHoldsDriver_ > 0) {
+    if (spoolerHoldsDriver_ > 0) --spoolerHoldsDriver_;
     SetError(kErrorPrinterDriverInUse);
     return false;
   }
@@ -947,7 +954,7 @@ bool SimulatedMachine::QueuesUsingDriver(const std::string& driver, std::vector<
   Record("QueuesUsingDriver", {driver});
   queues.clear();
   if (Injected(sim_error::kRpcServerUnavailable)) return false;
-  queues = QueuesOfDriver(driver);
+  queues = QueuesOfDriver(driver, false);
   return true;
 }
 
@@ -1189,6 +1196,7 @@ bool SimulatedMachine::RemoveFile(const std::string& path, bool& atRestart) {
     return false;
   }
   if (filesInUse_.count(AttributeKey(file)) != 0) {
+    ScheduleRenamedLocked(file);
     atRestart = true;
     return true;
   }
@@ -1215,6 +1223,7 @@ bool SimulatedMachine::RemoveProgramCopy(bool& atRestart) {
   if (Injected(sim_error::kAccessDenied)) return false;
   if (programCopy_ && runningFromCopy_) {
     atRestart = copyAtRestart_ = true;
+    pendingRemovals_.push_back(std::string(kProgramCopy) + ".vornell-removed-" + std::to_string(++renamedFiles_));
     return true;
   }
   programCopy_ = false;

@@ -50,6 +50,9 @@ constexpr std::uint32_t kNoSuchDevinst = 0xE000020B;
 constexpr std::uint32_t kDeviceInstallerNotReady = 0xE0000246;
 }  // namespace sim_error
 
+// One spelling per file, for the tables the machine keeps by path.
+std::string SimulatedFileKey(const std::filesystem::path& file);
+
 // The call a test made fail (SimulatedMachine::FailCallAt) and the error it left.
 struct InjectedFailure {
   std::string operation;
@@ -96,6 +99,11 @@ struct InjectedFailure {
 //   FindFirst                      texts {pattern}
 //   FindNext, FindEnd              -
 //   Sleep                          numbers {milliseconds}
+//   RemoveFolder, HashFile         texts {path}
+//   MoveFileTo, CopyVerifiedFile   texts {from, to}
+//   ProgramFolder,
+//   ClearPendingRemovals           -
+//   StoredInfOrigin                texts {storedInf}
 struct SimulatedCall {
   std::string operation;
   std::vector<std::string> texts;
@@ -216,6 +224,24 @@ class SimulatedMachine : public Services {
   void SetAppsEntry(std::optional<AppsEntry> entry);
   std::optional<AppsEntry> Entry() const;
 
+  // The folder ProgramFolder names; it resolves under the current folder.
+  static constexpr char kProgramFolder[] = "C:\\Program Files\\Orvane\\Vornell";
+  // The next `times` openings of this file for reading whole (CopyVerifiedFile,
+  // HashFile) fail with a sharing violation: another process holds it.
+  void HoldFile(const std::string& path, int times);
+  // Paths the machine deletes at the next restart, in the order scheduled;
+  // `foreign` adds one of another program's.
+  std::vector<std::string> PendingRemovals() const;
+  void AddForeignPendingRemoval(std::string path);
+  // Another package now has the store's name `storedInf`, whose INF was first `originalName`.
+  void SetStoredInfOrigin(std::string storedInf, std::string originalName);
+  // The spooler has deleted `queue` only in part: it keeps jobs, still
+  // holds its driver, and is not listed among the driver's users.
+  void MarkQueuePendingDeletion(const std::string& queue);
+  // RemovePrinterDriver answers 3001 `times` more times although no queue
+  // uses the driver: the spooler still has it loaded.
+  void HoldDriverInSpooler(int times);
+
   // Every call of `operation` fails with `error`, before doing anything.
   void FailOperation(std::string operation, std::uint32_t error);
 
@@ -303,6 +329,13 @@ class SimulatedMachine : public Services {
   bool QueuesUsingDriver(const std::string& driver, std::vector<std::string>& queues) override;
   bool ListDriverFiles(std::vector<std::string>& files) override;
   bool RemoveFile(const std::string& path, bool& atRestart) override;
+  bool RemoveFolder(const std::string& path) override;
+  bool MoveFileTo(const std::string& from, const std::string& to) override;
+  bool CopyVerifiedFile(const std::string& from, const std::string& to, FileDigest& digest) override;
+  bool HashFile(const std::string& path, FileDigest& digest) override;
+  bool ProgramFolder(std::string& folder) override;
+  bool ClearPendingRemovals(std::uint32_t& cleared) override;
+  bool StoredInfOrigin(const std::string& storedInf, std::string& originalName) override;
   bool InstallProgramCopy(std::string& copyPath) override;
   bool RemoveProgramCopy(bool& atRestart) override;
   bool WriteAppsEntry(const AppsEntry& entry) override;
@@ -338,6 +371,7 @@ class SimulatedMachine : public Services {
     int afterEnumerations = -1;  // listed from size call n+1
     int growsAtSizeCall = 0;    // 0: not a growing entry
     std::optional<std::uint64_t> afterUpdateMs;  // listed this long after an update
+    bool pendingDeletion = false;
   };
   struct DeviceSetState {
     std::vector<std::string> paths;
@@ -351,7 +385,11 @@ class SimulatedMachine : public Services {
               std::vector<std::uint64_t> numbers = {});
   // The queues listed now, and those of them that use `driver`.
   std::vector<Printer*> ListedQueues();
-  std::vector<std::string> QueuesOfDriver(const std::string& driver);
+  std::vector<std::string> QueuesOfDriver(const std::string& driver, bool withPendingDeletion = true);
+  // Reads `from` whole for CopyVerifiedFile and HashFile; false with the error set.
+  bool ReadWholeLocked(const std::string& from, std::string& content);
+  // A name of its own in the same folder for a file in use, scheduled for the restart.
+  std::string ScheduleRenamedLocked(const std::filesystem::path& file);
   // Names listed now; `inFill` for the second enumeration call.
   std::vector<std::string> ListedPrinters(bool inFill) const;
   std::filesystem::path ResolveLocked(std::string_view path) const;
@@ -377,6 +415,12 @@ class SimulatedMachine : public Services {
   int nextStoredInf_ = 10;
   bool storeRemovalNeedsRestart_ = false;
   std::set<std::string> filesInUse_;
+  std::map<std::string, int> heldFiles_;  // resolved path -> openings still refused
+  std::vector<std::string> pendingRemovals_;
+  std::set<std::string> foreignPendingRemovals_;
+  int renamedFiles_ = 0;
+  std::map<std::string, std::string> storeOrigins_;  // stored name -> original INF name
+  int spoolerHoldsDriver_ = 0;
   bool programCopy_ = false;
   bool runningFromCopy_ = false;
   bool copyAtRestart_ = false;

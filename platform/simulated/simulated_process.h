@@ -8,6 +8,9 @@
 
 namespace vornell {
 
+// What StartRunLimit and NoteRunStep were last given.
+std::uint32_t SimulatedRunLimitMs();
+const char* SimulatedRunStep();
 void SetSimulatedProcessFacts(const ProcessFacts& facts);
 void SetInstallLockHeldElsewhere(bool held);
 // The path last given to OpenProcessLog, and the lines written since.

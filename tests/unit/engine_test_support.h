@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "platform/sha256.h"
 #include "platform/simulated/simulated_machine.h"
 #include "engine/installer_state.h"
 
@@ -32,6 +33,27 @@ inline const std::string kLptQueue = "Orvane RX730T\xA2\xF2 LPT";
 inline std::string ReadAll(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline const fs::path kSamplePackage = fs::path(VORNELL_SOURCE_DIR) / "tests/fixtures/package/x64/driver";
+
+// The sample package's files, copied into `target`.
+inline void CopySamplePackageTo(const fs::path& target) {
+  fs::create_directories(target);
+  for (const std::string& name : kPackageFiles) fs::copy_file(kSamplePackage / name, target / name);
+}
+
+// A manifest of the files in `folder`, as the build writes one.
+inline PackageManifest ManifestOf(const fs::path& folder) {
+  PackageManifest manifest;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    if (!entry.is_regular_file()) continue;
+    const std::string content = ReadAll(entry.path());
+    Sha256 hash;
+    hash.Add(content.data(), content.size());
+    manifest.push_back({entry.path().filename().string(), content.size(), hash.HexDigest()});
+  }
+  return manifest;
 }
 
 inline void SetPrinterDriverDirectory(InstallerState& state, const std::string& path) {
@@ -69,11 +91,8 @@ class EngineTest : public ::testing::Test {
 
   // The sample package, copied to `relative` under the temporary folder.
   fs::path CopySamplePackage(const fs::path& relative = "x64/driver") {
-    const fs::path target = folder.MakeFolder(relative);
-    const fs::path sample = fs::path(VORNELL_SOURCE_DIR) / "tests/fixtures/package/x64/driver";
-    for (const std::string& name : kPackageFiles) {
-      fs::copy_file(sample / name, target / name);
-    }
+    const fs::path target = folder.path() / relative;
+    CopySamplePackageTo(target);
     return target;
   }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine_test_support.h"
 #include "framework/headless/headless.h"
 #include "platform/simulated/simulated_machine.h"
 #include "res/resource.h"
@@ -70,9 +71,7 @@ class WizardStepTest : public ::testing::Test {
   void SetUp() override {
     installerState = InstallerState{};
     machine.SetCurrentFolder(folder.path());
-    for (const char* file : kPackageFiles) {
-      folder.WriteFile(std::string("x64/driver/") + file, file);
-    }
+    engine_test::CopySamplePackageTo(folder.path() / "x64/driver");
     driverDirectory = folder.MakeFolder("spool/drivers/x64").string();
     machine.SetDriverDirectory(driverDirectory);
     SetServices(&machine);

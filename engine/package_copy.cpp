@@ -1,0 +1,234 @@
+// The package an install uses: copied from beside the program into a folder
+// only administrators can write, each file hashed as it is read and checked
+// against the manifest built into the program. Nothing a standard user
+// could change between the check and the use reaches the driver folder.
+#include <algorithm>
+
+#include "engine/engine.h"
+#include "platform/gbk.h"
+#include "platform/services.h"
+
+namespace vornell {
+
+namespace {
+
+// A file is written beside its final name first, so that a failed run
+// leaves an earlier install's copy as it was.
+constexpr char kNewSuffix[] = ".vornell-new";
+
+bool IsNotFound(std::uint32_t error) { return error == kErrorFileNotFound || error == kErrorPathNotFound; }
+
+std::string Count(std::uint64_t value) { return std::to_string(value); }
+
+class PackageCopier {
+ public:
+  PackageCopier(const PackageManifest& manifest, const PackageNote& note)
+      : manifest_(manifest), note_(note), services_(GetServices()) {}
+
+  PackageCopyResult Run();
+
+ private:
+  PackageCopyResult Fail(PackageCopyOutcome outcome, std::string file, std::string what) {
+    PackageCopyResult result;
+    result.outcome = outcome;
+    result.file = std::move(file);
+    result.what = std::move(what);
+    result.error = error_;
+    result.createdFolders = created_;
+    for (const std::string& temporary : written_) {
+      bool atRestart = false;
+      services_.RemoveFile(temporary, atRestart);
+    }
+    DiscardPackageCopy(result);
+    return result;
+  }
+  void Say(const std::string& line) {
+    if (note_) note_(line);
+  }
+  // Each folder on the way is a real folder that only administrators may
+  // write: one a user made (or turned into a link) would let them swap the
+  // package after it was checked.
+  bool PrepareFolder(const std::string& folder, std::string& why);
+  // Reads one file whole, retrying a little while another process (a virus
+  // scanner) holds it.
+  bool Read(const std::string& from, const std::string& to, FileDigest& digest);
+  // Names in `folder` that the manifest lacks.
+  std::vector<std::string> Strangers(const std::string& folder);
+
+  const PackageManifest& manifest_;
+  const PackageNote& note_;
+  Services& services_;
+  std::uint32_t error_ = 0;
+  std::vector<std::string> created_;
+  std::vector<std::string> written_;
+};
+
+bool PackageCopier::PrepareFolder(const std::string& folder, std::string& why) {
+  const std::uint32_t attributes = services_.GetAttributes(folder);
+  if (attributes == kInvalidFileAttributes) {
+    error_ = services_.LastError();
+    if (!IsNotFound(error_)) {
+      why = "its attributes could not be read";
+      return false;
+    }
+    // New folders inherit Program Files' permissions.
+    if (!services_.CreateFolder(folder)) {
+      error_ = services_.LastError();
+      why = "it could not be made";
+      return false;
+    }
+    created_.push_back(folder);
+    return true;
+  }
+  if ((attributes & kFileAttributeDirectory) == 0 || (attributes & kFileAttributeReparsePoint) != 0) {
+    error_ = 0;
+    why = "it is a link, a junction or a file, not a folder; it is left as it is";
+    return false;
+  }
+  std::string reason;
+  if (!services_.OnlyAdministratorsMayWrite(folder, reason)) {
+    error_ = services_.LastError();
+    why = "not only administrators may write it: " + reason;
+    return false;
+  }
+  return true;
+}
+
+bool PackageCopier::Read(const std::string& from, const std::string& to, FileDigest& digest) {
+  for (int attempt = 1;; ++attempt) {
+    const bool read = to.empty() ? services_.HashFile(from, digest) : services_.CopyVerifiedFile(from, to, digest);
+    if (read) return true;
+    error_ = services_.LastError();
+    if ((error_ != kErrorSharingViolation && error_ != kErrorLockViolation) || attempt == kHeldFileTries) return false;
+    services_.Sleep(kHeldFileRetryMs);
+  }
+}
+
+std::vector<std::string> PackageCopier::Strangers(const std::string& folder) {
+  std::vector<std::string> names;
+  FindData entry;
+  FindHandle walk = services_.FindFirst(folder + "*.*", entry);
+  if (walk == nullptr) return names;
+  do {
+    if ((entry.attributes & kFileAttributeDirectory) != 0) continue;
+    if (FindInManifest(manifest_, entry.name) == nullptr) names.push_back(entry.name);
+  } while (services_.FindNext(walk, entry));
+  services_.FindEnd(walk);
+  return names;
+}
+
+PackageCopyResult PackageCopier::Run() {
+  InstallerState& s = installerState;
+  std::string programFolder;
+  if (!services_.ProgramFolder(programFolder)) {
+    error_ = services_.LastError();
+    return Fail(PackageCopyOutcome::kFailed, "", "the program folder under Program Files is not known");
+  }
+  const std::size_t slash = programFolder.rfind('\\');
+  const std::string target = programFolder + "\\x64\\driver\\";
+  const std::string parents[] = {programFolder.substr(0, slash == std::string::npos ? 0 : slash), programFolder,
+                                 programFolder + "\\x64", programFolder + "\\x64\\driver"};
+  for (const std::string& folder : parents) {
+    if (folder.empty()) continue;
+    std::string why;
+    if (!PrepareFolder(folder, why)) return Fail(PackageCopyOutcome::kFailed, folder, why);
+  }
+
+  // Deletions that an earlier removal left for the restart would take this
+  // install's files with them.
+  std::uint32_t cleared = 0;
+  services_.ClearPendingRemovals(cleared);
+
+  std::string source;
+  if (!services_.FullPath(s.driverSourceFolder, source)) {
+    error_ = services_.LastError();
+    return Fail(PackageCopyOutcome::kFailed, s.driverSourceFolder, "the package folder's full path is not known");
+  }
+  if (source.empty() || source.back() != '\\') source += '\\';
+  // A run of the program copy: its package is already where only
+  // administrators can write; it is checked where it is.
+  const bool inPlace = NamesEqualIgnoreCase(source, target);
+  if (!inPlace) {
+    std::string list;
+    for (const std::string& name : Strangers(source)) list += (list.empty() ? "" : ", ") + name;
+    if (!list.empty()) Say("not part of the package, never copied: " + list);
+  }
+
+  for (const ManifestFile& file : manifest_) {
+    const std::string to = inPlace ? std::string() : target + file.name + kNewSuffix;
+    FileDigest digest;
+    if (!Read(source + file.name, to, digest)) {
+      if (IsNotFound(error_)) return Fail(PackageCopyOutcome::kDiffers, file.name, "it is missing");
+      const bool held = error_ == kErrorSharingViolation || error_ == kErrorLockViolation;
+      return Fail(PackageCopyOutcome::kUnreadable, file.name,
+                  held ? "another program holds it" : "it could not be read whole");
+    }
+    if (!to.empty()) written_.push_back(to);
+    if (digest.size != file.size) {
+      return Fail(PackageCopyOutcome::kDiffers, file.name,
+                  "it has " + Count(digest.size) + " bytes, the package's has " + Count(file.size));
+    }
+    if (digest.sha256 != file.sha256) {
+      return Fail(PackageCopyOutcome::kDiffers, file.name,
+                  "its SHA-256 is " + digest.sha256 + ", the package's is " + file.sha256);
+    }
+  }
+  if (!inPlace) {
+    for (const ManifestFile& file : manifest_) {
+      if (!services_.MoveFileTo(target + file.name + kNewSuffix, target + file.name)) {
+        error_ = services_.LastError();
+        return Fail(PackageCopyOutcome::kFailed, file.name, "the checked copy could not take its name");
+      }
+      written_.erase(written_.begin());
+    }
+  }
+  // Only the package's files stay: an older version's leftovers go.
+  for (const std::string& name : Strangers(target)) {
+    bool atRestart = false;
+    if (services_.RemoveFile(target + name, atRestart)) Say("left by an earlier version, removed: " + name);
+  }
+  s.driverSourceFolder = target;
+  PackageCopyResult result;
+  result.outcome = PackageCopyOutcome::kReady;
+  result.createdFolders = created_;
+  return result;
+}
+
+}  // namespace
+
+const ManifestFile* FindInManifest(const PackageManifest& manifest, const std::string& name) {
+  const auto found = std::find_if(manifest.begin(), manifest.end(),
+                                  [&](const ManifestFile& file) { return NamesEqualIgnoreCase(file.name, name); });
+  return found != manifest.end() ? &*found : nullptr;
+}
+
+PackageCopyResult CopyVerifiedPackage(const PackageNote& note) {
+  return PackageCopier(installerState.packageManifest, note).Run();
+}
+
+bool RemoveFilesOf(const std::string& folder) {
+  Services& services = GetServices();
+  FindData entry;
+  FindHandle walk = services.FindFirst(folder + "\\*.*", entry);
+  if (walk == nullptr) return IsNotFound(services.LastError());
+  bool removed = true;
+  do {
+    bool atRestart = false;
+    if ((entry.attributes & kFileAttributeDirectory) != 0) continue;
+    removed = services.RemoveFile(folder + "\\" + entry.name, atRestart);
+  } while (removed && services.FindNext(walk, entry));
+  services.FindEnd(walk);
+  return removed;
+}
+
+void DiscardPackageCopy(const PackageCopyResult& copy) {
+  // A folder an earlier install made stays, with its copy.
+  if (copy.createdFolders.empty()) return;
+  const std::string& innermost = copy.createdFolders.back();
+  if (innermost.ends_with("\\x64\\driver")) RemoveFilesOf(innermost);
+  for (auto folder = copy.createdFolders.rbegin(); folder != copy.createdFolders.rend(); ++folder) {
+    GetServices().RemoveFolder(*folder);
+  }
+}
+
+}  // namespace vornell
