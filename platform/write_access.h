@@ -11,7 +11,9 @@ namespace vornell {
 struct AccessEntry {
   std::string sid;  // "S-1-5-32-545"
   std::uint32_t mask = 0;
-  bool allows = true;       // an allowing entry; denying ones grant nothing
+  // An allowing entry, conditional and object ones included (their
+  // condition may hold); denying ones grant nothing.
+  bool allows = true;
   bool inheritOnly = false;  // for children only, not the object itself
 };
 
@@ -21,7 +23,9 @@ struct WriteSecurity {
   std::vector<AccessEntry> entries;
 };
 
-// Empty when only administrators may write; otherwise why not, for the log.
+// Empty when the owner is SYSTEM, the Administrators or TrustedInstaller
+// and no entry for any other account grants a right to change the object;
+// otherwise why not, naming the account, for the log.
 std::string WhyOthersMayWrite(const WriteSecurity& security);
 
 }  // namespace vornell

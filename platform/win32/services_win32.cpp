@@ -4,7 +4,6 @@
 #include <dbt.h>
 #include <setupapi.h>
 #include <winspool.h>
-#include <aclapi.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -13,8 +12,6 @@
 #include <vector>
 
 #include "platform/win32/gbk_wide.h"
-#include "platform/win32/security_descriptor.h"
-#include "platform/write_access.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/win32_call.h"
 
@@ -95,9 +92,6 @@ WaitPendingFunction LoadWaitPending() {
   return loaded;
 }
 
-// A SID as the trust decision reads it: plain ASCII, so GBK as it stands.
-std::string SidText(PSID sid) { return LenientGbk(SidString(sid)); }
-
 void FillFindData(const WIN32_FIND_DATAW& found, FindData& data) {
   const std::size_t length = wcsnlen(found.cFileName, MAX_PATH);
   // A name with no GBK form comes out marked with '?': copying it then
@@ -160,54 +154,6 @@ bool Win32Services::EnterProgramFolder() {
   const BOOL entered = SetCurrentDirectoryW(folder.c_str());
   callError.Note();
   return entered != FALSE;
-}
-
-bool Win32Services::OnlyAdministratorsMayWrite(const std::string& path, std::string& reason) {
-  CallError callError;
-  reason.clear();
-  std::wstring full;
-  if (!WideInfPath(path, full)) {
-    callError.Note();
-    reason = "its path could not be made whole";
-    return false;
-  }
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const DWORD status = GetNamedSecurityInfoW(full.c_str(), SE_FILE_OBJECT,
-                                             OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                                             nullptr, &dacl, nullptr, &descriptor);
-  if (status != ERROR_SUCCESS) {
-    SetLastError(status);
-    callError.Note();
-    reason = "its owner and access list could not be read";
-    return false;
-  }
-  WriteSecurity security;
-  security.ownerSid = SidText(owner);
-  security.hasAccessList = dacl != nullptr;
-  for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
-    void* ace = nullptr;
-    if (!GetAce(dacl, i, &ace)) continue;
-    const auto* header = static_cast<const ACE_HEADER*>(ace);
-    // Object and callback entries do not occur on files; denying ones are
-    // left out, which can only make the check stricter.
-    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
-    const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
-    AccessEntry entry;
-    entry.sid = SidText(const_cast<DWORD*>(&allowed->SidStart));
-    entry.mask = allowed->Mask;
-    entry.inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
-    security.entries.push_back(std::move(entry));
-  }
-  LocalFree(descriptor);
-  SetLastError(ERROR_SUCCESS);
-  callError.Note();
-  reason = WhyOthersMayWrite(security);
-  if (reason.empty()) return true;
-  SetLastError(ERROR_ACCESS_DENIED);
-  callError.Note();
-  return false;
 }
 
 // ----- USB device interfaces -----
