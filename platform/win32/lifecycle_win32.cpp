@@ -1,7 +1,8 @@
 // The real system behind the program's own installation and its removal:
-// the program copy under Program Files, the Apps & features entry, and the
-// queue, driver and driver-store calls that undo an install.
-#include <shlobj.h>
+// the Apps & features entry, and the queue, driver and driver-store calls
+// that undo an install. The program copy is in program_copy.cpp.
+#include <windows.h>
+#include <setupapi.h>
 #include <winspool.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "platform/win32/gbk_wide.h"
+#include "platform/win32/run_limit.h"
 #include "platform/win32/services_win32.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/win32_call.h"
@@ -91,11 +93,6 @@ bool EnumerateRecords(Enumerate enumerate, std::vector<BYTE>& buffer, DWORD& ret
   return false;
 }
 
-bool SameIgnoringCase(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-         CSTR_EQUAL;
-}
-
 // Whether the running environment has a driver of this name; true when
 // the list cannot be read, so that nothing is taken for absent unseen.
 bool DriverInstalled(const RemovalSpooler& spooler, const std::wstring& name) {
@@ -110,18 +107,6 @@ bool DriverInstalled(const RemovalSpooler& spooler, const std::wstring& name) {
     if (drivers[i].pName != nullptr && SameIgnoringCase(drivers[i].pName, name)) return true;
   }
   return false;
-}
-
-// The folder of the program copy, C:\Program Files\Orvane\Vornell; empty
-// with the last error set when the system does not say.
-std::wstring CopyFolder() {
-  wchar_t programFiles[MAX_PATH] = {};
-  const HRESULT got = SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
-  if (FAILED(got)) {
-    SetLastError(HRESULT_CODE(got) != 0 ? HRESULT_CODE(got) : ERROR_PATH_NOT_FOUND);
-    return {};
-  }
-  return std::wstring(programFiles) + L"\\Orvane\\Vornell";
 }
 
 HKEY OpenEntry(REGSAM access) {
@@ -211,6 +196,52 @@ bool Win32Services::RemoveStoredDriver(const std::string& storedInf, bool force,
   return removed != FALSE;
 }
 
+bool Win32Services::StoredInfOrigin(const std::string& storedInf, std::string& originalName) {
+  CallError callError;
+  originalName.clear();
+  std::wstring name;
+  if (!ToWide(storedInf, name) || !IsBareInfName(name)) {
+    if (GetLastError() != ERROR_NO_UNICODE_TRANSLATION) SetLastError(ERROR_INVALID_NAME);
+    callError.Note();
+    return false;
+  }
+  const std::wstring windows = WindowsFolder();
+  if (windows.empty()) {
+    callError.Note();
+    return false;
+  }
+  // The store's record of the INF, by its full path in the INF folder.
+  const std::wstring path = windows + L"\\INF\\" + name;
+  DWORD needed = 0;
+  if (!SetupGetInfInformationW(path.c_str(), INFINFO_INF_NAME_IS_ABSOLUTE, nullptr, 0, &needed)) {
+    callError.Note();
+    return false;
+  }
+  std::vector<BYTE> buffer(std::max<DWORD>(needed, sizeof(SP_INF_INFORMATION)), 0);
+  auto* info = reinterpret_cast<SP_INF_INFORMATION*>(buffer.data());
+  SP_ORIGINAL_FILE_INFO_W original{};
+  original.cbSize = sizeof original;
+  if (!SetupGetInfInformationW(path.c_str(), INFINFO_INF_NAME_IS_ABSOLUTE, info, static_cast<DWORD>(buffer.size()),
+                               &needed) ||
+      !SetupQueryInfOriginalFileInformationW(info, 0, nullptr, &original)) {
+    callError.Note();
+    return false;
+  }
+  // The name may come with the folder it was installed from: the name alone.
+  const std::wstring_view full(original.OriginalInfName, wcsnlen(original.OriginalInfName, MAX_PATH));
+  const std::wstring_view file = full.substr(full.find_last_of(L"\\/") + 1);
+  if (file.empty() || !WideToGbk(file, originalName, Conversion::kStrict)) {
+    originalName.clear();
+    SetLastError(file.empty() ? ERROR_FILE_NOT_FOUND : ERROR_NO_UNICODE_TRANSLATION);
+    callError.Note();
+    return false;
+  }
+  // Success can leave an inner call's error behind (Wine: 0xE0000102).
+  SetLastError(ERROR_SUCCESS);
+  callError.Note();
+  return true;
+}
+
 bool Win32Services::GetQueueDriver(const std::string& queue, std::string& driver) {
   CallError callError;
   driver.clear();
@@ -298,6 +329,9 @@ bool Win32Services::QueuesUsingDriver(const std::string& driver, std::vector<std
   }
   const auto* printers = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
   for (DWORD i = 0; i < returned && (i + 1) * sizeof(PRINTER_INFO_2W) <= buffer.size(); ++i) {
+    // A queue marked for deletion goes once its jobs are done: it no
+    // longer holds the driver for what removal has to decide.
+    if ((printers[i].Status & PRINTER_STATUS_PENDING_DELETION) != 0) continue;
     if (printers[i].pDriverName != nullptr && printers[i].pPrinterName != nullptr &&
         SameIgnoringCase(printers[i].pDriverName, wanted)) {
       queues.push_back(LenientGbk(printers[i].pPrinterName));
@@ -342,98 +376,6 @@ bool Win32Services::ListDriverFiles(std::vector<std::string>& files) {
   return true;
 }
 
-bool Win32Services::RemoveFile(const std::string& path, bool& atRestart) {
-  CallError callError;
-  atRestart = false;
-  std::wstring wide;
-  if (!ToWide(path, wide)) {
-    callError.Note();
-    return false;
-  }
-  if (DeleteFileW(wide.c_str())) {
-    callError.Note();
-    return true;
-  }
-  const DWORD error = GetLastError();
-  if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) {
-    callError.Note();
-    return false;
-  }
-  // In use (the spooler holds a driver file): gone at the next restart.
-  atRestart = MoveFileExW(wide.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
-  callError.Note();
-  return atRestart;
-}
-
-bool Win32Services::InstallProgramCopy(std::string& copyPath) {
-  CallError callError;
-  copyPath.clear();
-  const std::wstring folder = CopyFolder();
-  const std::wstring self = ProgramFilePath();
-  if (folder.empty() || self.empty()) {
-    callError.Note();
-    return false;
-  }
-  const std::wstring copy = folder + L"\\Vornell.exe";
-  if (!WideToGbk(copy, copyPath, Conversion::kStrict)) {
-    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-    callError.Note();
-    return false;
-  }
-  // Program Files admits only administrators; its new folders inherit that.
-  const std::wstring parent = folder.substr(0, folder.rfind(L'\\'));
-  for (const std::wstring& dir : {parent, folder}) {
-    if (!CreateDirectoryW(dir.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-      callError.Note();
-      return false;
-    }
-  }
-  // A repair started from Apps & features runs the copy itself: it stays.
-  if (SameIgnoringCase(self, copy)) {
-    SetLastError(ERROR_SUCCESS);
-    callError.Note();
-    return true;
-  }
-  const BOOL copied = CopyFileW(self.c_str(), copy.c_str(), FALSE);
-  callError.Note();
-  return copied != FALSE;
-}
-
-bool Win32Services::RemoveProgramCopy(bool& atRestart) {
-  CallError callError;
-  atRestart = false;
-  const std::wstring folder = CopyFolder();
-  if (folder.empty()) {
-    callError.Note();
-    return false;
-  }
-  const std::wstring copy = folder + L"\\Vornell.exe";
-  const std::wstring parent = folder.substr(0, folder.rfind(L'\\'));
-  if (!DeleteFileW(copy.c_str())) {
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-      SetLastError(ERROR_SUCCESS);
-    } else if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
-      // A running program cannot delete its own file: the system does at the
-      // next restart, then the folders, which are empty by then.
-      atRestart = MoveFileExW(copy.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) &&
-                  MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) &&
-                  MoveFileExW(parent.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-      callError.Note();
-      return atRestart;
-    } else {
-      callError.Note();
-      return false;
-    }
-  }
-  // Only empty folders go; another product of ours may share "Orvane".
-  RemoveDirectoryW(folder.c_str());
-  RemoveDirectoryW(parent.c_str());
-  SetLastError(ERROR_SUCCESS);
-  callError.Note();
-  return true;
-}
-
 bool Win32Services::WriteAppsEntry(const AppsEntry& entry) {
   CallError callError;
   std::wstring name, version, publisher, copy, queue, driver, storedInf;
@@ -443,6 +385,8 @@ bool Win32Services::WriteAppsEntry(const AppsEntry& entry) {
     callError.Note();
     return false;
   }
+  // The run limit does not end the process in the middle of this.
+  const AppsEntryWriting writing;
   HKEY key = nullptr;
   const LSTATUS created = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kEntryKey, 0, nullptr, 0,
                                           KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
@@ -456,14 +400,17 @@ bool Win32Services::WriteAppsEntry(const AppsEntry& entry) {
   wchar_t date[16] = {};
   swprintf(date, 16, L"%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
   const std::wstring quoted = L"\"" + copy + L"\"";
-  const bool written = SetText(key, L"DisplayName", name) && SetText(key, L"DisplayVersion", version) &&
+  // What removal needs first; the name and version last: Apps & features
+  // lists an entry, and detection rules find it, by those, so a new entry
+  // cut short does not show.
+  const bool written = SetText(key, kQueueValue, queue) && SetText(key, kDriverValue, driver) &&
+                       SetText(key, kStoredInfValue, storedInf) &&
+                       SetText(key, L"UninstallString", quoted + L" /uninstall") &&
+                       SetText(key, L"QuietUninstallString", quoted + L" /uninstall /quiet") &&
                        SetText(key, L"Publisher", publisher) && SetText(key, L"DisplayIcon", copy) &&
                        SetText(key, L"InstallDate", date) && SetNumber(key, L"EstimatedSize", entry.estimatedSizeKb) &&
                        SetNumber(key, L"NoModify", 1) && SetNumber(key, L"NoRepair", 1) &&
-                       SetText(key, L"UninstallString", quoted + L" /uninstall") &&
-                       SetText(key, L"QuietUninstallString", quoted + L" /uninstall /quiet") &&
-                       SetText(key, kQueueValue, queue) && SetText(key, kDriverValue, driver) &&
-                       SetText(key, kStoredInfValue, storedInf);
+                       SetText(key, L"DisplayVersion", version) && SetText(key, L"DisplayName", name);
   callError.Note();
   RegCloseKey(key);
   return written;

@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <vector>
 
 #include "platform/log.h"
 #include "platform/win32/gbk_wide.h"
 #include "platform/win32/log_file.h"
+#include "platform/win32/own_files.h"
 #include "platform/win32/security_descriptor.h"
 #include "platform/win32/system_library.h"
 
@@ -114,6 +116,9 @@ Lock LockInPrivateNamespace() {
 }
 
 
+// The program's own file, open since start (HoldProgramFile).
+std::atomic<HANDLE> heldProgram{nullptr};
+
 std::wstring WithoutFinalBackslash(std::wstring path) {
   while (path.size() > 3 && path.back() == L'\\') path.pop_back();
   return path;
@@ -164,6 +169,28 @@ bool TakeInstallLock() {
   // In use, or still being deleted by a Vornell that just ended.
   const DWORD error = ::GetLastError();
   return error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED;
+}
+
+bool HoldProgramFile() {
+  if (heldProgram.load() != nullptr) return true;
+  const std::wstring path = ProgramFilePath();
+  if (path.empty()) return false;
+  // Shared for reading only: while it is open nobody can write, replace,
+  // rename or delete the file, so the program copy made from it later is
+  // the program that runs.
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  HANDLE none = nullptr;
+  if (!heldProgram.compare_exchange_strong(none, file)) ::CloseHandle(file);
+  return true;
+}
+
+HANDLE HeldProgramFile() { return heldProgram.load(); }
+
+void ReleaseProgramFile() {
+  const HANDLE file = heldProgram.exchange(nullptr);
+  if (file != nullptr) ::CloseHandle(file);
 }
 
 bool OpenProcessLog(const std::wstring& path) {

@@ -23,12 +23,19 @@ class Win32Services final : public Services {
   int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType, std::uint32_t copyStyle,
                       std::string* storedName = nullptr) override;
   bool RemoveStoredDriver(const std::string& storedInf, bool force, StoreRemoval& removal) override;
+  bool StoredInfOrigin(const std::string& storedInf, std::string& originalName) override;
   bool GetQueueDriver(const std::string& queue, std::string& driver) override;
   bool DeleteQueue(const std::string& queue) override;
   bool RemovePrinterDriver(const std::string& driver) override;
   bool QueuesUsingDriver(const std::string& driver, std::vector<std::string>& queues) override;
   bool ListDriverFiles(std::vector<std::string>& files) override;
   bool RemoveFile(const std::string& path, bool& atRestart) override;
+  bool RemoveFolder(const std::string& path) override;
+  bool MoveFileTo(const std::string& from, const std::string& to) override;
+  bool CopyVerifiedFile(const std::string& from, const std::string& to, FileDigest& digest) override;
+  bool HashFile(const std::string& path, FileDigest& digest) override;
+  bool ProgramFolder(std::string& folder) override;
+  bool ClearPendingRemovals(std::uint32_t& cleared) override;
   bool InstallProgramCopy(std::string& copyPath) override;
   bool RemoveProgramCopy(bool& atRestart) override;
   bool WriteAppsEntry(const AppsEntry& entry) override;

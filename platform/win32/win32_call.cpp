@@ -17,6 +17,15 @@ bool WideFullPath(const std::wstring& path, std::wstring& full) {
   return !full.empty();
 }
 
+bool SameIgnoringCase(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  if (a.empty()) return true;
+  // Names here are paths: well within the call's int counts.
+  if (a.size() > kMaxWideChars) return false;
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
 bool WideInfPath(const std::string& gbk, std::wstring& full) {
   std::wstring wide;
   return ToWide(gbk, wide) && WideFullPath(wide, full);

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace vornell {
 
@@ -65,5 +66,9 @@ bool WideFullPath(const std::wstring& path, std::wstring& full);
 
 // A GBK path as the calls that need a whole one take it.
 bool WideInfPath(const std::string& gbk, std::wstring& full);
+
+// Two names equal as the file system and the spooler compare them: letter
+// case aside, character by character (CompareStringOrdinal).
+bool SameIgnoringCase(std::wstring_view a, std::wstring_view b);
 
 }  // namespace vornell
