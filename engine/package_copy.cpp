@@ -35,6 +35,7 @@ class PackageCopier {
     result.what = std::move(what);
     result.error = error_;
     result.createdFolders = created_;
+    result.packageFolder = installerState.driverSourceFolder;
     for (const std::string& temporary : written_) {
       bool atRestart = false;
       services_.RemoveFile(temporary, atRestart);
@@ -187,8 +188,9 @@ PackageCopyResult PackageCopier::Run() {
     bool atRestart = false;
     if (services_.RemoveFile(target + name, atRestart)) Say("left by an earlier version, removed: " + name);
   }
-  s.driverSourceFolder = target;
   PackageCopyResult result;
+  result.packageFolder = s.driverSourceFolder;
+  s.driverSourceFolder = target;
   result.outcome = PackageCopyOutcome::kReady;
   result.createdFolders = created_;
   return result;
@@ -222,6 +224,8 @@ bool RemoveFilesOf(const std::string& folder) {
 }
 
 void DiscardPackageCopy(const PackageCopyResult& copy) {
+  // Another try starts from the package again, not from a copy that is gone.
+  if (!copy.packageFolder.empty()) installerState.driverSourceFolder = copy.packageFolder;
   // A folder an earlier install made stays, with its copy.
   if (copy.createdFolders.empty()) return;
   const std::string& innermost = copy.createdFolders.back();

@@ -193,9 +193,11 @@ void CVornellDlg::RunInstallStep() {
   };
   const char* refusal = nullptr;
   std::string refusedFile;
-  if (!CopyPackage(refusedFile)) {
+  if (!haveDriverDirectory) {
+    refusal = kCopyFailed;
+  } else if (!CopyPackage(refusedFile)) {
     refusal = refusedFile.empty() ? kCopyFailed : kPackageDamaged;
-  } else if (!haveDriverDirectory || !StageDriverFiles(stepTheBar)) {
+  } else if (!StageDriverFiles(stepTheBar)) {
     refusal = kCopyFailed;
   }
   if (refusal != nullptr) {

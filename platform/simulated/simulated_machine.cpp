@@ -314,6 +314,7 @@ void SimulatedMachine::SetDefaultStartResult(std::uint32_t result) {
 
 void SimulatedMachine::SetCurrentFolder(fs::path folder) {
   std::lock_guard lock(mutex_);
+  driveRoot_ = folder;
   currentFolder_ = std::move(folder);
 }
 
@@ -450,7 +451,8 @@ bool SimulatedMachine::Injected(std::uint32_t error) {
   }
   if (++failableCalls_ != failAtCall_) return false;
   SetError(error);
-  injected_ = InjectedFailure{calls_.back().operation, error};
+  const SimulatedCall& call = calls_.back();
+  injected_ = InjectedFailure{call.operation, call.texts.empty() ? std::string() : call.texts[0], error};
   return true;
 }
 
@@ -486,7 +488,11 @@ std::vector<std::string> SimulatedMachine::ListedPrinters(bool inFill) const {
 
 fs::path SimulatedMachine::ResolveLocked(std::string_view path) const {
   fs::path p(ToPosixSeparators(path));
-  const fs::path spelled = p.is_absolute() ? p.lexically_normal() : (currentFolder_ / p).lexically_normal();
+  // A drive's path ("C:\\Program Files") names the same place whatever the
+  // current folder is now.
+  const bool onDrive = path.size() >= 2 && path[1] == ':';
+  const fs::path& base = onDrive && !driveRoot_.empty() ? driveRoot_ : currentFolder_;
+  const fs::path spelled = p.is_absolute() ? p.lexically_normal() : (base / p).lexically_normal();
   // Windows finds a name whatever its letter case: each part that is not
   // there as spelled takes the spelling of an entry that matches it so.
   // A part with no match keeps its spelling (a file about to be made).

@@ -56,6 +56,7 @@ std::string SimulatedFileKey(const std::filesystem::path& file);
 // The call a test made fail (SimulatedMachine::FailCallAt) and the error it left.
 struct InjectedFailure {
   std::string operation;
+  std::string text;  // the call's first text argument (a path), if any
   std::uint32_t error = 0;
 };
 
@@ -258,7 +259,8 @@ class SimulatedMachine : public Services {
   void SetDefaultStartResult(std::uint32_t result);
 
   // The folder relative paths are resolved against (the process's own
-  // current directory is never used). Until a test sets one, relative paths
+  // current directory is never used), and the one drive paths ("C:\\...")
+  // lie in, whatever the current folder becomes later. Until a test sets one, relative paths
   // name nothing that exists.
   void SetCurrentFolder(std::filesystem::path folder);
   // The program file's folder, which EnterProgramFolder makes the current
@@ -466,6 +468,7 @@ class SimulatedMachine : public Services {
   std::uint32_t defaultStartResult_ = kDefaultStartResult;
 
   std::filesystem::path currentFolder_;
+  std::filesystem::path driveRoot_;  // where "C:\\..." lies: the folder a test set
   std::filesystem::path programFolder_;
   std::map<std::string, std::string> writableByOthers_;  // resolved path -> reason
   std::uint32_t commandRunMs_ = 0;

@@ -3,6 +3,7 @@
 // wait's limit on the virtual clock, and the start-up that leads to it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <utility>
@@ -185,9 +186,9 @@ TEST_F(QuietInstallTest, IncompletePackageStagesNothing) {
 }
 
 // The package comes from beside the program only, never from the current
-// directory, where anyone may have planted one. Under SYSTEM, a package a
-// non-administrator could have written is refused.
-TEST_F(QuietInstallTest, PackageComesFromBesideTheProgramOnly) {
+// directory, where anyone may have planted one; and only as the program
+// knows it: a file that differs is refused whoever could have written it.
+TEST_F(QuietInstallTest, PackageComesFromBesideTheProgramOnlyAndOnlyAsBuilt) {
   const std::filesystem::path planted = CopySamplePackage();
   folder.WriteFile("x64/driver/RX730TP.gpd", "*% planted");
   const std::filesystem::path program = CopySamplePackage("program/x64/driver");
@@ -198,27 +199,42 @@ TEST_F(QuietInstallTest, PackageComesFromBesideTheProgramOnly) {
   for (const std::string& name : kPackageFiles) {
     EXPECT_EQ(ReadAll(spool / "3" / name), ReadAll(program / name)) << name;
   }
-  EXPECT_EQ(machine.CountOf("OnlyAdministratorsMayWrite"), 0u) << "checked under SYSTEM only";
 
+  // One byte more, or the same size with other bytes: refused before
+  // anything is staged, with one line naming the file.
   ProcessFacts facts = GetProcessFacts();
   facts.system = true;
   SetSimulatedProcessFacts(facts);
-  for (const std::string& writable : {std::string("x64"), std::string("x64/driver/UNIRES.DLL")}) {
-    SCOPED_TRACE(writable);
+  const std::string original = ReadAll(program / "RX730TP.dll");
+  std::string sameSize = original;
+  sameSize[0] ^= 0x20;
+  for (const std::string& changed : {original + "x", sameSize}) {
     SimulatedMachine m;
     m.SetCurrentFolder(folder.path());
     m.SetProgramFolder(folder.path() / "program");
     m.SetDriverDirectory(spool.string());
     m.SetUsbDevicePaths({kPrinterPath});
-    m.LetOthersWrite((folder.path() / "program" / writable).string(), "Users may write to it");
     SetServices(&m);
     std::filesystem::remove_all(spool / "3");
+    std::filesystem::remove_all(m.Resolve(SimulatedMachine::kProgramFolder));
+    folder.WriteFile("program/x64/driver/RX730TP.dll", changed);
     installerState = InstallerState{};
+    OpenProcessLog(L"C:\\Temp\\Vornell.log");
     EXPECT_EQ(Run(), kExitPackageUntrusted);
     EXPECT_EQ(m.CountOf("CopyFileTo"), 0u);
     EXPECT_EQ(m.CountOf("UpdateDriver"), 0u);
+    EXPECT_EQ(m.CountOf("SetupCopyOemInf"), 0u);
+    EXPECT_FALSE(std::filesystem::exists(m.Resolve(SimulatedMachine::kProgramFolder))) << "the run's copy is gone";
+    const std::vector<std::string> lines = ProcessLog().Lines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) {
+                              return line.find("not the one this program was made for") != std::string::npos &&
+                                     line.find("RX730TP.dll") != std::string::npos;
+                            }),
+              1);
   }
   SetServices(&machine);
+  folder.WriteFile("program/x64/driver/RX730TP.dll", original);
 
   // Only the planted package: nothing is taken from the current directory.
   std::filesystem::remove_all(program);

@@ -74,11 +74,14 @@ TEST_F(RemovalTest, InstallRecordsTheEntryAndRemovalUndoesItAllInOrder) {
   machine.ClearCalls();
 
   EXPECT_EQ(Start({L"/uninstall", L"/quiet"}), kExitSuccess);
+  // The model's three staged files, then the package copy's eight with its folders.
+  std::vector<std::string> expected = {"DeleteQueue", "DeleteQueue", "RemovePrinterDriver", "RemoveStoredDriver"};
+  expected.insert(expected.end(), 3 + 8, "RemoveFile");
+  expected.insert(expected.end(), {"RemoveFolder", "RemoveFolder", "DeleteAppsEntry", "RemoveProgramCopy"});
   EXPECT_EQ(machine.Operations({"DeleteQueue", "RemovePrinterDriver", "RemoveStoredDriver", "RemoveFile",
-                                "DeleteAppsEntry", "RemoveProgramCopy"}),
-            (std::vector<std::string>{"DeleteQueue", "DeleteQueue", "RemovePrinterDriver", "RemoveStoredDriver",
-                                      "RemoveFile", "RemoveFile", "RemoveFile", "DeleteAppsEntry",
-                                      "RemoveProgramCopy"}));
+                                "RemoveFolder", "DeleteAppsEntry", "RemoveProgramCopy"}),
+            expected);
+  EXPECT_FALSE(std::filesystem::exists(machine.Resolve(SimulatedMachine::kProgramFolder) / "x64"));
   EXPECT_TRUE(machine.QueueNames().empty());
   EXPECT_TRUE(machine.PrinterDrivers().empty());
   EXPECT_TRUE(machine.StoredInfs().empty());
