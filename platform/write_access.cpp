@@ -56,14 +56,17 @@ std::string Named(std::string_view sid) {
 }  // namespace
 
 std::string WhyOthersMayWrite(const WriteSecurity& security) {
-  if (!IsAdministrative(security.ownerSid)) {
+  const auto trusted = [&security](std::string_view sid) {
+    return IsAdministrative(sid) || (!security.elevatedSelfSid.empty() && sid == security.elevatedSelfSid);
+  };
+  if (!trusted(security.ownerSid)) {
     return "owned by " + (security.ownerSid.empty() ? std::string("nobody known") : Named(security.ownerSid)) +
            ", not by SYSTEM or the administrators";
   }
   if (!security.hasAccessList) return "it has no access list: everyone may write it";
   for (const AccessEntry& entry : security.entries) {
     if (!entry.allows || entry.inheritOnly || (entry.mask & kWriteRights) == 0) continue;
-    if (!IsAdministrative(entry.sid)) return Named(entry.sid) + " may write to it";
+    if (!trusted(entry.sid)) return Named(entry.sid) + " may write to it";
   }
   return {};
 }

@@ -21,10 +21,15 @@ struct WriteSecurity {
   std::string ownerSid;
   bool hasAccessList = true;  // false: no DACL at all, everyone may do anything
   std::vector<AccessEntry> entries;
+  // The account of this process when it runs elevated: what it owns or may
+  // write, only it or an administrator made so. On Windows that is a
+  // user's folder under Program Files with UAC off; under Wine, every file.
+  std::string elevatedSelfSid;
 };
 
-// Empty when the owner is SYSTEM, the Administrators or TrustedInstaller
-// and no entry for any other account grants a right to change the object;
+// Empty when the owner is SYSTEM, the Administrators, TrustedInstaller or
+// the elevated account itself, and no entry for any other account grants a
+// right to change the object;
 // otherwise why not, naming the account, for the log.
 std::string WhyOthersMayWrite(const WriteSecurity& security);
 

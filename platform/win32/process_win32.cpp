@@ -26,17 +26,6 @@ std::wstring CurrentDirectory() {
   }
 }
 
-bool Elevated() {
-  HANDLE token = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-  TOKEN_ELEVATION elevation{};
-  DWORD size = 0;
-  const bool elevated = ::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
-                        elevation.TokenIsElevated != 0;
-  ::CloseHandle(token);
-  return elevated;
-}
-
 bool RunsAsSystem() { return ProcessUserSid() == L"S-1-5-18"; }
 
 // SYSTEM's %TEMP% is C:\Windows\Temp, where any user may create files and
@@ -134,7 +123,7 @@ ProcessFacts GetProcessFacts() {
   const std::size_t slash = program.find_last_of(L"\\/");
   facts.programFolder = LenientGbk(slash == std::wstring::npos ? std::wstring() : program.substr(0, slash));
   facts.tempFolder = TempFolder();
-  facts.elevated = Elevated();
+  facts.elevated = ProcessElevated();
   facts.system = RunsAsSystem();
   facts.ansiCodePage = ::GetACP();
   return facts;

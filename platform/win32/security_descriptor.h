@@ -17,6 +17,9 @@ std::wstring SidString(PSID sid);
 // system does not say.
 std::wstring ProcessUserSid();
 
+// Whether the process's token is elevated (an administrator past UAC, or SYSTEM).
+bool ProcessElevated();
+
 // SYSTEM and the Administrators only, with nothing inherited from the folder.
 inline constexpr wchar_t kAdminsOnlyDacl[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)";
 

@@ -87,6 +87,7 @@ bool Win32Services::OnlyAdministratorsMayWrite(const std::string& path, std::str
   }
   WriteSecurity security;
   security.ownerSid = SidText(owner);
+  if (ProcessElevated()) security.elevatedSelfSid = LenientGbk(ProcessUserSid());
   security.hasAccessList = dacl != nullptr;
   for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
     void* ace = nullptr;

@@ -82,6 +82,16 @@ TEST(WriteAccess, ProgramFilesDefaultsPassAndEveryOtherWriterIsNamed) {
   readers.entries.push_back({"S-1-5-21-1-2-3-1001", kReadExecute});
   readers.entries.push_back({"S-1-1-0", kReadExecute});
   EXPECT_EQ(WhyOthersMayWrite(readers), "");
+
+  // A folder the elevated installing account made itself (UAC off; every
+  // folder under Wine): its own, and no one else's to write.
+  WriteSecurity own{"S-1-5-21-1-2-3-1001", true, {{"S-1-5-18", kFullControl}, {"S-1-5-21-1-2-3-1001", kFullControl},
+                                                   {"S-1-1-0", kReadExecute}}};
+  EXPECT_EQ(WhyOthersMayWrite(own), "owned by S-1-5-21-1-2-3-1001, not by SYSTEM or the administrators");
+  own.elevatedSelfSid = "S-1-5-21-1-2-3-1001";
+  EXPECT_EQ(WhyOthersMayWrite(own), "");
+  own.entries.push_back({"S-1-1-0", kAddFile});
+  EXPECT_EQ(WhyOthersMayWrite(own), "Everyone may write to it");
 }
 
 }  // namespace
