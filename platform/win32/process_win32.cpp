@@ -131,7 +131,9 @@ ProcessFacts GetProcessFacts() {
 
 std::string ShownPath(const std::wstring& path) { return LenientGbk(path); }
 
-bool TakeInstallLock() {
+namespace {
+
+bool TakeLockOnce() {
   switch (LockInPrivateNamespace()) {
     case Lock::kTaken:
       return true;
@@ -159,6 +161,17 @@ bool TakeInstallLock() {
   const DWORD error = ::GetLastError();
   return error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED;
 }
+
+}  // namespace
+
+bool TakeInstallLock() {
+  // Asked again by a process that holds it (the wizard, before it copies).
+  static bool held = false;
+  if (held) return true;
+  held = TakeLockOnce();
+  return held;
+}
+
 
 bool HoldProgramFile() {
   if (heldProgram.load() != nullptr) return true;
