@@ -140,15 +140,18 @@ PackageCopyResult PackageCopier::Run() {
   std::uint32_t cleared = 0;
   services_.ClearPendingRemovals(cleared);
 
-  std::string source;
-  if (!services_.FullPath(s.driverSourceFolder, source)) {
-    error_ = services_.LastError();
-    return Fail(PackageCopyOutcome::kFailed, s.driverSourceFolder, "the package folder's full path is not known");
+  // Read as the package folder is named (relative to the program's folder,
+  // which a name GBK cannot spell may hold); its full name only tells
+  // whether it is the copy's own folder: a run of the program copy, whose
+  // package is already where only administrators can write, is checked
+  // where it is.
+  std::string source = s.driverSourceFolder;
+  std::string full;
+  bool inPlace = false;
+  if (services_.FullPath(s.driverSourceFolder, full)) {
+    if (full.empty() || full.back() != '\\') full += '\\';
+    inPlace = NamesEqualIgnoreCase(full, target);
   }
-  if (source.empty() || source.back() != '\\') source += '\\';
-  // A run of the program copy: its package is already where only
-  // administrators can write; it is checked where it is.
-  const bool inPlace = NamesEqualIgnoreCase(source, target);
   if (!inPlace) {
     std::string list;
     for (const std::string& name : Strangers(source)) list += (list.empty() ? "" : ", ") + name;

@@ -238,7 +238,8 @@ class SimulatedMachine : public Services {
   void SetStoredInfOrigin(std::string storedInf, std::string originalName);
   // The spooler has deleted `queue` only in part: it keeps jobs, still
   // holds its driver, and is not listed among the driver's users.
-  void MarkQueuePendingDeletion(const std::string& queue);
+  // `pending` false: its jobs are done, and a deletion takes it.
+  void MarkQueuePendingDeletion(const std::string& queue, bool pending = true);
   // RemovePrinterDriver answers 3001 `times` more times although no queue
   // uses the driver: the spooler still has it loaded.
   void HoldDriverInSpooler(int times);

@@ -40,10 +40,10 @@ void SimulatedMachine::SetStoredInfOrigin(std::string storedInf, std::string ori
   storeOrigins_[std::move(storedInf)] = std::move(originalName);
 }
 
-void SimulatedMachine::MarkQueuePendingDeletion(const std::string& queue) {
+void SimulatedMachine::MarkQueuePendingDeletion(const std::string& queue, bool pending) {
   std::lock_guard lock(mutex_);
   for (Printer& p : printers_) {
-    if (NamesEqualIgnoreCase(p.name, queue)) p.pendingDeletion = true;
+    if (NamesEqualIgnoreCase(p.name, queue)) p.pendingDeletion = pending;
   }
 }
 

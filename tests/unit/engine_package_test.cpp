@@ -22,6 +22,134 @@ namespace {
 
 using namespace engine_test;
 
+// ------------------------------------------------------------ the checked copy
+
+class PackageCopyTest : public EngineTest {
+ protected:
+  fs::path CopyFolder() const { return machine.Resolve(SimulatedMachine::kProgramFolder) / "x64" / "driver"; }
+  std::vector<std::string> CopyNames() const {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(CopyFolder())) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  static std::vector<std::string> Sorted(std::vector<std::string> names) {
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+};
+
+TEST_F(PackageCopyTest, CopyHoldsExactlyTheManifestsFilesAndIsWhatIsUsed) {
+  const fs::path package = CopySamplePackage();
+  folder.WriteFile("x64/driver/UNIDRV.DLL.bak", "planted beside the package");
+  std::vector<std::string> notes;
+  // An older version left a file of its own in the copy.
+  fs::create_directories(CopyFolder());
+  folder.WriteFile(CopyFolder() / "OLD.DLL", "an older version's");
+
+  const PackageCopyResult copy = CopyVerifiedPackage([&](const std::string& line) { notes.push_back(line); });
+
+  ASSERT_EQ(copy.outcome, PackageCopyOutcome::kReady) << copy.file << ": " << copy.what;
+  EXPECT_EQ(CopyNames(), Sorted(kPackageFiles));
+  for (const std::string& name : kPackageFiles) EXPECT_EQ(ReadAll(CopyFolder() / name), ReadAll(package / name));
+  EXPECT_EQ(installerState.driverSourceFolder, std::string(SimulatedMachine::kProgramFolder) + "\\x64\\driver\\");
+  EXPECT_EQ(machine.CountOf("CopyVerifiedFile"), 8u) << "each file read once";
+  EXPECT_EQ(notes, (std::vector<std::string>{"not part of the package, never copied: UNIDRV.DLL.bak",
+                                             "left by an earlier version, removed: OLD.DLL"}));
+}
+
+// Nothing that differs from the manifest is used, and a failed copy leaves
+// neither its own folders nor a change to an earlier install's copy.
+TEST_F(PackageCopyTest, FileThatDiffersIsNamedAndNothingOfTheRunStays) {
+  const fs::path package = CopySamplePackage();
+  const std::string original = ReadAll(package / "RX730TP.dll");
+  struct Case {
+    const char* name;
+    std::string content;  // empty: the file is missing
+    PackageCopyOutcome outcome;
+    const char* what;
+  } cases[] = {
+      {"one byte more", original + "x", PackageCopyOutcome::kDiffers, "bytes, the package's has"},
+      {"same size, other bytes", std::string(original.size(), 'x'), PackageCopyOutcome::kDiffers, "SHA-256"},
+      {"missing", "", PackageCopyOutcome::kDiffers, "missing"},
+  };
+  for (const bool earlierInstall : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (earlierInstall ? ", over an earlier install" : ""));
+      installerState.driverSourceFolder = ".\\x64\\driver\\";
+      fs::remove_all(machine.Resolve("C:\\Program Files\\Orvane"));
+      if (earlierInstall) {
+        CopySamplePackageTo(CopyFolder());
+        folder.WriteFile(CopyFolder() / "UNIRES.DLL", "the earlier install's");
+      }
+      if (c.content.empty()) {
+        fs::remove(package / "RX730TP.dll");
+      } else {
+        folder.WriteFile(package / "RX730TP.dll", c.content);
+      }
+      const PackageCopyResult copy = CopyVerifiedPackage();
+      EXPECT_EQ(copy.outcome, c.outcome);
+      EXPECT_EQ(copy.file, "RX730TP.dll");
+      EXPECT_NE(copy.what.find(c.what), std::string::npos) << copy.what;
+      EXPECT_EQ(installerState.driverSourceFolder, ".\\x64\\driver\\") << "nothing points at a copy";
+      if (earlierInstall) {
+        EXPECT_EQ(CopyNames(), Sorted(kPackageFiles)) << "no temporary file stays";
+        EXPECT_EQ(ReadAll(CopyFolder() / "UNIRES.DLL"), "the earlier install's");
+      } else {
+        EXPECT_FALSE(fs::exists(machine.Resolve("C:\\Program Files\\Orvane")));
+      }
+      folder.WriteFile(package / "RX730TP.dll", original);
+    }
+  }
+}
+
+TEST_F(PackageCopyTest, FileAnotherProgramHoldsIsTriedAgainThenFails) {
+  CopySamplePackage();
+  machine.HoldFile(".\\x64\\driver\\UNIRES.DLL", kHeldFileTries - 1);
+  EXPECT_EQ(CopyVerifiedPackage().outcome, PackageCopyOutcome::kReady);
+  EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>(kHeldFileTries - 1, kHeldFileRetryMs));
+
+  installerState.driverSourceFolder = ".\\x64\\driver\\";
+  fs::remove_all(machine.Resolve("C:\\Program Files\\Orvane"));
+  machine.HoldFile(".\\x64\\driver\\UNIRES.DLL", kHeldFileTries);
+  const PackageCopyResult copy = CopyVerifiedPackage();
+  EXPECT_EQ(copy.outcome, PackageCopyOutcome::kUnreadable);
+  EXPECT_EQ(copy.error, kErrorSharingViolation);
+  EXPECT_FALSE(fs::exists(machine.Resolve("C:\\Program Files\\Orvane")));
+}
+
+// A folder on the way that is a link, a file, or writable by others is
+// refused as it is: never followed, re-permissioned or written into.
+TEST_F(PackageCopyTest, FolderOnTheWayThatOthersControlIsRefusedUntouched) {
+  CopySamplePackage();
+  const std::string vornell = SimulatedMachine::kProgramFolder;
+  for (const std::string& refused : {vornell, vornell + "\\x64\\driver"}) {
+    for (const bool link : {false, true}) {
+      SimulatedMachine m;
+      m.SetCurrentFolder(folder.path());
+      SetServices(&m);
+      installerState.driverSourceFolder = ".\\x64\\driver\\";
+      fs::remove_all(machine.Resolve("C:\\Program Files\\Orvane"));
+      fs::create_directories(m.Resolve(vornell + "\\x64\\driver"));
+      SCOPED_TRACE(refused + (link ? " is a link" : " others may write"));
+      if (link) {
+        m.SetAttributes(refused, kFileAttributeDirectory | kFileAttributeReparsePoint);
+      } else {
+        m.LetOthersWrite(refused, "Users may write to it");
+      }
+      m.ClearCalls();
+      const PackageCopyResult copy = CopyVerifiedPackage();
+      EXPECT_EQ(copy.outcome, PackageCopyOutcome::kFailed);
+      EXPECT_EQ(copy.file, refused);
+      EXPECT_EQ(m.CountOf("CopyVerifiedFile"), 0u);
+      EXPECT_EQ(m.CountOf("SetAttributes") + m.CountOf("RemoveFolder") + m.CountOf("CreateFolder"), 0u);
+      SetServices(&machine);
+    }
+  }
+}
+
 // ------------------------------------------------------------ package check
 
 class EnginePackageCheckTest : public EngineTest {};

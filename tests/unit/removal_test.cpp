@@ -132,6 +132,61 @@ TEST_F(RemovalTest, RestartFailureAndTheCopyThatRuns) {
             std::string::npos);
 }
 
+// What is no longer ours stays: the store's name given to another package
+// since; and a driver the spooler still holds with no queue of ours left
+// (one it only marked for deletion keeps jobs) fails the removal, which
+// keeps its entry for a try after the restart.
+TEST_F(RemovalTest, StoreNameOfAnotherPackageAndADriverTheSpoolerStillHolds) {
+  Install();
+  const std::string stored = machine.Entry()->storedInf;
+  machine.SetStoredInfOrigin(stored, "OTHERPRN.INF");
+  EXPECT_EQ(Start({L"/uninstall", L"/quiet"}), kExitSuccess);
+  EXPECT_EQ(machine.CountOf("RemoveStoredDriver"), 0u);
+  EXPECT_EQ(machine.StoredInfs(), std::vector<std::string>{stored});
+  EXPECT_NE(ProcessLog().Text().find("now holds OTHERPRN.INF, not our package; it stays"), std::string::npos);
+
+  machine.SetStoredInfOrigin(stored, "rx730tp.inf");  // ours, in another letter case
+  Install();
+  machine.AddPrinter("Jobs left", kUsbQueue);
+  machine.MarkQueuePendingDeletion("Jobs left");
+  EXPECT_EQ(Start({L"/uninstall", L"/quiet"}), kExitInstallFailed);
+  EXPECT_EQ(machine.CountOf("RemovePrinterDriver"), 2u) << "once more after a pause";
+  EXPECT_TRUE(machine.Entry().has_value());
+  EXPECT_EQ(machine.CountOf("RemoveStoredDriver"), 0u);
+  EXPECT_NE(ProcessLog().Text().find("run the removal again after a restart"), std::string::npos);
+
+  // Let go within the pause: removed.
+  machine.MarkQueuePendingDeletion("Jobs left", false);
+  machine.DeleteQueue("Jobs left");
+  Install();
+  machine.HoldDriverInSpooler(1);
+  EXPECT_EQ(Start({L"/uninstall", L"/quiet"}), kExitSuccess);
+  EXPECT_TRUE(machine.PrinterDrivers().empty());
+  EXPECT_TRUE(machine.StoredInfs().empty());
+}
+
+// A removal from the running copy leaves deletions for the restart; the
+// next install takes ours out, so the restart cannot delete what it put
+// there, and leaves other programs' entries.
+TEST_F(RemovalTest, InstallAfterARemovalClearsOnlyOurDeletionsAtTheRestart) {
+  Install();
+  machine.SetProgramCopy(true, true);
+  machine.SetFileInUse((spool / "3" / "RX730TP.dll").string());
+  machine.AddForeignPendingRemoval("C:\\Windows\\Temp\\other.tmp");
+  EXPECT_EQ(Start({L"/uninstall", L"/quiet"}), kExitRestartNeeded);
+  const std::vector<std::string> pending = machine.PendingRemovals();
+  ASSERT_EQ(pending.size(), 3u);
+  for (const std::string& path : {pending[1], pending[2]}) {
+    EXPECT_NE(path.find(".vornell-removed-"), std::string::npos) << "a name of its own: " << path;
+  }
+  EXPECT_FALSE(Staged("RX730TP.dll")) << "renamed aside";
+
+  machine.SetProgramCopy(true, false);
+  Install();
+  EXPECT_EQ(machine.PendingRemovals(), std::vector<std::string>{"C:\\Windows\\Temp\\other.tmp"});
+  EXPECT_TRUE(Staged("RX730TP.dll"));
+}
+
 // Apps & features runs it with no /quiet: a question first, then one box.
 TEST_F(RemovalTest, WithoutQuietAskedFirstThenTold) {
   Install();

@@ -15,6 +15,7 @@
 #include "engine_test_support.h"
 #include "framework/headless/headless.h"
 #include "platform/simulated/simulated_machine.h"
+#include "platform/simulated/simulated_process.h"
 #include "res/resource.h"
 #include "engine/driver_directory.h"
 #include "engine/installer_state.h"
@@ -445,6 +446,35 @@ TEST_F(WizardStepTest, FailedCopyAnsweredNoLeavesTheBarAtItsCountAndYesEnds) {
   EXPECT_TRUE(window().ended());
   EXPECT_EQ(window().result(), kIdCancel);
   EXPECT_TRUE(window().workerWaits().empty());
+}
+
+// An unattended run that installs meanwhile writes the same copy: the
+// wizard copies nothing and says the copy failed; a package file that is
+// not the program's own is named in its box.
+TEST_F(WizardStepTest, CopyIsRefusedWhileAnotherRunInstallsAndNamesAFileThatDiffers) {
+  OpenAtConnectionPage();
+  SetInstallLockHeldElsewhere(true);
+  window().ScriptAnswer(kIdNo);
+  Next();
+  SetInstallLockHeldElsewhere(false);
+  ASSERT_EQ(window().messageBoxes().size(), 1u);
+  EXPECT_EQ(window().messageBoxes()[0].text, kCopyFailed);
+  EXPECT_EQ(machine.CountOf("CopyVerifiedFile"), 0u);
+  EXPECT_EQ(machine.CountOf("CopyFileTo"), 0u);
+
+  installerState = InstallerState{};
+  CVornellDlg second;
+  folder.WriteFile("x64/driver/UNIRES.DLL", "not the package's");
+  ASSERT_TRUE(headless::Open(second));
+  headless::Click(second, IDC_NEXT);
+  HeadlessWindow& w = headless::Headless(second);
+  w.ScriptAnswer(kIdYes);
+  headless::Click(second, IDC_NEXT);
+  ASSERT_EQ(w.messageBoxes().size(), 1u);
+  EXPECT_EQ(w.messageBoxes()[0].text,
+            std::string("错误提示：   安装文件已损坏，或不是本安装程序所带的文件，请重新下载安装程序：UNIRES.DLL"));
+  EXPECT_EQ(machine.CountOf("CopyFileTo"), 0u);
+  EXPECT_TRUE(w.ended());
 }
 
 // The system's answer is not a path: nothing may be staged under "\3" of it.

@@ -1,8 +1,10 @@
-// Package files with GBK names are staged under their own names: plain
-// Chinese names, names whose second bytes are a backslash, and names whose
-// second bytes read as ASCII letters and '@'. A name that has no GBK form
-// at all is reported as a failed copy, and no file under another name
-// appears in its place.
+// Files with GBK names beside the package's (plain Chinese names, names
+// whose second bytes are a backslash, and names whose second bytes read as
+// ASCII letters and '@'), and one whose name has no GBK form at all: none
+// is the package's, so none is copied or staged, under its name or any
+// other, and the install goes on. (That the staging keeps such names byte
+// for byte when a package holds them is shown natively, with a manifest
+// that lists them.)
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -51,14 +53,13 @@ void CheckOnlyFilesOf(const std::vector<std::wstring>& before, const std::vector
   }
 }
 
-void GbkNamesAreStaged() {
+void GbkNamedStrangersAreNotStaged() {
   Note("GBK names");
-  std::vector<std::wstring> allowed = PackageFileNames();
+  const std::vector<std::wstring> allowed = PackageFileNames();
   for (const Extra& extra : kExtras) {
     const std::wstring name = Wide(extra.gbk);
     WT_CHECK_EQ(Gbk(name), extra.gbk);  // the name survives the round trip itself
     WT_CHECK(WriteFileBytes(PackageFolder() + L"\\" + name, "the file " + extra.gbk));
-    allowed.push_back(name);
   }
   const std::vector<std::wstring> before = FolderNames(StagingFolder());
   const TreeSnapshot drive = SnapshotTree(L"C:\\");
@@ -72,18 +73,19 @@ void GbkNamesAreStaged() {
   SaveScreenshot(p.window, "hostile-names-gbk");
 
   const std::vector<std::wstring> staged = FolderNames(StagingFolder());
+  const std::vector<std::wstring> copied = FolderNames(L"C:\\Program Files\\Orvane\\Vornell\\x64\\driver");
   for (const Extra& extra : kExtras) {
     const std::wstring name = Wide(extra.gbk);
-    const bool there = Contains(staged, name);
-    if (!there) Note(std::string("not staged under its name: ") + extra.what);
-    WT_CHECK(there);
+    const bool there = Contains(staged, name) || Contains(copied, name);
+    if (there) Note(std::string("copied although not the package's: ") + extra.what);
+    WT_CHECK(!there);
   }
   CheckOnlyFilesOf(before, allowed, PackageFolder());
   WT_CHECK(WrittenOutsideDriverDirectory(drive).empty());
   if (success) WT_CHECK(FinishQuietly(p));
 }
 
-void NameWithoutGbkFormIsAFailedCopy() {
+void NameWithoutGbkFormIsNotCopied() {
   Note("a name with no GBK form");
   const std::wstring folder = Wide("C:\\外文");
   WT_CHECK(CopyPackageTo(folder, true));
@@ -99,22 +101,15 @@ void NameWithoutGbkFormIsAFailedCopy() {
   WT_CHECK(StartVornellAt(p, folder + L"\\Vornell.exe", folder));
   if (p.window == nullptr) return;
   WT_CHECK(WalkToInstall(p.window));
-  HWND box = WaitForMessageBox(p.pid(), p.window, 60000);
-  WT_CHECK(box != nullptr);
-  if (box == nullptr) return;
-  WT_CHECK_EQ(MessageBoxText(box), std::string(kBoxCopyFailed));
-  WT_CHECK_EQ(MessageBoxCaption(box), std::string(kBoxErrorCaption));
-  SaveScreenshot(box, "hostile-names-foreign");
+  const bool success = WaitForSuccessPage(p);
+  WT_CHECK(success);
+  SaveScreenshot(p.window, "hostile-names-foreign");
 
-  // Whatever was staged before the foreign name is a whole package file;
-  // nothing stands in for it, under a '?' name or any other.
+  // Nothing stands in for the foreign name, under a '?' name or any other.
   CheckOnlyFilesOf(before, PackageFileNames(), source);
   WT_CHECK(!Contains(FolderNames(StagingFolder()), foreign));
   WT_CHECK(WrittenOutsideDriverDirectory(drive).empty());
-
-  AnswerMessageBox(box, IDYES);
-  const DWORD code = p.WaitExit(20000);
-  WT_CHECK(code != STILL_ACTIVE && code < 0xC0000000u);
+  if (success) WT_CHECK(FinishQuietly(p));
 }
 
 }  // namespace
@@ -122,7 +117,7 @@ void NameWithoutGbkFormIsAFailedCopy() {
 int wmain() {
   WT_CHECK(AttachPrinter(kSerial));
   WT_CHECK(AddQueue(PrinterQueueName()));
-  GbkNamesAreStaged();
-  NameWithoutGbkFormIsAFailedCopy();
+  GbkNamedStrangersAreNotStaged();
+  NameWithoutGbkFormIsNotCopied();
   return Finish();
 }

@@ -212,6 +212,16 @@ void CheckNoQueue() {
   const std::vector<std::string> lines = ReadLog(L"C:\\quiet-noqueue.log");
   WT_CHECK(HasLine(lines, "WaitNoPendingInstalls(up to 300000 ms): no device installation pending"));
   WT_CHECK(HasLine(lines, "the queue did not appear within 5000 ms"));
+
+  // A run that does not end (here: a long wait for the queue) ends itself
+  // at the run's limit, shortened for the test.
+  SetEnvironmentVariableW(L"VORNELL_RUN_LIMIT_MS", L"2000");
+  const Run cut = RunQuiet(ProgramPath(), L"/quiet /log C:\\quiet-limit.log", InstallFolder());
+  SetEnvironmentVariableW(L"VORNELL_RUN_LIMIT_MS", nullptr);
+  WT_CHECK_EQ(cut.code, 1603ul);
+  WT_CHECK(cut.tookMs >= 2000 && cut.tookMs < 60000);
+  WT_CHECK(HasLine(ReadLog(L"C:\\quiet-limit.log"),
+                   "the run did not end within 2000 ms; it ends itself; the step was: waiting for the printer queue"));
 }
 
 // Printer attached and its queue there: started in a folder where somebody
@@ -223,6 +233,8 @@ void CheckInstall(ProcessWatch& watch) {
   WT_CHECK(CopyPackageTo(planted, false));
   WT_CHECK(WriteFileBytes(planted + L"\\x64\\driver\\RX730TP.gpd", "*% planted\r\n"));
   WT_CHECK(AddQueue(PrinterQueueName()));
+  // Beside the package's files, but not one of them: never copied.
+  WT_CHECK(WriteFileBytes(PackageFolder() + L"\\UNIDRV.DLL.old", "not the package's"));
   watch.Collect(200, 2000);
   const std::wstring log = L"C:\\quiet-install.log";
   const Run run = RunQuiet(ProgramPath(), L"/QUIET /setdefault -testpage /log " + log, planted);
@@ -243,6 +255,10 @@ void CheckInstall(ProcessWatch& watch) {
     WT_CHECK(HasLine(lines, piece));
   }
   WT_CHECK(HasLine(lines, Utf8(Wide("queue found after 0 ms: Orvane RX730TⅡ"))));
+  WT_CHECK(HasLine(lines, "not part of the package, never copied: UNIDRV.DLL.old"));
+  WT_CHECK(!FileExists(StagingFolder() + L"\\UNIDRV.DLL.old"));
+  WT_CHECK(!FileExists(L"C:\\Program Files\\Orvane\\Vornell\\x64\\driver\\UNIDRV.DLL.old"));
+  WT_CHECK(DeleteFileW((PackageFolder() + L"\\UNIDRV.DLL.old").c_str()));
   WT_CHECK(!lines.empty() && lines.back().find("exit code: 0") != std::string::npos);
 
   WT_CHECK(HasLine(lines, "RunRundll32(printui.dll,PrintUIEntry /k /q /n "));
@@ -303,6 +319,54 @@ int StoredPackageInfs() {
   return found;
 }
 
+// A package whose RX730TP.dll is not the one built into the program: 1620,
+// one line naming the file, and nothing staged, stored or left under
+// Program Files.
+void CheckChangedPackage() {
+  const std::wstring changed = L"C:\\changed";
+  WT_CHECK(CopyPackageTo(changed, true));
+  const std::wstring dll = changed + L"\\x64\\driver\\RX730TP.dll";
+  WT_CHECK(WriteFileBytes(dll, ReadFileBytes(dll) + "planted"));
+  const TreeSnapshot before = SnapshotTree(StagingFolder());
+  const int stored = StoredPackageInfs();
+  const std::wstring log = L"C:\\quiet-changed.log";
+  const Run run = RunQuiet(changed + L"\\Vornell.exe", L"/quiet /log " + log, changed);
+  WT_CHECK_EQ(run.code, 1620ul);
+  WT_CHECK(TreeChanges(before, SnapshotTree(StagingFolder()), {}).empty());
+  WT_CHECK_EQ(StoredPackageInfs(), stored);
+  WT_CHECK(!FileExists(L"C:\\Program Files\\Orvane"));
+  const std::vector<std::string> lines = ReadLog(log);
+  int naming = 0;
+  for (const std::string& line : lines) {
+    if (line.find("not the one this program was made for") != std::string::npos &&
+        line.find("RX730TP.dll: it has 259 bytes, the package's has 252") != std::string::npos) {
+      ++naming;
+    }
+  }
+  WT_CHECK_EQ(naming, 1);
+}
+
+// Entries of ours in the list of deletions at the next restart.
+int OursPending() {
+  std::vector<wchar_t> pending(1 << 16);
+  DWORD bytes = static_cast<DWORD>(pending.size() * sizeof(wchar_t));
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+                   L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending.data(), &bytes) != ERROR_SUCCESS) {
+    return 0;
+  }
+  int ours = 0;
+  // Pairs of a name and its new name, empty for a deletion: walk the whole value.
+  const std::size_t count = bytes / sizeof(wchar_t);
+  for (std::size_t at = 0, length = 0; at < count; at += length + 1) {
+    length = wcsnlen(pending.data() + at, count - at);
+    const std::wstring name(pending.data() + at, length);
+    if (name.empty()) continue;
+    Note("pending: " + Gbk(name));
+    if (name.find(L"Orvane") != std::wstring::npos || name.find(L".vornell-removed-") != std::wstring::npos) ++ours;
+  }
+  return ours;
+}
+
 void DeleteQueue(const std::wstring& name) {
   HANDLE printer = nullptr;
   PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
@@ -350,15 +414,14 @@ void CheckLifecycle() {
   WT_CHECK(!Contains(DriverNames(), model));
   WT_CHECK_EQ(StoredPackageInfs(), 0);
   WT_CHECK(AppsEntryValue(L"DisplayVersion").empty());
-  wchar_t pending[4096] = {};
-  DWORD bytes = sizeof pending;
-  RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
-               L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending, &bytes);
-  bool copyPending = false;
-  for (const wchar_t* item = pending; *item != L'\0'; item += wcslen(item) + 1) {
-    copyPending = copyPending || std::wstring(item).find(L"Orvane\\Vornell\\Vornell.exe") != std::wstring::npos;
-  }
-  WT_CHECK(copyPending || !FileExists(copy));
+  // The copy that ran goes at the restart under a name of its own.
+  WT_CHECK(OursPending() > 0 || !FileExists(copy));
+
+  // Installed again before that restart: nothing of ours is left for it,
+  // so the restart cannot take the new copy.
+  WT_CHECK_EQ(RunQuiet(ProgramPath(), L"/quiet", InstallFolder()).code, 0ul);
+  WT_CHECK_EQ(OursPending(), 0);
+  WT_CHECK(FileExists(copy));
 
   // Nothing left: still a removal that worked, and the copy goes now.
   WT_CHECK_EQ(RunQuiet(ProgramPath(), L"/uninstall /quiet /log C:\\uninstall-again.log", InstallFolder()).code, 0ul);
@@ -447,6 +510,7 @@ int wmain() {
   WT_CHECK(watch.Begin());
   CheckCommandLines();
   CheckIncompletePackage();
+  CheckChangedPackage();
   CheckNoPrinter();
   CheckProgramFolderBeyondGbk();
   WT_CHECK(AttachPrinter(kSerial));

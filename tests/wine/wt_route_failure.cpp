@@ -49,8 +49,9 @@ void CheckTheUpdateCall() {
   WT_CHECK_EQ(f[0], std::string("W"));
   WT_CHECK(Lower(FromUtf8(f[1].c_str())) == Lower(kSystemCopy));
   WT_CHECK_EQ(f[2], std::string("USBPRINT\\OrvaneRX730TII87C8"));
-  // The package's own INF, by its full path: not the staged copy.
-  WT_CHECK(Lower(FromUtf8(f[3].c_str())) == Lower(PackageFolder() + L"\\RX730TP.INF"));
+  // The checked copy of the package's own INF, by its full path: not the
+  // package folder a user may write, nor the staged copy.
+  WT_CHECK(Lower(FromUtf8(f[3].c_str())) == Lower(L"C:\\Program Files\\Orvane\\Vornell\\x64\\driver\\RX730TP.INF"));
   WT_CHECK_EQ(f[4], std::string("1"));  // INSTALLFLAG_FORCE
 }
 

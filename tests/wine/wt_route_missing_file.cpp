@@ -1,6 +1,8 @@
 // A package with a file missing: the install page asks whether to leave.
 // No keeps the install page with both buttons disabled and nothing staged,
 // so that only the close box is left; Yes (in a second run) ends the program.
+// A package file that is not the program's own: the box names it, and
+// nothing is staged or left under Program Files.
 #include <string>
 
 #include "tests/wine/driver.h"
@@ -11,6 +13,9 @@ namespace {
 
 const wchar_t* const kSerial = L"RX7300005";
 const wchar_t* const kMissing = L"C:\\vornell\\x64\\driver\\UNIDRV.HLP";
+const wchar_t* const kChanged = L"C:\\vornell\\x64\\driver\\RX730TP.dll";
+const char* const kBoxPackageDamaged =
+    "错误提示：   安装文件已损坏，或不是本安装程序所带的文件，请重新下载安装程序：RX730TP.dll";
 
 std::wstring StagedInf() { return StagingFolder() + L"\\RX730TP.INF"; }
 
@@ -37,6 +42,7 @@ HWND RunToQuestion(Program& p) {
 }  // namespace
 
 int wmain() {
+  const std::string hlp = ReadFileBytes(kMissing);
   WT_CHECK(DeleteFileW(kMissing) != FALSE);
   WT_CHECK(!FileExists(kMissing));
   WT_CHECK(!FileExists(StagedInf()));
@@ -85,6 +91,29 @@ int wmain() {
     if (box != nullptr) AnswerMessageBox(box, IDYES);
     WT_CHECK_EQ(p.WaitExit(10000), 0ul);
     WT_CHECK(!FileExists(StagedInf()));
+  }
+
+  WT_CHECK(WriteFileBytes(kMissing, hlp));
+  WT_CHECK(WriteFileBytes(kChanged, ReadFileBytes(kChanged) + "planted"));
+  {
+    Program p;
+    WT_CHECK(StartVornell(p));
+    if (p.window == nullptr) return Finish();
+    const HWND w = p.window;
+    WT_CHECK(WalkToInstall(w));
+    const HWND box = WaitForMessageBox(p.pid(), w, 30000);
+    WT_CHECK(box != nullptr);
+    if (box != nullptr) {
+      WT_CHECK_EQ(MessageBoxText(box), std::string(kBoxPackageDamaged));
+      WT_CHECK_EQ(MessageBoxCaption(box), std::string(kBoxErrorCaption));
+      WT_CHECK_EQ(ProgressPosition(w, 1008), 1);  // past the check of the names
+      Sleep(300);
+      WT_CHECK(SaveScreenshot(w, "route-damaged-file"));
+      AnswerMessageBox(box, IDYES);
+    }
+    WT_CHECK_EQ(p.WaitExit(10000), 0ul);
+    WT_CHECK(!FileExists(StagedInf()));
+    WT_CHECK(!FileExists(L"C:\\Program Files\\Orvane"));
   }
   return Finish();
 }
