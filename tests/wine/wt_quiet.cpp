@@ -419,6 +419,7 @@ void CheckLifecycle() {
 
   // Installed again before that restart: nothing of ours is left for it,
   // so the restart cannot take the new copy.
+  WT_CHECK(AddQueue(queue, model));
   WT_CHECK_EQ(RunQuiet(ProgramPath(), L"/quiet", InstallFolder()).code, 0ul);
   WT_CHECK_EQ(OursPending(), 0);
   WT_CHECK(FileExists(copy));
