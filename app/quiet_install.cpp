@@ -51,20 +51,16 @@ int FindPackage() {
 int CopyPackage(PackageCopyResult& copy) {
   Log& log = GetLog();
   copy = CopyVerifiedPackage([&log](const std::string& line) { log.Write(line); });
+  log.Write(PackageCopyText(copy));
   switch (copy.outcome) {
     case PackageCopyOutcome::kReady:
-      log.Write("the package is checked and copied to", installerState.driverSourceFolder);
       return kExitSuccess;
     case PackageCopyOutcome::kDiffers:
-      log.Write("the driver package is not the one this program was made for; nothing is installed: " + copy.file +
-                ": " + copy.what);
       return kExitPackageUntrusted;
     case PackageCopyOutcome::kUnreadable:
     case PackageCopyOutcome::kFailed:
       break;
   }
-  log.Write("the package could not be copied: " + copy.file + ": " + copy.what,
-            static_cast<std::uint64_t>(copy.error));
   return kExitInstallFailed;
 }
 

@@ -63,6 +63,8 @@ constexpr std::uint32_t kHeldFileRetryMs = 1000;
 // then points driverSourceFolder there. Other files of the package folder
 // are never copied, and the copy keeps only the manifest's files.
 PackageCopyResult CopyVerifiedPackage(const PackageNote& note = nullptr);
+// What became of the copy, in one line for the log.
+std::string PackageCopyText(const PackageCopyResult& copy);
 // After a failed run: the copy goes with the folders this run made; one an
 // earlier install made stays.
 void DiscardPackageCopy(const PackageCopyResult& copy);

@@ -211,6 +211,21 @@ PackageCopyResult CopyVerifiedPackage(const PackageNote& note) {
   return PackageCopier(installerState.packageManifest, note).Run();
 }
 
+std::string PackageCopyText(const PackageCopyResult& copy) {
+  switch (copy.outcome) {
+    case PackageCopyOutcome::kReady:
+      return "the package is checked and copied to " + installerState.driverSourceFolder;
+    case PackageCopyOutcome::kDiffers:
+      return "the driver package is not the one this program was made for; nothing is installed: " + copy.file +
+             ": " + copy.what;
+    case PackageCopyOutcome::kUnreadable:
+    case PackageCopyOutcome::kFailed:
+      break;
+  }
+  return "the package could not be copied: " + copy.file + ": " + copy.what + ", error " +
+         std::to_string(copy.error);
+}
+
 bool RemoveFilesOf(const std::string& folder) {
   Services& services = GetServices();
   FindData entry;

@@ -255,21 +255,9 @@ bool CVornellDlg::CopyPackage(std::string& refusedFile) {
     return false;
   }
   packageCopy = CopyVerifiedPackage([&log](const std::string& line) { log.Write(line); });
-  switch (packageCopy.outcome) {
-    case PackageCopyOutcome::kReady:
-      return true;
-    case PackageCopyOutcome::kDiffers:
-      log.Write("the driver package is not the one this program was made for: " + packageCopy.file + ": " +
-                packageCopy.what);
-      refusedFile = packageCopy.file;
-      return false;
-    case PackageCopyOutcome::kUnreadable:
-    case PackageCopyOutcome::kFailed:
-      break;
-  }
-  log.Write("the package could not be copied: " + packageCopy.file + ": " + packageCopy.what,
-            static_cast<std::uint64_t>(packageCopy.error));
-  return false;
+  log.Write(PackageCopyText(packageCopy));
+  if (packageCopy.outcome == PackageCopyOutcome::kDiffers) refusedFile = packageCopy.file;
+  return packageCopy.outcome == PackageCopyOutcome::kReady;
 }
 
 void CVornellDlg::ProbeUsbPrinterAndSay() {
