@@ -10,6 +10,7 @@ constexpr int kExitInstallFailed = 1603;       // ERROR_INSTALL_FAILURE
 constexpr int kExitAnotherInstall = 1618;      // ERROR_INSTALL_ALREADY_RUNNING
 constexpr int kExitPackageIncomplete = 1619;   // ERROR_INSTALL_PACKAGE_OPEN_FAILED
 constexpr int kExitPackageUntrusted = 1620;    // ERROR_INSTALL_PACKAGE_INVALID
+constexpr int kExitPlatformUnsupported = 1633;  // ERROR_INSTALL_PLATFORM_UNSUPPORTED
 constexpr int kExitBadCommandLine = 1639;      // ERROR_INVALID_COMMAND_LINE
 
 // A run without a window ends itself with 1603 after this long.

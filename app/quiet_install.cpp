@@ -10,6 +10,7 @@
 #include "engine/engine.h"
 #include "engine/installer_state.h"
 #include "engine/state_text.h"
+#include "platform/gbk.h"
 #include "platform/log.h"
 #include "platform/process.h"
 #include "platform/services.h"
@@ -91,11 +92,23 @@ void RunPrinterCommands(const CommandLine& command) {
                    "default, not a user's; run /setdefault in the user's context");
   }
   CommandEnd end;
+  Log& log = GetLog();
+  // printui tells nothing of its outcome: the default printer is read back,
+  // and of the test page only the asking is known.
   if (command.setDefault) {
     services.RunRundll32(BuildPrinterCommandArguments(kMakeDefault, queue, true), kCommandWaitMs, end);
+    std::string now;
+    if (!services.DefaultPrinter(now)) {
+      log.Write("the default printer could not be read back");
+    } else if (NamesEqualIgnoreCase(now, queue)) {
+      log.Write("the default printer is now", queue);
+    } else {
+      log.Write("/setdefault did not make " + queue + " the default printer; the default is", now);
+    }
   }
   if (command.testPage) {
     services.RunRundll32(BuildPrinterCommandArguments(kPrintTestPage, queue, true), kCommandWaitMs, end);
+    log.Write("a test page was asked for; whether it printed only the printer shows");
   }
 }
 
@@ -161,6 +174,10 @@ std::uint32_t QuietWaitLimitMs() {
 }
 
 int RunQuietInstall(const CommandLine& command) {
+  if (OnArm64Machine()) {
+    GetLog().Write("this driver is for 64-bit x86 Windows only, and this machine is ARM64: nothing is installed");
+    return kExitPlatformUnsupported;
+  }
   // Nobody is there to answer a prompt of the device installation.
   GetServices().SetNonInteractiveInstalls();
   DescribeDriverPackage();

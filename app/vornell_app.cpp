@@ -6,6 +6,7 @@
 #include "app/exit_codes.h"
 #include "app/quiet_install.h"
 #include "app/uninstall.h"
+#include "engine/engine.h"
 #include "engine/installer_state.h"
 #include "framework/win_values.h"
 #include "platform/log.h"
@@ -23,6 +24,8 @@ namespace {
 constexpr unsigned kWin95Classes = 0xFF;  // ICC_WIN95_CLASSES
 constexpr unsigned kRestartOnly = 1;      // no data recovery, no autosave
 constexpr char kVersion[] = VORNELL_VERSION_TEXT;
+constexpr char kErrorCaption[] = "错误提示";
+constexpr char kArm64Machine[] = "错误提示：   本驱动程序仅适用于 64 位 x86 版 Windows，不能安装在 ARM 处理器的电脑上";
 
 // The log file and its first lines: what support staff need to know of the
 // run. Returns the log's path.
@@ -39,6 +42,10 @@ std::wstring StartLog(const CommandLine& command, const char* mode) {
   log.Write("command line", facts.commandLine);
   log.Write("elevated", facts.elevated ? "yes" : "no");
   if (facts.system) log.Write("account", "SYSTEM");
+  if (!facts.seenByPerson) {
+    log.Write("no person can see this process's windows (session 0, or a window station that is not visible): "
+              "as with /quiet");
+  }
   log.Write("current directory", facts.currentDirectory);
   log.Write("ANSI code page", facts.ansiCodePage);
   return path;
@@ -65,7 +72,15 @@ const AppCommandEntry* CVornellApp::CommandMap() const {
 bool CVornellApp::InitInstance() {
   // Before anything else: the program copy is made from this very file.
   HoldProgramFile();
-  const CommandLine command = ParseCommandLine(arguments);
+  CommandLine command = ParseCommandLine(arguments);
+  // Where no person can see a window (session 0, a window station that is
+  // not visible), a box or the wizard would wait for ever: every mode runs
+  // as with /quiet, and the log and the exit code say everything.
+  const bool unseen = !GetProcessFacts().seenByPerson;
+  if (unseen) {
+    command.quietAsked = true;
+    if (command.mode == RunMode::kWizard) command.mode = RunMode::kQuiet;
+  }
   // Nobody watches a run without a window: a call that never returns must
   // not keep a deployment tool waiting for ever.
   if (command.quietAsked && (command.mode == RunMode::kQuiet || command.mode == RunMode::kUninstall)) {
@@ -124,6 +139,13 @@ void CVornellApp::RunWizard(const CommandLine& command) {
   }
 
   InitCommonControls(kWin95Classes);
+  // Before the license page: nothing of this driver can work there.
+  if (OnArm64Machine()) {
+    ShowAppMessageBox(kArm64Machine, kErrorCaption, kMbOk | kMbIconError);
+    GetLog().Write("the wizard ended: this driver is for 64-bit x86 Windows only, and this machine is ARM64");
+    GetLog().SetSink(nullptr);
+    return;
+  }
   // The license box is a "RichEdit20A" control; without its class the
   // dialog cannot be created. The result is not examined: there is no
   // better page to show than the dialog itself.

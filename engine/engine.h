@@ -29,6 +29,10 @@ constexpr std::int32_t kParallelQueueNotSeen = 3012;
 // model's own file names.
 void DescribeDriverPackage();
 
+// True on a 64-bit ARM machine: the program runs there emulated, but an x64
+// printer driver cannot load in the ARM64 spooler.
+bool OnArm64Machine();
+
 // Every file of driverFiles exists under driverSourceFolder (a folder of the
 // name counts). Stops at the first one missing; `report`, when given, hears
 // of each file looked at, found or not.

@@ -3,6 +3,11 @@
 
 namespace vornell {
 
+bool OnArm64Machine() {
+  std::uint16_t machine = 0;
+  return GetServices().QueryNativeMachine(machine) && machine == kMachineArm64;
+}
+
 void DescribeDriverPackage() {
   InstallerState& s = installerState;
   bool isWow64 = false;

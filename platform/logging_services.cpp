@@ -110,10 +110,22 @@ bool LoggingServices::QueryIsWow64Process(bool& isWow64) {
   return available;
 }
 
-void LoggingServices::RegisterUsbDeviceNotification(void* window) {
-  inner_.RegisterUsbDeviceNotification(window);
+bool LoggingServices::QueryNativeMachine(std::uint16_t& machine) {
+  const bool known = inner_.QueryNativeMachine(machine);
+  return Outcome(known, "QueryNativeMachine()", "machine " + Hex(machine, 4));
+}
+
+void* LoggingServices::RegisterUsbDeviceNotification(void* window) {
+  void* const registration = inner_.RegisterUsbDeviceNotification(window);
+  Outcome(registration != nullptr, "RegisterUsbDeviceNotification(window " + Handle(window) + ")",
+          "registration " + Handle(registration));
+  return registration;
+}
+
+void LoggingServices::UnregisterUsbDeviceNotification(void* registration) {
+  inner_.UnregisterUsbDeviceNotification(registration);
   NoteError();
-  Logged("RegisterUsbDeviceNotification(window " + Handle(window) + ")", "done");
+  Logged("UnregisterUsbDeviceNotification(registration " + Handle(registration) + ")", "done");
 }
 
 bool LoggingServices::EnterProgramFolder() {
@@ -392,7 +404,8 @@ std::uint32_t LoggingServices::RunRundll32(const std::string& arguments, std::ui
   if (result <= 31) {
     LoggedFailure(call, result == 0 ? error : result, "not started (" + Number(result) + ")");
   } else if (end.ended) {
-    Logged(call, "ended with exit code " + Number(end.exitCode) + " after " + Number(end.tookMs) + " ms");
+    // rundll32 says nothing through its exit code of how printui fared.
+    Logged(call, "finished after " + Number(end.tookMs) + " ms (rundll32's exit code " + Number(end.exitCode) + ")");
   } else {
     // Left to run: ending it midway could leave the printer half set up.
     Logged(call, "still running after " + Number(end.tookMs) + " ms; left to run");
@@ -617,6 +630,11 @@ bool LoggingServices::ProgramFolder(std::string& folder) {
 bool LoggingServices::ClearPendingRemovals(std::uint32_t& cleared) {
   const bool done = inner_.ClearPendingRemovals(cleared);
   return Outcome(done, "ClearPendingRemovals()", Number(cleared) + " of our entries taken out");
+}
+
+bool LoggingServices::DefaultPrinter(std::string& name) {
+  const bool known = inner_.DefaultPrinter(name);
+  return Outcome(known, "DefaultPrinter()", Quoted(name));
 }
 
 bool LoggingServices::StoredInfOrigin(const std::string& storedInf, std::string& originalName) {

@@ -22,7 +22,9 @@ class LoggingServices final : public Services {
   LoggingServices& operator=(const LoggingServices&) = delete;
 
   bool QueryIsWow64Process(bool& isWow64) override;
-  void RegisterUsbDeviceNotification(void* window) override;
+  bool QueryNativeMachine(std::uint16_t& machine) override;
+  void* RegisterUsbDeviceNotification(void* window) override;
+  void UnregisterUsbDeviceNotification(void* registration) override;
   bool EnterProgramFolder() override;
   bool OnlyAdministratorsMayWrite(const std::string& path, std::string& reason) override;
   DeviceSet GetUsbDeviceSet(std::uint32_t flags) override;
@@ -37,6 +39,7 @@ class LoggingServices final : public Services {
   int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType, std::uint32_t copyStyle,
                       std::string* storedName = nullptr) override;
   bool RemoveStoredDriver(const std::string& storedInf, bool force, StoreRemoval& removal) override;
+  bool DefaultPrinter(std::string& name) override;
   bool GetQueueDriver(const std::string& queue, std::string& driver) override;
   bool DeleteQueue(const std::string& queue) override;
   bool RemovePrinterDriver(const std::string& driver) override;

@@ -17,6 +17,9 @@ struct ProcessFacts {
   std::wstring tempFolder;
   bool elevated = false;
   bool system = false;  // the local SYSTEM account, as deployment tools run it
+  // A person can see the process's windows: its window station is visible
+  // and it does not run in session 0, where nobody ever sees one.
+  bool seenByPerson = true;
   unsigned ansiCodePage = 0;
 };
 

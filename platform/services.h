@@ -46,6 +46,7 @@ struct StoreRemoval {
   std::string how;  // the system call that did it, for the log
 };
 
+constexpr std::uint16_t kMachineArm64 = 0xAA64;  // IMAGE_FILE_MACHINE_ARM64
 constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 constexpr std::uint32_t kFileAttributeReadOnly = 0x1;
 constexpr std::uint32_t kFileAttributeDirectory = 0x10;
@@ -109,8 +110,15 @@ class Services {
   // --- process and window ---
   // false when the system has no "IsWow64Process" query (then: not WOW64).
   virtual bool QueryIsWow64Process(bool& isWow64) = 0;
-  // Device-interface notifications for GUID_DEVINTERFACE_USB_DEVICE to the window.
-  virtual void RegisterUsbDeviceNotification(void* window) = 0;
+  // The machine's own processor (IMAGE_FILE_MACHINE_*: 0x8664 x64, 0xAA64
+  // ARM64), which an emulated x64 process does not see otherwise; false
+  // when the system has no "IsWow64Process2" (before Windows 10 1709:
+  // then it is no ARM64 machine).
+  virtual bool QueryNativeMachine(std::uint16_t& machine) = 0;
+  // Device-interface notifications for GUID_DEVINTERFACE_USB_DEVICE to the
+  // window; the registration, null when refused, is undone when the window ends.
+  virtual void* RegisterUsbDeviceNotification(void* window) = 0;
+  virtual void UnregisterUsbDeviceNotification(void* registration) = 0;
   // Makes the folder of the program file the current directory, whatever
   // letters its name holds.
   virtual bool EnterProgramFolder() = 0;
@@ -176,6 +184,9 @@ class Services {
   // (the list grew since the first call) or the call failed.
   virtual bool EnumPrintersFill(std::uint32_t flags, void* buffer, std::uint32_t bufferSize,
                                 std::vector<std::string>& names) = 0;
+  // The running account's default printer (GetDefaultPrinterW); false,
+  // error 2, when it has none.
+  virtual bool DefaultPrinter(std::string& name) = 0;
   // The printer driver a queue uses; false (error 1801) when there is no such queue.
   virtual bool GetQueueDriver(const std::string& queue, std::string& driver) = 0;
   virtual bool DeleteQueue(const std::string& queue) = 0;

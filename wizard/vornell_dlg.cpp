@@ -53,6 +53,8 @@ CVornellDlg::CVornellDlg(int templateId) : Dialog(templateId) {
 }
 
 CVornellDlg::~CVornellDlg() {
+  // The window has ended: the system is to send it nothing more.
+  if (usbNotification != nullptr) GetServices().UnregisterUsbDeviceNotification(usbNotification);
   if (licenseBrush != nullptr) DeleteBrush(licenseBrush);
 }
 
@@ -72,7 +74,7 @@ bool CVornellDlg::OnInitDialog() {
   SendMessageToSelf(msg::kSetIcon, kIconSmall, reinterpret_cast<LParam>(appIcon));
 
   // Registered, but unanswered: printers are found only by the explicit probe.
-  GetServices().RegisterUsbDeviceNotification(GetSafeHwnd());
+  usbNotification = GetServices().RegisterUsbDeviceNotification(GetSafeHwnd());
 
   DescribeDriverPackage();
 

@@ -66,6 +66,7 @@ class CVornellDlg : public Dialog {
   // The start-up marks go to the log once, after the first paint.
   bool startupLogged = false;
   PackageCopyResult packageCopy;
+  void* usbNotification = nullptr;
 };
 
 }  // namespace vornell

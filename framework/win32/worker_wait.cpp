@@ -22,11 +22,23 @@ DWORD WINAPI WorkerTrampolineThread(LPVOID parameter) {
 }
 
 // QS_ALLINPUT with QS_TOUCH and QS_POINTER: from Windows 8 on, touch and pen
-// input wake only a wait that asks for them. Windows 7 refuses those bits
-// (error 87); its own QS_ALLINPUT is then asked for, by every later wait too.
+// input wake only a wait that asks for them. Windows 7 knows neither bit:
+// the pointer bits are asked for only where user32 has the pointer calls
+// (GetPointerType, Windows 8 on; looked up, since importing it would stop
+// the program loading on Windows 7), and a refusal (87, or 1004 as Windows 7
+// may say) falls back to Windows 7's own QS_ALLINPUT for every later wait.
 constexpr DWORD kFullWakeMask = 0x1CFF;
 constexpr DWORD kWindows7WakeMask = 0x04FF;
-std::atomic<DWORD> g_wakeMask{kFullWakeMask};
+
+DWORD InitialWakeMask() {
+  const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+  return user32 != nullptr && ::GetProcAddress(user32, "GetPointerType") != nullptr ? kFullWakeMask
+                                                                                    : kWindows7WakeMask;
+}
+
+std::atomic<DWORD> g_wakeMask{InitialWakeMask()};
+
+bool RefusedFlags(DWORD error) { return error == ERROR_INVALID_PARAMETER || error == ERROR_INVALID_FLAGS; }
 
 }  // namespace
 
@@ -45,7 +57,7 @@ WorkerWait Dialog::WaitForWorker(WorkerProc proc, void* arg) {
     const DWORD mask = g_wakeMask.load();
     const DWORD woke = ::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, mask);
     if (woke == WAIT_OBJECT_0) break;
-    if (woke == WAIT_FAILED && mask == kFullWakeMask && ::GetLastError() == ERROR_INVALID_PARAMETER) {
+    if (woke == WAIT_FAILED && mask == kFullWakeMask && RefusedFlags(::GetLastError())) {
       g_wakeMask = kWindows7WakeMask;
       continue;
     }

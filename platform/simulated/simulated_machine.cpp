@@ -553,9 +553,32 @@ bool SimulatedMachine::QueryIsWow64Process(bool& isWow64) {
   return true;
 }
 
-void SimulatedMachine::RegisterUsbDeviceNotification(void* window) {
+bool SimulatedMachine::QueryNativeMachine(std::uint16_t& machine) {
+  std::lock_guard lock(mutex_);
+  Record("QueryNativeMachine");
+  if (Injected(sim_error::kProcNotFound)) return false;
+  if (!nativeMachine_) {
+    SetError(sim_error::kProcNotFound);
+    return false;
+  }
+  machine = *nativeMachine_;
+  return true;
+}
+
+void SimulatedMachine::SetNativeMachine(std::optional<std::uint16_t> machine) {
+  std::lock_guard lock(mutex_);
+  nativeMachine_ = machine;
+}
+
+void* SimulatedMachine::RegisterUsbDeviceNotification(void* window) {
   std::lock_guard lock(mutex_);
   Record("RegisterUsbDeviceNotification", {}, {IdOf(window)});
+  return HandleOf(nextHandle_++);
+}
+
+void SimulatedMachine::UnregisterUsbDeviceNotification(void* registration) {
+  std::lock_guard lock(mutex_);
+  Record("UnregisterUsbDeviceNotification", {}, {IdOf(registration)});
 }
 
 bool SimulatedMachine::EnterProgramFolder() {
@@ -998,6 +1021,15 @@ std::uint32_t SimulatedMachine::RunRundll32(const std::string& arguments, std::u
   end.ended = commandRunMs_ <= timeoutMs;
   end.exitCode = end.ended ? commandExitCode_ : 0;
   clockMs_ += end.tookMs;
+  // printui's /y, once it has ended, has made the named queue the default.
+  constexpr std::string_view kMakeDefault = "PrintUIEntry /y";
+  const std::size_t name = arguments.find("/n \"");
+  if (end.ended && arguments.find(kMakeDefault) != std::string::npos && name != std::string::npos) {
+    const std::string queue = arguments.substr(name + 4, arguments.rfind('"') - name - 4);
+    for (const Printer* p : ListedQueues()) {
+      if (NamesEqualIgnoreCase(p->name, queue)) defaultPrinter_ = p->name;
+    }
+  }
   return result;
 }
 

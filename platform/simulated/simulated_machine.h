@@ -62,8 +62,10 @@ struct InjectedFailure {
 
 // One call that reached the machine. Texts are recorded as passed (GBK,
 // backslashes kept); numbers in argument order. What each operation records:
-//   QueryIsWow64Process            -
+//   QueryIsWow64Process,
+//   QueryNativeMachine             -
 //   RegisterUsbDeviceNotification  numbers {window}
+//   UnregisterUsbDeviceNotification numbers {registration}
 //   EnterProgramFolder             -
 //   OnlyAdministratorsMayWrite     texts {path}
 //   GetUsbDeviceSet                numbers {flags}
@@ -105,6 +107,7 @@ struct InjectedFailure {
 //   ProgramFolder,
 //   ClearPendingRemovals           -
 //   StoredInfOrigin                texts {storedInf}
+//   DefaultPrinter                 -
 struct SimulatedCall {
   std::string operation;
   std::vector<std::string> texts;
@@ -148,6 +151,10 @@ class SimulatedMachine : public Services {
   // call then returns false and leaves the caller's flag untouched); a value
   // = the query exists and reports it. Default: exists, false.
   void SetWow64(std::optional<bool> isWow64);
+
+  // The machine's processor as IsWow64Process2 reports it; nullopt: no
+  // such call. Default: x64 (0x8664).
+  void SetNativeMachine(std::optional<std::uint16_t> machine);
 
   // USB device interfaces: the paths of the attached devices, in enumeration
   // order. A device set takes a snapshot when it is created.
@@ -244,6 +251,11 @@ class SimulatedMachine : public Services {
   // uses the driver: the spooler still has it loaded.
   void HoldDriverInSpooler(int times);
 
+  // The account's default printer; empty: none. An awaited printui /y
+  // command that ends makes its queue the default, as printui does.
+  void SetDefaultPrinterName(std::string name);
+  std::string DefaultPrinterName() const;
+
   // Every call of `operation` fails with `error`, before doing anything.
   void FailOperation(std::string operation, std::uint32_t error);
 
@@ -311,7 +323,9 @@ class SimulatedMachine : public Services {
   // ----- Services -----
 
   bool QueryIsWow64Process(bool& isWow64) override;
-  void RegisterUsbDeviceNotification(void* window) override;
+  bool QueryNativeMachine(std::uint16_t& machine) override;
+  void* RegisterUsbDeviceNotification(void* window) override;
+  void UnregisterUsbDeviceNotification(void* registration) override;
   bool EnterProgramFolder() override;
   bool OnlyAdministratorsMayWrite(const std::string& path, std::string& reason) override;
   DeviceSet GetUsbDeviceSet(std::uint32_t flags) override;
@@ -326,6 +340,7 @@ class SimulatedMachine : public Services {
   int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType, std::uint32_t copyStyle,
                       std::string* storedName = nullptr) override;
   bool RemoveStoredDriver(const std::string& storedInf, bool force, StoreRemoval& removal) override;
+  bool DefaultPrinter(std::string& name) override;
   bool GetQueueDriver(const std::string& queue, std::string& driver) override;
   bool DeleteQueue(const std::string& queue) override;
   bool RemovePrinterDriver(const std::string& driver) override;
@@ -424,12 +439,14 @@ class SimulatedMachine : public Services {
   int renamedFiles_ = 0;
   std::map<std::string, std::string> storeOrigins_;  // stored name -> original INF name
   int spoolerHoldsDriver_ = 0;
+  std::string defaultPrinter_;
   bool programCopy_ = false;
   bool runningFromCopy_ = false;
   bool copyAtRestart_ = false;
   std::optional<AppsEntry> appsEntry_;
 
   std::optional<bool> wow64_ = false;
+  std::optional<std::uint16_t> nativeMachine_ = 0x8664;
 
   std::vector<std::string> usbPaths_;
   bool refuseDeviceSet_ = false;

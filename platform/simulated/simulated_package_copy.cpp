@@ -47,6 +47,16 @@ void SimulatedMachine::MarkQueuePendingDeletion(const std::string& queue, bool p
   }
 }
 
+void SimulatedMachine::SetDefaultPrinterName(std::string name) {
+  std::lock_guard lock(mutex_);
+  defaultPrinter_ = std::move(name);
+}
+
+std::string SimulatedMachine::DefaultPrinterName() const {
+  std::lock_guard lock(mutex_);
+  return defaultPrinter_;
+}
+
 void SimulatedMachine::HoldDriverInSpooler(int times) {
   std::lock_guard lock(mutex_);
   spoolerHoldsDriver_ = times;
@@ -208,6 +218,19 @@ bool SimulatedMachine::ClearPendingRemovals(std::uint32_t& cleared) {
     }
   }
   pendingRemovals_ = std::move(kept);
+  return true;
+}
+
+bool SimulatedMachine::DefaultPrinter(std::string& name) {
+  std::lock_guard lock(mutex_);
+  Record("DefaultPrinter");
+  name.clear();
+  if (Injected(sim_error::kRpcServerUnavailable)) return false;
+  if (defaultPrinter_.empty()) {
+    SetError(sim_error::kFileNotFound);
+    return false;
+  }
+  name = defaultPrinter_;
   return true;
 }
 

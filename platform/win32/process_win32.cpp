@@ -37,7 +37,16 @@ std::wstring TempFolder() {
   using GetTempPath2Fn = DWORD(WINAPI*)(DWORD, LPWSTR);
   const auto getTempPath2 = ProcedureOf<GetTempPath2Fn>(::GetModuleHandleW(L"kernel32.dll"), "GetTempPath2W");
   wchar_t temp[MAX_PATH + 2] = {};
-  if (getTempPath2 == nullptr && RunsAsSystem()) {
+  // GetTempPath2W names C:\Windows\SystemTemp for SYSTEM without looking
+  // whether it exists (an update may add the call before the folder).
+  bool useTempPath2 = getTempPath2 != nullptr;
+  if (useTempPath2 && RunsAsSystem()) {
+    const DWORD length = getTempPath2(MAX_PATH + 1, temp);
+    const DWORD attributes = length != 0 && length <= MAX_PATH + 1 ? ::GetFileAttributesW(temp) : INVALID_FILE_ATTRIBUTES;
+    useTempPath2 = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                   (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+  }
+  if (!useTempPath2 && RunsAsSystem()) {
     const std::wstring system = SystemDirectory();
     if (system.empty()) return {};
     std::wstring folder = system + L"\\config\\systemprofile";
@@ -47,8 +56,7 @@ std::wstring TempFolder() {
     }
     return folder + L"\\";
   }
-  const DWORD length =
-      getTempPath2 != nullptr ? getTempPath2(MAX_PATH + 1, temp) : ::GetTempPathW(MAX_PATH + 1, temp);
+  const DWORD length = useTempPath2 ? getTempPath2(MAX_PATH + 1, temp) : ::GetTempPathW(MAX_PATH + 1, temp);
   if (length == 0 || length > MAX_PATH + 1) return {};
   return std::wstring(temp, length);
 }
@@ -115,6 +123,24 @@ std::wstring WithoutFinalBackslash(std::wstring path) {
 
 }  // namespace
 
+namespace {
+
+// Session 0 shows no one anything since Windows Vista; a window station
+// without WSF_VISIBLE (a service's, a new one of a deployment agent's)
+// neither. SYSTEM given a visible station in a user's session is seen.
+bool SeenByPerson() {
+  DWORD session = 0;
+  if (::ProcessIdToSessionId(::GetCurrentProcessId(), &session) && session == 0) return false;
+  USEROBJECTFLAGS flags{};
+  DWORD needed = 0;
+  const HWINSTA station = ::GetProcessWindowStation();
+  // Not knowing is taken as seen: the wizard is what a person started.
+  if (station == nullptr || !::GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &needed)) return true;
+  return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+}  // namespace
+
 ProcessFacts GetProcessFacts() {
   ProcessFacts facts;
   facts.commandLine = LenientGbk(::GetCommandLineW());
@@ -125,6 +151,7 @@ ProcessFacts GetProcessFacts() {
   facts.tempFolder = TempFolder();
   facts.elevated = ProcessElevated();
   facts.system = RunsAsSystem();
+  facts.seenByPerson = SeenByPerson();
   facts.ansiCodePage = ::GetACP();
   return facts;
 }

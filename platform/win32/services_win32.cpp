@@ -132,12 +132,34 @@ bool Win32Services::QueryIsWow64Process(bool& isWow64) {
   return true;
 }
 
-void Win32Services::RegisterUsbDeviceNotification(void* window) {
+bool Win32Services::QueryNativeMachine(std::uint16_t& machine) {
+  CallError callError;
+  // Windows 10 1709 and later; importing it would stop the program loading on Windows 7.
+  using IsWow64Process2Function = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+  const auto query = ProcedureOf<IsWow64Process2Function>(GetModuleHandleW(L"kernel32"), "IsWow64Process2");
+  USHORT process = 0, native = 0;
+  const bool known = query != nullptr && query(GetCurrentProcess(), &process, &native);
+  callError.Note();
+  if (known) machine = native;
+  return known;
+}
+
+void* Win32Services::RegisterUsbDeviceNotification(void* window) {
+  CallError callError;
   DEV_BROADCAST_DEVICEINTERFACE_W filter{};
   filter.dbcc_size = sizeof filter;
   filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
   filter.dbcc_classguid = kUsbDeviceInterface;
-  RegisterDeviceNotificationW(static_cast<HWND>(window), &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+  void* const registration =
+      RegisterDeviceNotificationW(static_cast<HWND>(window), &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+  callError.Note();
+  return registration;
+}
+
+void Win32Services::UnregisterUsbDeviceNotification(void* registration) {
+  CallError callError;
+  if (registration != nullptr) UnregisterDeviceNotification(static_cast<HDEVNOTIFY>(registration));
+  callError.Note();
 }
 
 bool Win32Services::EnterProgramFolder() {

@@ -8,7 +8,9 @@ namespace vornell {
 class Win32Services final : public Services {
  public:
   bool QueryIsWow64Process(bool& isWow64) override;
-  void RegisterUsbDeviceNotification(void* window) override;
+  bool QueryNativeMachine(std::uint16_t& machine) override;
+  void* RegisterUsbDeviceNotification(void* window) override;
+  void UnregisterUsbDeviceNotification(void* registration) override;
   bool EnterProgramFolder() override;
   bool OnlyAdministratorsMayWrite(const std::string& path, std::string& reason) override;
   DeviceSet GetUsbDeviceSet(std::uint32_t flags) override;
@@ -24,6 +26,7 @@ class Win32Services final : public Services {
                       std::string* storedName = nullptr) override;
   bool RemoveStoredDriver(const std::string& storedInf, bool force, StoreRemoval& removal) override;
   bool StoredInfOrigin(const std::string& storedInf, std::string& originalName) override;
+  bool DefaultPrinter(std::string& name) override;
   bool GetQueueDriver(const std::string& queue, std::string& driver) override;
   bool DeleteQueue(const std::string& queue) override;
   bool RemovePrinterDriver(const std::string& driver) override;

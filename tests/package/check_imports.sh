@@ -20,6 +20,11 @@ failures=0
 grep -q 'file format pei-x86-64' <<<"$dump" || { echo "not a 64-bit PE program"; failures=$((failures + 1)); }
 grep -Eq '^Subsystem[[:space:]]+0*2[[:space:]]' <<<"$dump" || { echo "not a GUI program (subsystem 2)"; failures=$((failures + 1)); }
 
+# Windows 7 (6.1) as the image's OS and subsystem version, not the linker's 4.0 and 5.2.
+for field in MajorOSystemVersion:6 MinorOSystemVersion:1 MajorSubsystemVersion:6 MinorSubsystemVersion:1; do
+  grep -Eq "^${field%%:*}[[:space:]]+${field##*:}\$" <<<"$dump" || { echo "not ${field%%:*} ${field##*:}"; failures=$((failures + 1)); }
+done
+
 imports=$(awk '/DLL Name:/ {print tolower($3)}' <<<"$dump")
 [ -n "$imports" ] || { echo "no imports found"; failures=$((failures + 1)); }
 for dll in $imports; do

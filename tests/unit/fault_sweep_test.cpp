@@ -79,7 +79,8 @@ bool Inessential(const InjectedFailure& call) {
   const std::string& operation = call.operation;
   if (operation == "GetAttributes" && call.text.starts_with("C:\\Program Files\\")) return false;
   for (const char* name : {"EnumPrintersNeeded", "EnumPrintersFill", "AllocZeroed", "StartRundll32", "RunRundll32",
-                           "GetAttributes", "SetAttributes", "QueryIsWow64Process", "WaitNoPendingInstalls"}) {
+                           "GetAttributes", "SetAttributes", "QueryIsWow64Process", "QueryNativeMachine",
+                           "WaitNoPendingInstalls", "DefaultPrinter"}) {
     if (operation == name) return true;
   }
   return false;

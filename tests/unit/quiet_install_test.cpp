@@ -254,6 +254,19 @@ TEST_F(QuietInstallTest, PrinterCommandsOnlyAfterTheQueueIsThereEachAwaitedAndQu
                                       "printui.dll,PrintUIEntry /k /q /n \"" + kUsbQueue + "\""}));
   for (const SimulatedCall& call : machine.CallsOf("RunRundll32")) EXPECT_EQ(call.numbers.at(0), 60000u);
   EXPECT_EQ(machine.CountOf("StartRundll32"), 0u);
+  // printui's outcome is not its exit code: the default is read back.
+  machine.SetDefaultPrinterName("Office");
+  OpenProcessLog(L"C:\\Temp\\Vornell.log");
+  installerState = InstallerState{};
+  EXPECT_EQ(Run(true, false), kExitSuccess);
+  // The log is UTF-8: the queue's ASCII part is looked for.
+  EXPECT_NE(ProcessLog().Text().find("/setdefault did not make Orvane RX730T"), std::string::npos);
+  EXPECT_NE(ProcessLog().Text().find(" the default printer; the default is: Office"), std::string::npos);
+  machine.SetCommandEnd(500, 0);
+  installerState = InstallerState{};
+  EXPECT_EQ(Run(true, true), kExitSuccess);
+  EXPECT_NE(ProcessLog().Text().find("the default printer is now: Orvane RX730T"), std::string::npos);
+  EXPECT_NE(ProcessLog().Text().find("a test page was asked for"), std::string::npos);
 
   // Into the driver store only: there is no queue to name.
   machine.ClearCalls();
@@ -261,6 +274,71 @@ TEST_F(QuietInstallTest, PrinterCommandsOnlyAfterTheQueueIsThereEachAwaitedAndQu
   machine.SetUsbDevicePaths({});
   EXPECT_EQ(Run(true, true), kExitSuccess);
   EXPECT_EQ(machine.CountOf("RunRundll32"), 0u);
+}
+
+// An x64 driver cannot load in an ARM64 spooler: nothing is copied or
+// installed, unattended (1633) or in the wizard (a box before any page);
+// removal still runs.
+TEST_F(QuietInstallTest, Arm64MachineInstallsNothingAndRemovalStillRuns) {
+  CopySamplePackage();
+  machine.SetUsbDevicePaths({kPrinterPath});
+  machine.AddPrinter(kUsbQueue);
+  machine.SetNativeMachine(kMachineArm64);
+  EXPECT_EQ(Run(), kExitPlatformUnsupported);
+  EXPECT_EQ(machine.CountOf("CopyVerifiedFile") + machine.CountOf("CopyFileTo") + machine.CountOf("UpdateDriver"), 0u);
+
+  const std::size_t windows = headless::ModalRuns().size();
+  const std::size_t boxes = headless::AppMessageBoxes().size();
+  headless::ScriptAppAnswer(kIdOk);
+  theApp.arguments = {};
+  theApp.InitInstance();
+  EXPECT_EQ(headless::ModalRuns().size(), windows) << "no wizard";
+  ASSERT_EQ(headless::AppMessageBoxes().size(), boxes + 1);
+  EXPECT_NE(headless::AppMessageBoxes().back().find("ARM"), std::string::npos);
+  EXPECT_EQ(machine.CountOf("CopyVerifiedFile"), 0u);
+
+  theApp.arguments = {L"/uninstall", L"/quiet"};
+  theApp.InitInstance();
+  EXPECT_EQ(theApp.exitCode, kExitSuccess);
+  EXPECT_TRUE(machine.QueueNames().empty());
+  theApp.arguments.clear();
+  theApp.exitCode = 0;
+
+  // Where the system cannot say (before Windows 10 1709), it is no ARM64 machine.
+  machine.SetNativeMachine(std::nullopt);
+  installerState = InstallerState{};
+  machine.AddPrinter(kUsbQueue);
+  EXPECT_EQ(Run(), kExitSuccess);
+}
+
+// Nobody sees session 0 or a hidden window station: the bare program
+// installs as /quiet would, the usage and the removal ask and show nothing.
+TEST_F(QuietInstallTest, WhereNoPersonSeesAWindowEveryModeIsQuiet) {
+  CopySamplePackage();
+  machine.SetUsbDevicePaths({kPrinterPath});
+  machine.AddPrinter(kUsbQueue);
+  const ProcessFacts seen = GetProcessFacts();
+  ProcessFacts unseen = seen;
+  unseen.seenByPerson = false;
+  SetSimulatedProcessFacts(unseen);
+  const std::size_t windows = headless::ModalRuns().size();
+  const std::size_t boxes = headless::AppMessageBoxes().size();
+  for (const std::vector<std::wstring>& arguments :
+       {std::vector<std::wstring>{}, {L"/bogus"}, {L"/?"}, {L"/uninstall"}, {L"/uninstall"}}) {
+    installerState = InstallerState{};
+    theApp.arguments = arguments;
+    theApp.InitInstance();
+    if (arguments.empty()) EXPECT_EQ(theApp.exitCode, kExitSuccess) << "installed";
+    if (arguments.empty()) EXPECT_FALSE(machine.Entry() == std::nullopt);
+  }
+  EXPECT_EQ(theApp.exitCode, kExitSuccess) << "removed without asking, twice";
+  EXPECT_FALSE(machine.Entry().has_value());
+  EXPECT_EQ(headless::ModalRuns().size(), windows);
+  EXPECT_EQ(headless::AppMessageBoxes().size(), boxes);
+  EXPECT_NE(ProcessLog().Text().find("no person can see this process's windows"), std::string::npos);
+  SetSimulatedProcessFacts(seen);
+  theApp.arguments.clear();
+  theApp.exitCode = 0;
 }
 
 // The start-up: the command line decides; the unattended mode makes no

@@ -198,6 +198,11 @@ TEST(ResourceScript, ManifestAsksForElevationAndKeepsClassicControls) {
   ASSERT_FALSE(manifest.empty());
   EXPECT_NE(manifest.find(R"(level="requireAdministrator" uiAccess="false")"), std::string::npos);
   EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos);
+  // Windows 7, 8, 8.1 and 10/11: otherwise the program runs in Vista's context.
+  for (const char* os : {"35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+                         "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"}) {
+    EXPECT_NE(manifest.find(std::string("<supportedOS Id=\"{") + os + "}\"/>"), std::string::npos) << os;
+  }
   // Common controls 6 would theme every button, check box and the progress bar.
   EXPECT_EQ(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
   EXPECT_EQ(manifest.find("<dependency"), std::string::npos);

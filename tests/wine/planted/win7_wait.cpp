@@ -1,7 +1,7 @@
 // win7_wait.dll: loaded into the running Vornell.exe, it makes the program's
 // message-dispatching wait as strict as Windows 7's, which refuses the wake
 // bits that newer headers add to QS_ALLINPUT (QS_TOUCH, QS_POINTER) with
-// error 87. Wine takes them. C:\win7-wait.txt says whether the program's
+// error 1004 (ERROR_INVALID_FLAGS; 87 on some updates). Wine takes them. C:\win7-wait.txt says whether the program's
 // import was replaced, how many waits were refused, and the mask of the
 // first wait let through.
 #include <windows.h>
@@ -30,7 +30,7 @@ DWORD WINAPI StrictWait(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD 
   if ((mask & ~kWindows7Mask) != 0) {
     ++g_refused;
     Report(g_patched);
-    SetLastError(ERROR_INVALID_PARAMETER);
+    SetLastError(ERROR_INVALID_FLAGS);
     return WAIT_FAILED;
   }
   DWORD none = 0;
