@@ -61,9 +61,10 @@ struct InstallerState {
   std::int32_t connectionType = 0;
   std::int32_t connectionRetry = 0;
   std::int32_t workerStatus = 0;
-  std::array<char, kPrinterDriverDirectorySize> printerDriverDirectory{};
   // The package this program installs; the built-in one unless a test gives its own.
   PackageManifest packageManifest;
+  // Last: the fuzz tests fill what follows this buffer, to catch a read past its end.
+  std::array<char, kPrinterDriverDirectorySize> printerDriverDirectory{};
 };
 
 // The process's one instance.

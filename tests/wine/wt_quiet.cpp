@@ -38,7 +38,8 @@ BOOL CALLBACK NoteWindowOf(HWND hwnd, LPARAM lp) {
 
 // Starts `exe arguments` in `currentDir` with a pipe for its standard
 // output, watches for any window of it until it ends, and reads its code.
-Run RunQuiet(const std::wstring& exe, const std::wstring& arguments, const std::wstring& currentDir) {
+Run RunQuiet(const std::wstring& exe, const std::wstring& arguments, const std::wstring& currentDir,
+             const wchar_t* desktop = nullptr) {
   Run run;
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE readEnd = nullptr, writeEnd = nullptr;
@@ -50,6 +51,7 @@ Run RunQuiet(const std::wstring& exe, const std::wstring& arguments, const std::
   si.hStdOutput = writeEnd;
   si.hStdError = writeEnd;
   si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  si.lpDesktop = const_cast<wchar_t*>(desktop);
   PROCESS_INFORMATION pi{};
   std::wstring line = L"\"" + exe + L"\" " + arguments;
   const ULONGLONG start = GetTickCount64();
@@ -434,6 +436,37 @@ void CheckLifecycle() {
   WT_CHECK(!FileExists(copy));
 }
 
+// Wine's own window station is visible (else every Wine test would lose
+// the wizard); one made here is not, and there the bare program installs
+// as /quiet would, with no window, and the log says why.
+void CheckUnseenWindowStation() {
+  USEROBJECTFLAGS flags{};
+  DWORD needed = 0;
+  WT_CHECK(GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags, &needed));
+  WT_CHECK((flags.dwFlags & WSF_VISIBLE) != 0);
+  const HWINSTA own = GetProcessWindowStation();
+  const HWINSTA unseen = CreateWindowStationW(L"VornellUnseen", 0, WINSTA_ALL_ACCESS, nullptr);
+  WT_CHECK(unseen != nullptr);
+  if (unseen == nullptr) return;
+  WT_CHECK(GetUserObjectInformationW(unseen, UOI_FLAGS, &flags, sizeof flags, &needed));
+  Note("a new window station's flags: " + std::to_string(flags.dwFlags));
+  WT_CHECK((flags.dwFlags & WSF_VISIBLE) == 0);
+  // Its desktop, which the program is started on.
+  WT_CHECK(SetProcessWindowStation(unseen));
+  const HDESK desktop = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+  WT_CHECK(SetProcessWindowStation(own));
+  WT_CHECK(desktop != nullptr);
+  const Run run =
+      RunQuiet(ProgramPath(), L"/log C:\\quiet-unseen.log", InstallFolder(), L"VornellUnseen\\Default");
+  WT_CHECK_EQ(run.code, 0ul);
+  WT_CHECK(!run.window);
+  const std::vector<std::string> lines = ReadLog(L"C:\\quiet-unseen.log");
+  WT_CHECK(HasLine(lines, "no person can see this process's windows"));
+  WT_CHECK(HasLine(lines, "Vornell 1.0.0.1, unattended"));
+  if (desktop != nullptr) CloseDesktop(desktop);
+  CloseWindowStation(unseen);
+}
+
 // Apps & features' own command: a question, then the outcome.
 void CheckUninstallBoxes() {
   WT_CHECK(AddQueue(PrinterQueueName(), PrinterQueueName()));
@@ -521,6 +554,7 @@ int wmain() {
   WT_CHECK(AttachPrinter(kSerial));
   CheckNoQueue();
   CheckInstall(watch);
+  CheckUnseenWindowStation();
   CheckWizardLockAndLog();
   CheckLifecycle();
   CheckUninstallBoxes();
