@@ -98,12 +98,14 @@ void RunPrinterCommands(const CommandLine& command) {
   if (command.setDefault) {
     services.RunRundll32(BuildPrinterCommandArguments(kMakeDefault, queue, true), kCommandWaitMs, end);
     std::string now;
-    if (!services.DefaultPrinter(now)) {
-      log.Write("the default printer could not be read back");
-    } else if (NamesEqualIgnoreCase(now, queue)) {
+    const bool known = services.DefaultPrinter(now);
+    if (known && NamesEqualIgnoreCase(now, queue)) {
       log.Write("the default printer is now", queue);
+    } else if (known || services.LastError() == kErrorFileNotFound) {
+      log.Write("/setdefault did not make " + queue + " the default printer; the default is",
+                known ? now : std::string("none"));
     } else {
-      log.Write("/setdefault did not make " + queue + " the default printer; the default is", now);
+      log.Write("the default printer could not be read back");
     }
   }
   if (command.testPage) {

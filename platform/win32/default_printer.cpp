@@ -1,5 +1,6 @@
 // The default printer as the spooler reports it for the running account:
 // printui's exit code says nothing of whether /y made it so.
+#include <windows.h>
 #include <winspool.h>
 
 #include <vector>

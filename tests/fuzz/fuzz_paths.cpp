@@ -336,11 +336,17 @@ void StagingPaths(FuzzedDataProvider& input) {
   }
   const std::string directory = input.ConsumeRandomLengthString(kNameBytes);
   const std::string source = input.ConsumeRandomLengthString(kNameBytes);
-  for (ScriptedFiles::Entry& entry : machine.entries) entry.found.name = input.ConsumeRandomLengthString(kNameBytes);
+  // The package lists some of the names; the others are never its files.
+  PackageManifest manifest;
+  for (ScriptedFiles::Entry& entry : machine.entries) {
+    entry.found.name = input.ConsumeRandomLengthString(kNameBytes);
+    if (input.ConsumeBool()) manifest.push_back({entry.found.name, 0, ""});
+  }
 
   headless::ResetEnvironment();
   SetServices(&machine);
   ResetInstallerState();
+  installerState.packageManifest = manifest;
   FillDriverDirectory(directory, zeroPadded, padding);
   installerState.driverSourceFolder = source;
   StageDriverFiles(nullptr);
@@ -370,6 +376,7 @@ void StagingPaths(FuzzedDataProvider& input) {
     FUZZ_CHECK(calls[at].entry >= 0);
     const FindData& found = machine.entries[static_cast<std::size_t>(calls[at].entry)].found;
     FUZZ_CHECK(found.name != "." && found.name != ".." && (found.attributes & kFileAttributeDirectory) == 0);
+    FUZZ_CHECK(FindInManifest(manifest, found.name) != nullptr);
     const std::string target = destination + "\\" + found.name;
     FUZZ_CHECK(!calls[at].texts.empty());
     if (calls[at].operation == "CopyFileTo") {
@@ -383,7 +390,8 @@ void StagingPaths(FuzzedDataProvider& input) {
   for (std::size_t i = 0; i < machine.entries.size(); ++i) {
     const ScriptedFiles::Entry& entry = machine.entries[i];
     const bool skipped = entry.found.name == "." || entry.found.name == ".." ||
-                         (entry.found.attributes & kFileAttributeDirectory) != 0;
+                         (entry.found.attributes & kFileAttributeDirectory) != 0 ||
+                         FindInManifest(manifest, entry.found.name) == nullptr;
     if (skipped) continue;
     FUZZ_CHECK(looked[i]);
     if (!entry.targetExists && !entry.copySucceeds) break;
