@@ -15,6 +15,12 @@ namespace fs = std::filesystem;
 namespace {
 constexpr std::uint32_t kDirNotEmpty = 145;
 constexpr char kRenamedMark[] = ".vornell-removed-";
+
+FileDigest DigestOf(const std::string& content) {
+  Sha256 hash;
+  hash.Add(content.data(), content.size());
+  return FileDigest{content.size(), hash.HexDigest()};
+}
 }  // namespace
 
 // ----- scripting -----
@@ -167,9 +173,7 @@ bool SimulatedMachine::CopyVerifiedFile(const std::string& from, const std::stri
                                                                   static_cast<std::streamsize>(content.size()));
   // Written anew: none of the source's attributes come along.
   attributes_.erase(SimulatedFileKey(target));
-  Sha256 hash;
-  hash.Add(content.data(), content.size());
-  digest = FileDigest{content.size(), hash.HexDigest()};
+  digest = DigestOf(content);
   return true;
 }
 
@@ -180,9 +184,7 @@ bool SimulatedMachine::HashFile(const std::string& path, FileDigest& digest) {
   if (Injected(sim_error::kAccessDenied)) return false;
   std::string content;
   if (!ReadWholeLocked(path, content)) return false;
-  Sha256 hash;
-  hash.Add(content.data(), content.size());
-  digest = FileDigest{content.size(), hash.HexDigest()};
+  digest = DigestOf(content);
   return true;
 }
 
