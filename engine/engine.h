@@ -51,6 +51,7 @@ struct PackageCopyResult {
   std::string file;  // the file, or folder, it is about
   std::string what;  // what differed or failed, for the log
   std::uint32_t error = 0;
+  bool inPlace = false;  // the package folder was the copy's own: checked there, not copied
   // The package folder the copy was made from, which a discarded copy hands back.
   std::string packageFolder;
   // The folders this run made, outermost first: a failed run removes them.

@@ -195,6 +195,7 @@ PackageCopyResult PackageCopier::Run() {
   result.packageFolder = s.driverSourceFolder;
   s.driverSourceFolder = target;
   result.outcome = PackageCopyOutcome::kReady;
+  result.inPlace = inPlace;
   result.createdFolders = created_;
   return result;
 }
@@ -214,7 +215,8 @@ PackageCopyResult CopyVerifiedPackage(const PackageNote& note) {
 std::string PackageCopyText(const PackageCopyResult& copy) {
   switch (copy.outcome) {
     case PackageCopyOutcome::kReady:
-      return "the package is checked and copied to " + installerState.driverSourceFolder;
+      return (copy.inPlace ? "the package is checked where it is, in " : "the package is checked and copied to ") +
+             installerState.driverSourceFolder;
     case PackageCopyOutcome::kDiffers:
       return "the driver package is not the one this program was made for; nothing is installed: " + copy.file +
              ": " + copy.what;

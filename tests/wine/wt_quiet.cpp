@@ -400,6 +400,14 @@ void CheckLifecycle() {
   WT_CHECK(AppsEntryValue(L"QuietUninstallString") == L"\"" + copy + L"\" /uninstall /quiet");
   WT_CHECK(FileExists(copy));
 
+  // The copy run again (a repair): its package is the checked copy beside
+  // it, checked where it is and not copied onto itself.
+  WT_CHECK_EQ(RunQuiet(copy, L"/quiet /log C:\\quiet-repair.log", L"C:\\").code, 0ul);
+  const std::vector<std::string> repair = ReadLog(L"C:\\quiet-repair.log");
+  WT_CHECK(HasLine(repair, "HashFile(\".\\x64\\driver\\RX730TP.INF\")"));
+  WT_CHECK(!HasLine(repair, "CopyVerifiedFile("));
+  WT_CHECK(HasLine(repair, "the package is checked where it is, in C:\\Program Files\\Orvane\\Vornell\\x64\\driver\\"));
+
   // Somebody's own queue on the same driver: it and the driver stay.
   WT_CHECK(AddQueue(L"Office", model));
   WT_CHECK_EQ(RunQuiet(copy, L"/uninstall /quiet /log C:\\uninstall-shared.log", L"C:\\").code, 0ul);
