@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <vector>
 
 #include "engine/engine.h"
@@ -8,7 +9,9 @@ namespace vornell {
 
 namespace {
 
-constexpr std::uint32_t kEnumFlags = kPrinterEnumLocal | kPrinterEnumConnections;
+// Local queues only: listing the user's connections opens each one, and one
+// to a print server that is down blocks a look until RPC gives up.
+constexpr std::uint32_t kEnumFlags = kPrinterEnumLocal;
 // Slack on top of the size the system asked for; the fill is told the size alone.
 constexpr std::size_t kBufferSlack = 4;
 
@@ -42,6 +45,10 @@ std::uint32_t PrinterWaitThread(void* parameter) {
   settings.foundAtLook = -1;
   // The system creates the queue asynchronously after the install.
   if (settings.firstLookMs != 0) services.Sleep(settings.firstLookMs);
+  // The wait lasts as long as its looks and pauses would, by the clock: a
+  // look that takes long (a spooler that hangs) does not stretch it.
+  const std::uint64_t limitMs = static_cast<std::uint64_t>(std::max(settings.looks, 0)) * settings.retryMs;
+  const std::uint64_t start = services.TickCountMs();
   for (int look = 0; look < settings.looks; ++look) {
     if (ExpectedPrinterListed(services)) {
       settings.foundAtLook = look;
@@ -49,6 +56,7 @@ std::uint32_t PrinterWaitThread(void* parameter) {
       return 0;
     }
     services.Sleep(settings.retryMs);
+    if (services.TickCountMs() - start >= limitMs) break;
   }
   // Not found: the installation worker's value stands.
   return static_cast<std::uint32_t>(installerState.workerStatus);

@@ -632,6 +632,9 @@ bool LoggingServices::ClearPendingRemovals(std::uint32_t& cleared) {
   return Outcome(done, "ClearPendingRemovals()", Number(cleared) + " of our entries taken out");
 }
 
+// Not logged: it is asked once a look, and says nothing that could fail.
+std::uint64_t LoggingServices::TickCountMs() { return inner_.TickCountMs(); }
+
 bool LoggingServices::DefaultPrinter(std::string& name) {
   const bool known = inner_.DefaultPrinter(name);
   return Outcome(known, "DefaultPrinter()", Quoted(name));

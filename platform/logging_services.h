@@ -78,6 +78,7 @@ class LoggingServices final : public Services {
   bool FindNext(FindHandle walk, FindData& data) override;
   void FindEnd(FindHandle walk) override;
   void Sleep(std::uint32_t milliseconds) override;
+  std::uint64_t TickCountMs() override;
 
  private:
   // Reads and keeps the wrapped services' error for this thread; returns it.

@@ -275,6 +275,9 @@ class Services {
 
   // --- time ---
   virtual void Sleep(std::uint32_t milliseconds) = 0;
+  // Milliseconds since the system started (GetTickCount64): waits end by
+  // it, however long one look took. Never fails.
+  virtual std::uint64_t TickCountMs() = 0;
 };
 
 // The process's services: the real system in the shipped program; tests

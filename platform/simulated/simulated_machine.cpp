@@ -841,6 +841,7 @@ std::uint32_t SimulatedMachine::EnumPrintersNeeded(std::uint32_t flags) {
   std::lock_guard lock(mutex_);
   ++sizeCalls_;
   Record("EnumPrintersNeeded", {}, {flags, 0});
+  clockMs_ += enumerationMs_;
   if (Injected(sim_error::kRpcServerUnavailable)) return 0;
   std::vector<std::string> listed;
   if ((flags & kPrinterEnumLocal) != 0) listed = ListedPrinters(false);
@@ -854,6 +855,7 @@ bool SimulatedMachine::EnumPrintersFill(std::uint32_t flags, void* buffer, std::
                                         std::vector<std::string>& names) {
   std::lock_guard lock(mutex_);
   Record("EnumPrintersFill", {}, {flags, bufferSize});
+  clockMs_ += enumerationMs_;
   if (Injected(sim_error::kRpcServerUnavailable)) return false;
   names.clear();
   std::vector<std::string> listed;
@@ -1309,6 +1311,16 @@ void SimulatedMachine::Sleep(std::uint32_t milliseconds) {
   Record("Sleep", {}, {milliseconds});
   clockMs_ += milliseconds;
   sleeps_.push_back(milliseconds);
+}
+
+std::uint64_t SimulatedMachine::TickCountMs() {
+  std::lock_guard lock(mutex_);
+  return clockMs_;
+}
+
+void SimulatedMachine::SetEnumerationTakesMs(std::uint32_t ms) {
+  std::lock_guard lock(mutex_);
+  enumerationMs_ = ms;
 }
 
 // The native build's own services: one machine for the process. Tests

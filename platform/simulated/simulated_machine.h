@@ -263,6 +263,11 @@ class SimulatedMachine : public Services {
   void FailAllocation(int n);
   void FailAllAllocations(bool fail);
 
+  // Each printer enumeration call takes this long on the virtual clock (a
+  // connection to a print server that is down). TickCountMs reads the
+  // clock; it is not recorded, as nothing the tests compare depends on it.
+  void SetEnumerationTakesMs(std::uint32_t ms);
+
   // Awaited commands (RunRundll32) run `runMs` on the virtual clock, or
   // until the caller's wait is over, and end with `exitCode`.
   void SetCommandEnd(std::uint32_t runMs, std::uint32_t exitCode);
@@ -380,6 +385,7 @@ class SimulatedMachine : public Services {
   bool FindNext(FindHandle walk, FindData& data) override;
   void FindEnd(FindHandle walk) override;
   void Sleep(std::uint32_t milliseconds) override;
+  std::uint64_t TickCountMs() override;
 
  private:
   struct Printer {
@@ -440,6 +446,7 @@ class SimulatedMachine : public Services {
   std::map<std::string, std::string> storeOrigins_;  // stored name -> original INF name
   int spoolerHoldsDriver_ = 0;
   std::string defaultPrinter_;
+  std::uint32_t enumerationMs_ = 0;
   bool programCopy_ = false;
   bool runningFromCopy_ = false;
   bool copyAtRestart_ = false;

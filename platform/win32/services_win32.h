@@ -64,6 +64,7 @@ class Win32Services final : public Services {
   bool FindNext(FindHandle walk, FindData& data) override;
   void FindEnd(FindHandle walk) override;
   void Sleep(std::uint32_t milliseconds) override;
+  std::uint64_t TickCountMs() override;
 };
 
 // What a failed process start means in WinExec's terms (0 to 31).

@@ -16,7 +16,7 @@ namespace {
 
 using namespace engine_test;
 
-constexpr std::uint32_t kListFlags = kPrinterEnumLocal | kPrinterEnumConnections;
+constexpr std::uint32_t kListFlags = kPrinterEnumLocal;  // never the user's connections
 constexpr char kStagingFolder[] = "C:\\Windows\\System32\\spool\\DRIVERS\\x64\\3";
 
 // ------------------------------------------------------------ USB worker
@@ -264,6 +264,27 @@ TEST_F(EnginePrinterWaitTest, NeverFoundRunsTwentyAttemptsAndLeavesTheStatus) {
   EXPECT_EQ(machine.NowMs(), 27000u);
   EXPECT_EQ(machine.CountOf("EnumPrintersNeeded"), 20u);
   EXPECT_EQ(machine.CountOf("EnumPrintersFill"), 20u);
+}
+
+// A spooler that takes minutes for a look (a print server that is down)
+// does not stretch the wait: it ends at its limit on the clock.
+TEST_F(EnginePrinterWaitTest, WaitEndsAtItsLimitHoweverLongALookTakes) {
+  machine.AddPrinter("Fax");
+  machine.SetEnumerationTakesMs(4000);  // 8 s a look: the size call and the fill
+  EXPECT_EQ(PrinterWaitThread(nullptr), 0xFFFFFFFFu);
+  EXPECT_EQ(machine.CountOf("EnumPrintersNeeded"), 3u) << "looks at 0, 9 and 18 s of a 20 s wait";
+  EXPECT_EQ(machine.NowMs(), 7000u + 3 * 9000u);
+
+  machine.ClearCalls();
+  machine.SetEnumerationTakesMs(150000);  // five minutes a look
+  WorkerSettings quiet;
+  quiet.firstLookMs = 0;
+  quiet.retryMs = 250;
+  quiet.looks = 480;  // the unattended mode's 120 s
+  const std::uint64_t before = machine.NowMs();
+  PrinterWaitThread(&quiet);
+  EXPECT_EQ(machine.CountOf("EnumPrintersNeeded"), 1u);
+  EXPECT_EQ(machine.NowMs() - before, 300250u);
 }
 
 TEST_F(EnginePrinterWaitTest, OnlyWholeNamesMatchWithoutRegardToLatinCase) {
