@@ -24,15 +24,20 @@ bool ExpectedPrinterListed(Services& services) {
   bool listed = false;
   // Fails when a printer was added between the two calls; the next attempt
   // asks for the size again.
+  std::string found;
   if (services.EnumPrintersFill(kEnumFlags, buffer, needed, names)) {
     for (const std::string& name : names) {
       if (NamesEqualIgnoreCase(name, installerState.expectedPrinterName)) {
-        listed = true;
+        found = name;
         break;
       }
     }
   }
   services.Free(buffer);
+  // A queue a removal left behind with jobs in it is on its way out, not
+  // this install's: read by itself, it must not be marked for deletion.
+  bool marked = false;
+  if (!found.empty() && services.QueueMarkedForDeletion(found, marked) && !marked) listed = true;
   return listed;
 }
 

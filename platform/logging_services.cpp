@@ -635,6 +635,12 @@ bool LoggingServices::ClearPendingRemovals(std::uint32_t& cleared) {
 // Not logged: it is asked once a look, and says nothing that could fail.
 std::uint64_t LoggingServices::TickCountMs() { return inner_.TickCountMs(); }
 
+bool LoggingServices::QueueMarkedForDeletion(const std::string& queue, bool& marked) {
+  const bool read = inner_.QueueMarkedForDeletion(queue, marked);
+  return Outcome(read, "QueueMarkedForDeletion(" + Quoted(queue) + ")",
+                 marked ? "marked for deletion, jobs still in it" : "not marked for deletion");
+}
+
 bool LoggingServices::DefaultPrinter(std::string& name) {
   const bool known = inner_.DefaultPrinter(name);
   return Outcome(known, "DefaultPrinter()", Quoted(name));

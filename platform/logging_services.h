@@ -40,6 +40,7 @@ class LoggingServices final : public Services {
                       std::string* storedName = nullptr) override;
   bool RemoveStoredDriver(const std::string& storedInf, bool force, StoreRemoval& removal) override;
   bool DefaultPrinter(std::string& name) override;
+  bool QueueMarkedForDeletion(const std::string& queue, bool& marked) override;
   bool GetQueueDriver(const std::string& queue, std::string& driver) override;
   bool DeleteQueue(const std::string& queue) override;
   bool RemovePrinterDriver(const std::string& driver) override;

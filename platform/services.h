@@ -176,8 +176,9 @@ class Services {
   // The printer-driver directory of the local machine and the running
   // environment, zero-terminated, in `buffer` of `bufferSize` bytes.
   virtual bool GetDriverDirectory(char* buffer, std::uint32_t bufferSize) = 0;
-  // The first of the two enumeration calls (level 2, empty name, no buffer):
-  // how many bytes the records need.
+  // The first of the two enumeration calls (level 4: names from the
+  // registry, no remote call; empty name, no buffer): how many bytes the
+  // records need.
   virtual std::uint32_t EnumPrintersNeeded(std::uint32_t flags) = 0;
   // The second call: fills `buffer` (`bufferSize` bytes) and hands back the
   // printers' names in list order; false when the records no longer fit
@@ -187,6 +188,10 @@ class Services {
   // The running account's default printer (GetDefaultPrinterW); false,
   // error 2, when it has none.
   virtual bool DefaultPrinter(std::string& name) = 0;
+  // Whether the spooler has only marked the local queue `queue` for deletion
+  // (jobs still in it), read from that queue alone; false (error 1801) when
+  // there is no such queue.
+  virtual bool QueueMarkedForDeletion(const std::string& queue, bool& marked) = 0;
   // The printer driver a queue uses; false (error 1801) when there is no such queue.
   virtual bool GetQueueDriver(const std::string& queue, std::string& driver) = 0;
   virtual bool DeleteQueue(const std::string& queue) = 0;

@@ -933,6 +933,20 @@ std::vector<std::string> SimulatedMachine::QueuesOfDriver(const std::string& dri
   return names;
 }
 
+bool SimulatedMachine::QueueMarkedForDeletion(const std::string& queue, bool& marked) {
+  std::lock_guard lock(mutex_);
+  Record("QueueMarkedForDeletion", {queue});
+  marked = false;
+  if (Injected(sim_error::kAccessDenied)) return false;
+  for (const Printer* p : ListedQueues()) {
+    if (!SameName(p->name, queue)) continue;
+    marked = p->pendingDeletion;
+    return true;
+  }
+  SetError(kErrorInvalidPrinterName);
+  return false;
+}
+
 bool SimulatedMachine::GetQueueDriver(const std::string& queue, std::string& driver) {
   std::lock_guard lock(mutex_);
   Record("GetQueueDriver", {queue});

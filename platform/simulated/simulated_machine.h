@@ -78,7 +78,8 @@ struct InjectedFailure {
 //                                  1 when the caller asked to be told of a restart}
 //   SetupCopyOemInf                texts {infPath}, numbers {mediaType, copyStyle}
 //   RemoveStoredDriver             texts {storedInf}, numbers {force}
-//   GetQueueDriver, DeleteQueue    texts {queue}
+//   GetQueueDriver, DeleteQueue,
+//   QueueMarkedForDeletion         texts {queue}
 //   RemovePrinterDriver,
 //   QueuesUsingDriver              texts {driver}
 //   ListDriverFiles, InstallProgramCopy, RemoveProgramCopy, ReadAppsEntry,
@@ -135,9 +136,9 @@ class ScopedTempFolder {
 
 class SimulatedMachine : public Services {
  public:
-  // Bytes one level-2 printer record takes besides its name (and the name's
-  // terminating zero): the size of PRINTER_INFO_2W on 64-bit Windows.
-  static constexpr std::uint32_t kPrinterRecordBytes = 136;
+  // Bytes one level-4 printer record takes besides its name (and the name's
+  // terminating zero): the size of PRINTER_INFO_4W on 64-bit Windows.
+  static constexpr std::uint32_t kPrinterRecordBytes = 24;
   static constexpr std::uint32_t kDefaultStartResult = 33;
 
   SimulatedMachine();
@@ -346,6 +347,7 @@ class SimulatedMachine : public Services {
                       std::string* storedName = nullptr) override;
   bool RemoveStoredDriver(const std::string& storedInf, bool force, StoreRemoval& removal) override;
   bool DefaultPrinter(std::string& name) override;
+  bool QueueMarkedForDeletion(const std::string& queue, bool& marked) override;
   bool GetQueueDriver(const std::string& queue, std::string& driver) override;
   bool DeleteQueue(const std::string& queue) override;
   bool RemovePrinterDriver(const std::string& driver) override;

@@ -242,24 +242,35 @@ bool Win32Services::StoredInfOrigin(const std::string& storedInf, std::string& o
   return true;
 }
 
+// One local queue's record, read by itself (level 2 of one queue: no
+// remote call); false with the last error set.
+bool ReadQueue(const std::string& queue, std::vector<BYTE>& buffer) {
+  const RemovalSpooler* spooler = LoadRemovalSpooler();
+  std::wstring name;
+  if (spooler == nullptr || !ToWide(queue, name)) return false;
+  OpenQueue printer(*spooler, name, PRINTER_ACCESS_USE);
+  if (printer.get() == nullptr) return false;
+  DWORD needed = 0;
+  spooler->get(printer.get(), 2, nullptr, 0, &needed);
+  buffer.assign(std::max<DWORD>(needed, sizeof(PRINTER_INFO_2W)), 0);
+  return spooler->get(printer.get(), 2, buffer.data(), static_cast<DWORD>(buffer.size()), &needed) != FALSE;
+}
+
+bool Win32Services::QueueMarkedForDeletion(const std::string& queue, bool& marked) {
+  CallError callError;
+  marked = false;
+  std::vector<BYTE> buffer;
+  const bool read = ReadQueue(queue, buffer);
+  callError.Note();
+  if (read) marked = (reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data())->Status & PRINTER_STATUS_PENDING_DELETION) != 0;
+  return read;
+}
+
 bool Win32Services::GetQueueDriver(const std::string& queue, std::string& driver) {
   CallError callError;
   driver.clear();
-  const RemovalSpooler* spooler = LoadRemovalSpooler();
-  std::wstring name;
-  if (spooler == nullptr || !ToWide(queue, name)) {
-    callError.Note();
-    return false;
-  }
-  OpenQueue printer(*spooler, name, PRINTER_ACCESS_USE);
-  if (printer.get() == nullptr) {
-    callError.Note();
-    return false;
-  }
-  DWORD needed = 0;
-  spooler->get(printer.get(), 2, nullptr, 0, &needed);
-  std::vector<BYTE> buffer(std::max<DWORD>(needed, sizeof(PRINTER_INFO_2W)));
-  if (!spooler->get(printer.get(), 2, buffer.data(), static_cast<DWORD>(buffer.size()), &needed)) {
+  std::vector<BYTE> buffer;
+  if (!ReadQueue(queue, buffer)) {
     callError.Note();
     return false;
   }

@@ -356,7 +356,8 @@ std::uint32_t Win32Services::EnumPrintersNeeded(std::uint32_t flags) {
   DWORD needed = 0, returned = 0;
   // With no printer the call succeeds and leaves the last error alone: say
   // so, so that a stale error does not pose as this call's.
-  if (spooler->enumPrinters(flags, kNoServerName, 2, nullptr, 0, &needed, &returned)) SetLastError(ERROR_SUCCESS);
+  // Level 4: names from the registry, no call to any print server.
+  if (spooler->enumPrinters(flags, kNoServerName, 4, nullptr, 0, &needed, &returned)) SetLastError(ERROR_SUCCESS);
   return needed;
 }
 
@@ -367,13 +368,13 @@ bool Win32Services::EnumPrintersFill(std::uint32_t flags, void* buffer, std::uin
   const Spooler* spooler = LoadSpooler();
   if (spooler == nullptr) return false;
   DWORD needed = 0, returned = 0;
-  const BOOL filled = spooler->enumPrinters(flags, kNoServerName, 2, static_cast<BYTE*>(buffer), bufferSize,
+  const BOOL filled = spooler->enumPrinters(flags, kNoServerName, 4, static_cast<BYTE*>(buffer), bufferSize,
                                             &needed, &returned);
   callError.Note();
   if (!filled) return false;
   // The system wrote `returned` records into a buffer of `bufferSize` bytes.
-  const std::size_t fit = bufferSize / sizeof(PRINTER_INFO_2W);
-  const auto* records = static_cast<const PRINTER_INFO_2W*>(buffer);
+  const std::size_t fit = bufferSize / sizeof(PRINTER_INFO_4W);
+  const auto* records = static_cast<const PRINTER_INFO_4W*>(buffer);
   for (std::size_t i = 0; i < std::min<std::size_t>(returned, fit); ++i) {
     const wchar_t* name = records[i].pPrinterName;
     if (name == nullptr) continue;

@@ -27,6 +27,7 @@ class Win32Services final : public Services {
   bool RemoveStoredDriver(const std::string& storedInf, bool force, StoreRemoval& removal) override;
   bool StoredInfOrigin(const std::string& storedInf, std::string& originalName) override;
   bool DefaultPrinter(std::string& name) override;
+  bool QueueMarkedForDeletion(const std::string& queue, bool& marked) override;
   bool GetQueueDriver(const std::string& queue, std::string& driver) override;
   bool DeleteQueue(const std::string& queue) override;
   bool RemovePrinterDriver(const std::string& driver) override;

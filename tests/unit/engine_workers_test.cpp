@@ -266,6 +266,19 @@ TEST_F(EnginePrinterWaitTest, NeverFoundRunsTwentyAttemptsAndLeavesTheStatus) {
   EXPECT_EQ(machine.CountOf("EnumPrintersFill"), 20u);
 }
 
+// A queue of the name that a removal left with jobs in it is on its way
+// out: it counts only once the spooler no longer marks it for deletion.
+TEST_F(EnginePrinterWaitTest, QueueMarkedForDeletionDoesNotCount) {
+  installerState.expectedPrinterName = kUsbQueue;
+  machine.AddPrinter(kUsbQueue);
+  machine.MarkQueuePendingDeletion(kUsbQueue);
+  EXPECT_EQ(PrinterWaitThread(nullptr), 0xFFFFFFFFu);
+  EXPECT_EQ(machine.CountOf("QueueMarkedForDeletion"), 20u);
+  machine.MarkQueuePendingDeletion(kUsbQueue, false);
+  EXPECT_EQ(PrinterWaitThread(nullptr), 0u);
+  EXPECT_EQ(machine.CallsOf("QueueMarkedForDeletion").back().texts, std::vector<std::string>{kUsbQueue});
+}
+
 // A spooler that takes minutes for a look (a print server that is down)
 // does not stretch the wait: it ends at its limit on the clock.
 TEST_F(EnginePrinterWaitTest, WaitEndsAtItsLimitHoweverLongALookTakes) {
