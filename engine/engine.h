@@ -54,6 +54,7 @@ struct PackageCopyResult {
   bool inPlace = false;  // the package folder was the copy's own: checked there, not copied
   // The package folder the copy was made from, which a discarded copy hands back.
   std::string packageFolder;
+  std::string copyFolder;  // where the copy is, without a final backslash
   // The folders this run made, outermost first: a failed run removes them.
   std::vector<std::string> createdFolders;
 };
@@ -62,6 +63,8 @@ using PackageNote = std::function<void(const std::string& line)>;
 constexpr int kHeldFileTries = 3;
 constexpr std::uint32_t kHeldFileRetryMs = 1000;
 
+// The checked copy's folder in the program folder ProgramFolder() names.
+std::string PackageCopyFolder(const std::string& programFolder);
 // Copies the manifest's files from driverSourceFolder into the program
 // folder's x64\driver\ (checked where they are when that is the package
 // folder), each read once and compared with installerState.packageManifest,

@@ -18,8 +18,6 @@ constexpr char kNewSuffix[] = ".vornell-new";
 
 bool IsNotFound(std::uint32_t error) { return error == kErrorFileNotFound || error == kErrorPathNotFound; }
 
-std::string Count(std::uint64_t value) { return std::to_string(value); }
-
 class PackageCopier {
  public:
   PackageCopier(const PackageManifest& manifest, const PackageNote& note)
@@ -35,6 +33,7 @@ class PackageCopier {
     result.what = std::move(what);
     result.error = error_;
     result.createdFolders = created_;
+    result.copyFolder = copyFolder_;
     result.packageFolder = installerState.driverSourceFolder;
     for (const std::string& temporary : written_) {
       bool atRestart = false;
@@ -60,6 +59,7 @@ class PackageCopier {
   const PackageNote& note_;
   Services& services_;
   std::uint32_t error_ = 0;
+  std::string copyFolder_;
   std::vector<std::string> created_;
   std::vector<std::string> written_;
 };
@@ -126,9 +126,10 @@ PackageCopyResult PackageCopier::Run() {
     return Fail(PackageCopyOutcome::kFailed, "", "the program folder under Program Files is not known");
   }
   const std::size_t slash = programFolder.rfind('\\');
-  const std::string target = programFolder + "\\x64\\driver\\";
+  copyFolder_ = PackageCopyFolder(programFolder);
+  const std::string target = copyFolder_ + "\\";
   const std::string parents[] = {programFolder.substr(0, slash == std::string::npos ? 0 : slash), programFolder,
-                                 programFolder + "\\x64", programFolder + "\\x64\\driver"};
+                                 copyFolder_.substr(0, copyFolder_.rfind('\\')), copyFolder_};
   for (const std::string& folder : parents) {
     if (folder.empty()) continue;
     std::string why;
@@ -170,7 +171,7 @@ PackageCopyResult PackageCopier::Run() {
     if (!to.empty()) written_.push_back(to);
     if (digest.size != file.size) {
       return Fail(PackageCopyOutcome::kDiffers, file.name,
-                  "it has " + Count(digest.size) + " bytes, the package's has " + Count(file.size));
+                  "it has " + std::to_string(digest.size) + " bytes, the package's has " + std::to_string(file.size));
     }
     if (digest.sha256 != file.sha256) {
       return Fail(PackageCopyOutcome::kDiffers, file.name,
@@ -197,6 +198,7 @@ PackageCopyResult PackageCopier::Run() {
   result.outcome = PackageCopyOutcome::kReady;
   result.inPlace = inPlace;
   result.createdFolders = created_;
+  result.copyFolder = copyFolder_;
   return result;
 }
 
@@ -207,6 +209,8 @@ const ManifestFile* FindInManifest(const PackageManifest& manifest, const std::s
                                   [&](const ManifestFile& file) { return NamesEqualIgnoreCase(file.name, name); });
   return found != manifest.end() ? &*found : nullptr;
 }
+
+std::string PackageCopyFolder(const std::string& programFolder) { return programFolder + "\\x64\\driver"; }
 
 PackageCopyResult CopyVerifiedPackage(const PackageNote& note) {
   return PackageCopier(installerState.packageManifest, note).Run();
@@ -248,8 +252,8 @@ void DiscardPackageCopy(const PackageCopyResult& copy) {
   if (!copy.packageFolder.empty()) installerState.driverSourceFolder = copy.packageFolder;
   // A folder an earlier install made stays, with its copy.
   if (copy.createdFolders.empty()) return;
-  const std::string& innermost = copy.createdFolders.back();
-  if (innermost.ends_with("\\x64\\driver")) RemoveFilesOf(innermost);
+  // Its files go only where this run made the copy's folder itself.
+  if (copy.createdFolders.back() == copy.copyFolder) RemoveFilesOf(copy.copyFolder);
   for (auto folder = copy.createdFolders.rbegin(); folder != copy.createdFolders.rend(); ++folder) {
     GetServices().RemoveFolder(*folder);
   }

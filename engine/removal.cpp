@@ -12,7 +12,6 @@ namespace vornell {
 
 namespace {
 
-constexpr std::uint32_t kPathNotFound = 3;
 // The model's own files among the package's; the rest is Windows' generic
 // driver core, which stays whatever happens.
 constexpr std::size_t kModelFiles = 3;
@@ -34,11 +33,10 @@ bool RemovePackageCopy(const Say& say) {
   Services& services = GetServices();
   std::string programFolder;
   if (!services.ProgramFolder(programFolder)) return false;
-  const std::string x64 = programFolder + "\\x64";
-  const std::string folder = x64 + "\\driver";
+  const std::string folder = PackageCopyFolder(programFolder);
   if (!RemoveFilesOf(folder)) return false;
-  // Empty now; anything else of ours there keeps its folder.
-  if (services.RemoveFolder(folder)) services.RemoveFolder(x64);
+  // Empty now, and its parent then too; anything else of ours there keeps its folder.
+  if (services.RemoveFolder(folder)) services.RemoveFolder(folder.substr(0, folder.rfind('\\')));
   say("package copy removed: " + folder);
   return true;
 }
@@ -153,7 +151,7 @@ RemovalResult RemoveInstallation(const RemovalNote& note) {
       bool atRestart = false;
       if (!services.RemoveFile(folder + "\\" + name, atRestart)) {
         const std::uint32_t error = services.LastError();
-        if (error == kErrorFileNotFound || error == kPathNotFound) continue;
+        if (error == kErrorFileNotFound || error == kErrorPathNotFound) continue;
         result.error = error;
         result.failedStep = "deleting " + folder + "\\" + name;
         return result;
