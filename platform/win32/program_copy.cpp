@@ -186,14 +186,8 @@ bool Win32Services::InstallProgramCopy(std::string& copyPath) {
     callError.Note();
     return false;
   }
-  // Made by the caller already; new folders take Program Files' permissions.
-  const std::wstring parent = folder.substr(0, folder.rfind(L'\\'));
-  for (const std::wstring& dir : {parent, folder}) {
-    if (!CreateDirectoryW(dir.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-      callError.Note();
-      return false;
-    }
-  }
+  // The folders are the caller's to make and check (the package copy made
+  // them in this run); one missing now fails the copy (error 3).
   // A repair started from Apps & features runs the copy itself: it stays.
   if (SameIgnoringCase(self, copy)) {
     SetLastError(ERROR_SUCCESS);
