@@ -33,8 +33,8 @@ void DescribeDriverPackage();
 // printer driver cannot load in the ARM64 spooler.
 bool OnArm64Machine();
 
-// Every file of driverFiles exists under driverSourceFolder (a folder of the
-// name counts). Stops at the first one missing; `report`, when given, hears
+// Every file of driverFiles, and the catalog the INF names, exists under
+// driverSourceFolder (a folder of the name counts). Stops at the first one missing; `report`, when given, hears
 // of each file looked at, found or not.
 using PackageReport = std::function<void(const std::string& file, bool found)>;
 bool CheckDriverPackage(const PackageReport& report = nullptr);

@@ -55,6 +55,8 @@ struct InstallerState {
   const char* hardwareId = "";
   std::array<const char*, kDriverFileCount> driverFiles{
       "", "", "", "UNIDRV.DLL", "UNIDRV.HLP", "UNIDRVUI.DLL", "UNIRES.DLL", "STDNAMES.GPD"};
+  // The catalog the INF names; without it 64-bit Windows refuses the driver.
+  const char* catalogFile = "";
 
   WizardStep step = WizardStep::kStart;
   std::uint8_t printerDetected = 0;

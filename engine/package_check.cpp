@@ -8,8 +8,10 @@ bool CheckDriverPackage(const PackageReport& report) {
   Services& services = GetServices();
   // Relative to the current directory, as the user started the installer
   // from the package's folder.
-  for (std::size_t i = 0; i < kDriverFileCount; ++i) {
-    const std::string file = installerState.driverSourceFolder + DriverFileName(installerState, i);
+  for (std::size_t i = 0; i <= kDriverFileCount; ++i) {
+    const std::string name = i < kDriverFileCount ? DriverFileName(installerState, i) : CatalogName(installerState);
+    if (name.empty()) continue;  // an INF that names no catalog
+    const std::string file = installerState.driverSourceFolder + name;
     const bool found = services.PathExists(file);
     if (report) report(file, found);
     if (!found) return false;

@@ -21,6 +21,7 @@ void DescribeDriverPackage() {
   s.driverFiles[0] = "RX730TP.INF";
   s.driverFiles[1] = "RX730TP.dll";
   s.driverFiles[2] = "RX730TP.gpd";
+  s.catalogFile = BuiltInCatalog();
   s.connectionRetry = 0;
   // A test may have given its own.
   if (s.packageManifest.empty()) s.packageManifest = BuiltInManifest();

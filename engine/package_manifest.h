@@ -17,6 +17,8 @@ using PackageManifest = std::vector<ManifestFile>;
 
 // The manifest built into the program.
 const PackageManifest& BuiltInManifest();
+// The signed catalog the package's INF names ("" when it names none).
+const char* BuiltInCatalog();
 
 // The entry for `name`, letter case aside; null when the package has none.
 const ManifestFile* FindInManifest(const PackageManifest& manifest, const std::string& name);

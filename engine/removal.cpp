@@ -12,8 +12,8 @@ namespace vornell {
 
 namespace {
 
-// The model's own files among the package's; the rest is Windows' generic
-// driver core, which stays whatever happens.
+// The model's own files among the package's, and then its catalog; the
+// rest is Windows' generic driver core, which stays whatever happens.
 constexpr std::size_t kModelFiles = 3;
 // The spooler may still hold a driver whose last queue just went.
 constexpr std::uint32_t kDriverReleasePauseMs = 2000;
@@ -142,8 +142,10 @@ RemovalResult RemoveInstallation(const RemovalNote& note) {
     std::array<char, kPrinterDriverDirectorySize> directory{};
     if (!FetchPrinterDriverDirectory(directory)) return failed("finding the printer-driver directory");
     const std::string folder(directory.data(), strnlen(directory.data(), directory.size()));
-    for (std::size_t i = 0; i < kModelFiles; ++i) {
-      const std::string name = DriverFileName(s, i);
+    for (std::size_t i = 0; i <= kModelFiles; ++i) {
+      // Staging put the catalog there with the rest.
+      const std::string name = i < kModelFiles ? DriverFileName(s, i) : CatalogName(s);
+      if (name.empty()) continue;
       if (Contains(used, name)) {
         say("kept, a printer driver uses it: " + name);
         continue;

@@ -18,6 +18,10 @@ inline std::string DriverFileName(const InstallerState& state, std::size_t index
   return name != nullptr ? std::string(name) : std::string();
 }
 
+inline std::string CatalogName(const InstallerState& state) {
+  return state.catalogFile != nullptr ? std::string(state.catalogFile) : std::string();
+}
+
 // The package's own INF, relative to the current directory: what the driver
 // update and the driver store are given. Not the staged copy: staging keeps
 // a file already in the driver directory, and an older version's INF left

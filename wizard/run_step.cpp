@@ -5,6 +5,7 @@
 #include "engine/driver_directory.h"
 #include "engine/engine.h"
 #include "engine/installer_state.h"
+#include "platform/error_names.h"
 #include "platform/log.h"
 #include "platform/process.h"
 #include "platform/services.h"
@@ -33,6 +34,28 @@ constexpr char kErrorCaption[] = "错误提示";
 constexpr char kDeviceSetRefused[] = "获取相关的设备信息集GUID句柄失败！";
 constexpr char kPackageIncomplete[] = "错误提示：   缺失安装文件，请重新下载安装程序";
 constexpr char kCopyFailed[] = "错误提示：   文件在复制过程中失败，请退出重新安装";
+// Windows refused the driver for its signature or by policy: what to do about it.
+constexpr char kPublisherNotTrusted[] =
+    "错误提示：   Windows 不信任此驱动程序的发布者，驱动程序未能安装。请系统管理员先信任发布者的证书，再重新安装";
+constexpr char kPublisherForbidden[] = "错误提示：   此驱动程序的发布者已被本机禁止，驱动程序未能安装。请联系系统管理员";
+constexpr char kSignatureInvalid[] = "错误提示：   驱动程序的数字签名无效，Windows 拒绝安装。请重新下载安装程序";
+constexpr char kPolicyBlocked[] =
+    "错误提示：   本机的策略不允许安装此打印机驱动程序（例如 Windows 受保护的打印模式）。请联系系统管理员";
+
+// The box for a refusal, or empty when `error` is none.
+std::string RefusalText(std::uint32_t error) {
+  const KnownError* known = FindDriverRefusal(error);
+  if (known == nullptr) return {};
+  const char* sentence = kSignatureInvalid;
+  switch (known->refusal) {
+    case DriverRefusal::kPublisherNotTrusted: sentence = kPublisherNotTrusted; break;
+    case DriverRefusal::kPublisherForbidden: sentence = kPublisherForbidden; break;
+    case DriverRefusal::kPolicyBlocked: sentence = kPolicyBlocked; break;
+    case DriverRefusal::kSignatureInvalid:
+    case DriverRefusal::kNone: break;
+  }
+  return std::string(sentence) + "（" + known->name + "）";
+}
 constexpr char kPackageDamaged[] = "错误提示：   安装文件已损坏，或不是本安装程序所带的文件，请重新下载安装程序：";
 
 }  // namespace
@@ -168,7 +191,10 @@ void CVornellDlg::RunInstallStep() {
 
   const bool haveDriverDirectory = FetchPrinterDriverDirectory(s.printerDriverDirectory);
 
-  SendItemMessage(IDC_PROGRESS, kPbmSetRange, 0, MakeLong(0, 10));
+  // One step for the check, one per package file staged, the last on
+  // success: 10 for the eight files, one more for the catalog.
+  const auto steps = static_cast<std::uint16_t>(s.packageManifest.size() + 2);
+  SendItemMessage(IDC_PROGRESS, kPbmSetRange, 0, MakeLong(0, steps));
   SendItemMessage(IDC_PROGRESS, kPbmSetPos, 0);
   SendItemMessage(IDC_PROGRESS, kPbmSetStep, 1);
 
@@ -234,7 +260,7 @@ void CVornellDlg::RunInstallStep() {
   }
 
   if (workersEnded && IsInstallSuccess(s.workerStatus)) {
-    SendItemMessage(IDC_PROGRESS, kPbmSetPos, 10);
+    SendItemMessage(IDC_PROGRESS, kPbmSetPos, s.packageManifest.size() + 2);
     // For removal from Apps & features; the printer works without it, so
     // the page stays a success and the log tells a failure.
     RecordInstallation(s.expectedPrinterName, VORNELL_VERSION_TEXT);
@@ -245,6 +271,13 @@ void CVornellDlg::RunInstallStep() {
     s.step = WizardStep::kFailure;
   }
   RunStep();
+  // The failure page alone would not say that nothing on this machine can
+  // install the package as it is signed.
+  const std::string refused = s.step == WizardStep::kFailure ? RefusalText(settings.updateError) : std::string();
+  if (!refused.empty()) {
+    DiscardQueuedInput();
+    ShowMessageBox(refused, kErrorCaption, kMbOk | kMbIconError);
+  }
 }
 
 bool CVornellDlg::CopyPackage(std::string& refusedFile) {

@@ -55,7 +55,7 @@ TEST_F(PackageCopyTest, CopyHoldsExactlyTheManifestsFilesAndIsWhatIsUsed) {
   EXPECT_EQ(CopyNames(), Sorted(kPackageFiles));
   for (const std::string& name : kPackageFiles) EXPECT_EQ(ReadAll(CopyFolder() / name), ReadAll(package / name));
   EXPECT_EQ(installerState.driverSourceFolder, std::string(SimulatedMachine::kProgramFolder) + "\\x64\\driver\\");
-  EXPECT_EQ(machine.CountOf("CopyVerifiedFile"), 8u) << "each file read once";
+  EXPECT_EQ(machine.CountOf("CopyVerifiedFile"), kPackageFiles.size()) << "each file read once";
   EXPECT_EQ(notes, (std::vector<std::string>{"not part of the package, never copied: UNIDRV.DLL.bak",
                                              "left by an earlier version, removed: OLD.DLL"}));
 }
@@ -163,7 +163,7 @@ TEST_F(EnginePackageCheckTest, CompletePackagePassesAfterTestingEachFileInOrder)
   std::vector<std::string> expected;
   for (const std::string& name : kPackageFiles) expected.push_back(".\\x64\\driver\\" + name);
   EXPECT_EQ(TextsOf("PathExists"), expected);
-  EXPECT_EQ(machine.Operations(), std::vector<std::string>(8, "PathExists")) << "changes nothing";
+  EXPECT_EQ(machine.Operations(), std::vector<std::string>(kPackageFiles.size(), "PathExists")) << "changes nothing";
 }
 
 TEST_F(EnginePackageCheckTest, EachMissingFileFailsAndTheCheckStopsThere) {
@@ -272,8 +272,8 @@ TEST_F(EngineStagingTest, EveryPackageFileIsCopiedWithAPauseAndAStepEachAndNoOth
     EXPECT_EQ(copy.texts.at(1), spool.string() + "\\3\\" + name);
     EXPECT_EQ(copy.numbers.at(0), 0u) << "fail-if-exists off";
   }
-  EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>(8, 100));
-  EXPECT_EQ(StepsDuringStaging(), 8);
+  EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>(kPackageFiles.size(), 100));
+  EXPECT_EQ(StepsDuringStaging(), 9);
   EXPECT_EQ(machine.CountOf("FindEnd"), 1u);
 }
 
@@ -283,7 +283,7 @@ TEST_F(EngineStagingTest, EachFileIsReportedOnceAfterItsPauseAsCopiedOrKept) {
   CopySamplePackage();
   folder.WriteFile("spool/drivers/x64/3/UNIRES.DLL", "already there");
   ASSERT_TRUE(Stage());
-  ASSERT_EQ(reported.size(), 8u);
+  ASSERT_EQ(reported.size(), kPackageFiles.size());
   std::vector<std::string> names;
   for (std::size_t i = 0; i < reported.size(); ++i) {
     names.push_back(reported[i].name);
@@ -301,7 +301,7 @@ TEST_F(EngineStagingTest, EachFileIsReportedOnceAfterItsPauseAsCopiedOrKept) {
   ASSERT_TRUE(StageDriverFiles([this](const std::string& name, StagedFile what) {
     reported.push_back({name, what, machine.NowMs()});
   }, 0));
-  EXPECT_EQ(reported.size(), 8u);
+  EXPECT_EQ(reported.size(), kPackageFiles.size());
   EXPECT_EQ(machine.NowMs(), before);
   EXPECT_EQ(machine.CountOf("Sleep"), 0u);
 }
@@ -351,9 +351,9 @@ TEST_F(EngineStagingTest, ExistingDestinationFileIsLeftAloneButStillCounted) {
   EXPECT_EQ(machine.CountOf("CreateFolder"), 0u) << "the folder was there";
   const std::vector<std::string> copied = CopiedNames();
   EXPECT_EQ(std::count(copied.begin(), copied.end(), "RX730TP.gpd"), 0);
-  EXPECT_EQ(copied.size(), 7u);
-  EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>(8, 100));
-  EXPECT_EQ(StepsDuringStaging(), 8);
+  EXPECT_EQ(copied.size(), 8u);
+  EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>(kPackageFiles.size(), 100));
+  EXPECT_EQ(StepsDuringStaging(), 9);
 }
 
 // Windows finds names whatever their letter case: a package spelled in
@@ -377,25 +377,25 @@ TEST_F(EngineStagingTest, NamesAreTheSameFilesWhateverTheirLetterCase) {
   EXPECT_FALSE(fs::exists(staged / "UNIDRV.DLL")) << "not copied a second time under another spelling";
   const std::vector<std::string> copied = CopiedNames();
   EXPECT_EQ(std::count(copied.begin(), copied.end(), "UNIDRV.DLL"), 0);
-  EXPECT_EQ(copied.size(), 7u);
+  EXPECT_EQ(copied.size(), 8u);
 }
 
 TEST_F(EngineStagingTest, FailedCopyStopsAtOnceAndKeepsEarlierCopies) {
   CopySamplePackage();
-  // The walk comes in name order here: three RX730TP files, then STDNAMES.GPD.
+  // The walk comes in name order here: four RX730TP files, then STDNAMES.GPD.
   machine.FailCopyOf("STDNAMES.GPD");
 
   EXPECT_FALSE(Stage());
 
-  EXPECT_EQ(CopiedNames(), (std::vector<std::string>{"RX730TP.INF", "RX730TP.dll", "RX730TP.gpd",
+  EXPECT_EQ(CopiedNames(), (std::vector<std::string>{"RX730TP.INF", "RX730TP.cat", "RX730TP.dll", "RX730TP.gpd",
                                                      "STDNAMES.GPD"}));
-  for (const char* name : {"RX730TP.INF", "RX730TP.dll", "RX730TP.gpd"}) {
+  for (const char* name : {"RX730TP.INF", "RX730TP.cat", "RX730TP.dll", "RX730TP.gpd"}) {
     EXPECT_TRUE(fs::exists(staged / name)) << name << " is not rolled back";
   }
   EXPECT_FALSE(fs::exists(staged / "STDNAMES.GPD"));
   EXPECT_FALSE(fs::exists(staged / "UNIDRV.DLL"));
-  EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>(3, 100)) << "no pause for the failed copy";
-  EXPECT_EQ(StepsDuringStaging(), 3);
+  EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>(4, 100)) << "no pause for the failed copy";
+  EXPECT_EQ(StepsDuringStaging(), 4);
   EXPECT_EQ(machine.CountOf("FindEnd"), 1u);
 }
 
@@ -418,11 +418,11 @@ TEST_F(EngineStagingTest, SubfolderOfThePackageIsSkipped) {
   ASSERT_TRUE(Stage());
 
   const std::vector<std::string> copied = CopiedNames();
-  EXPECT_EQ(copied.size(), 8u);
+  EXPECT_EQ(copied.size(), kPackageFiles.size());
   EXPECT_EQ(std::count(copied.begin(), copied.end(), "Amd64"), 0);
   EXPECT_FALSE(fs::exists(staged / "Amd64"));
-  EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>(8, 100));
-  EXPECT_EQ(StepsDuringStaging(), 8);
+  EXPECT_EQ(machine.Sleeps(), std::vector<std::uint32_t>(kPackageFiles.size(), 100));
+  EXPECT_EQ(StepsDuringStaging(), 9);
 }
 
 TEST_F(EngineStagingTest, DirectoryBufferWithoutTerminatingZeroIsReadOnlyToItsEnd) {

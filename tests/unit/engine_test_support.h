@@ -20,10 +20,10 @@ namespace vornell::engine_test {
 
 namespace fs = std::filesystem;
 
-// driverFiles in index order, as the check tests them.
+// driverFiles in index order, then the catalog, as the check tests them.
 inline const std::vector<std::string> kPackageFiles = {
     "RX730TP.INF", "RX730TP.dll", "RX730TP.gpd",  "UNIDRV.DLL",
-    "UNIDRV.HLP",  "UNIDRVUI.DLL", "UNIRES.DLL", "STDNAMES.GPD"};
+    "UNIDRV.HLP",  "UNIDRVUI.DLL", "UNIRES.DLL", "STDNAMES.GPD", "RX730TP.cat"};
 
 // The GBK bytes spelled out, so the expectations do not lean on the
 // compiler's execution character set.

@@ -21,7 +21,7 @@ using namespace engine_test;
 
 constexpr char kPrinterPath[] =
     "\\\\?\\usb#vid_f0e1&pid_c20b#0000RX730T#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
-const std::vector<std::string> kModelFiles = {"RX730TP.INF", "RX730TP.dll", "RX730TP.gpd"};
+const std::vector<std::string> kModelFiles = {"RX730TP.INF", "RX730TP.dll", "RX730TP.gpd", "RX730TP.cat"};
 
 class RemovalTest : public EngineTest {
  protected:
@@ -74,9 +74,9 @@ TEST_F(RemovalTest, InstallRecordsTheEntryAndRemovalUndoesItAllInOrder) {
   machine.ClearCalls();
 
   EXPECT_EQ(Start({L"/uninstall", L"/quiet"}), kExitSuccess);
-  // The model's three staged files, then the package copy's eight with its folders.
+  // The model's three staged files and its catalog, then the package copy's nine with its folders.
   std::vector<std::string> expected = {"DeleteQueue", "DeleteQueue", "RemovePrinterDriver", "RemoveStoredDriver"};
-  expected.insert(expected.end(), 3 + 8, "RemoveFile");
+  expected.insert(expected.end(), 4 + 9, "RemoveFile");
   expected.insert(expected.end(), {"RemoveFolder", "RemoveFolder", "DeleteAppsEntry", "RemoveProgramCopy"});
   EXPECT_EQ(machine.Operations({"DeleteQueue", "RemovePrinterDriver", "RemoveStoredDriver", "RemoveFile",
                                 "RemoveFolder", "DeleteAppsEntry", "RemoveProgramCopy"}),

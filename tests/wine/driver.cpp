@@ -1158,7 +1158,7 @@ std::wstring PackageFolder() { return InstallFolder() + L"\\x64\\driver"; }
 
 std::vector<std::wstring> PackageFileNames() {
   return {L"RX730TP.INF", L"RX730TP.dll", L"RX730TP.gpd", L"UNIDRV.DLL",
-          L"UNIDRV.HLP",  L"UNIDRVUI.DLL", L"UNIRES.DLL", L"STDNAMES.GPD"};
+          L"UNIDRV.HLP",  L"UNIDRVUI.DLL", L"UNIRES.DLL", L"STDNAMES.GPD", L"RX730TP.cat"};
 }
 
 bool CopyPackageTo(const std::wstring& folder, bool withProgram) {
@@ -1306,8 +1306,8 @@ bool WalkToWorkers(HWND dialog, DWORD timeoutMs) {
     return false;
   }
   // Polled often: the tests time the workers from this moment.
-  if (!WaitUntil([&] { return ProgressPosition(dialog, 1008) == 9; }, 10000, 10)) {
-    Note("the bar did not reach 9, it stands at " + std::to_string(ProgressPosition(dialog, 1008)));
+  if (!WaitUntil([&] { return ProgressPosition(dialog, 1008) == 10; }, 10000, 10)) {
+    Note("the bar did not reach 10, it stands at " + std::to_string(ProgressPosition(dialog, 1008)));
     return false;
   }
   return true;

@@ -21,7 +21,7 @@ const wchar_t* const kSerial = L"RX7300001";
 const wchar_t* const kDebugLog = L"C:\\route-wine-debug.log";
 const wchar_t* const kPackage = L"C:\\vornell\\x64\\driver\\";
 const char* const kPackageFiles[] = {"RX730TP.INF", "RX730TP.dll", "RX730TP.gpd", "STDNAMES.GPD",
-                                     "UNIDRV.DLL",  "UNIDRV.HLP",  "UNIDRVUI.DLL", "UNIRES.DLL"};
+                                     "UNIDRV.DLL",  "UNIDRV.HLP",  "UNIDRVUI.DLL", "UNIRES.DLL", "RX730TP.cat"};
 
 // Wine's debug channels print a wide text as L"..." with quotes and
 // backslashes escaped and other characters beyond ASCII as a backslash and
@@ -147,12 +147,13 @@ int wmain() {
   WT_CHECK(!ClickAsUser(w, 1002));
   // The system adds the queue once the driver is installed; here, the test.
   WT_CHECK(AddQueue(PrinterQueueName()));
-  // One step for the package check and one per staged file.
-  WT_CHECK(WaitUntil([&] { return ProgressPosition(w, 1008) == 9; }, 10000));
+  // One step for the package check and one per staged file, the catalog's
+  // too; the last step waits for success.
+  WT_CHECK(WaitUntil([&] { return ProgressPosition(w, 1008) == 10; }, 10000));
   int low = -1, high = -1;
   WT_CHECK(ProgressRange(w, 1008, low, high));
   WT_CHECK_EQ(low, 0);
-  WT_CHECK_EQ(high, 10);
+  WT_CHECK_EQ(high, 11);
   WT_CHECK(SaveScreenshot(w, "route-install"));
   CheckStagedFiles();
 
@@ -181,7 +182,7 @@ int wmain() {
   WT_CHECK_EQ(PageDifferences(w, WizardPage::kSuccess), std::string());
   WT_CHECK_EQ(ItemText(w, 1019), std::string("设置为默认打印机"));
   WT_CHECK_EQ(ItemText(w, 1020), std::string("打印测试页"));
-  WT_CHECK_EQ(ProgressPosition(w, 1008), 10);
+  WT_CHECK_EQ(ProgressPosition(w, 1008), 11);
   // The wizard's install, too, is in Apps & features, removable without the download.
   WT_CHECK(AppsEntryValue(L"UninstallString") == L"\"C:\\Program Files\\Orvane\\Vornell\\Vornell.exe\" /uninstall");
   Sleep(300);

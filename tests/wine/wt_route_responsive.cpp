@@ -112,7 +112,7 @@ int wmain() {
     if (!repaintChecked && since > 8000) {
       repaintChecked = true;
       for (int i = 0; i < 5; ++i) WT_CHECK(Repaints(w));
-      WT_CHECK_EQ(ProgressPosition(w, 1008), 9);
+      WT_CHECK_EQ(ProgressPosition(w, 1008), 10);
     }
     Sleep(150);
   }
