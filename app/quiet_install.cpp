@@ -10,6 +10,7 @@
 #include "engine/engine.h"
 #include "engine/installer_state.h"
 #include "engine/state_text.h"
+#include "platform/error_names.h"
 #include "platform/gbk.h"
 #include "platform/log.h"
 #include "platform/process.h"
@@ -123,12 +124,36 @@ int Recorded(int code) {
   return kExitInstallFailed;
 }
 
+// A refusal for the package's signature or by policy, said so that an
+// administrator knows what to change; false for any other error.
+bool ExplainRefusal(std::uint32_t error) {
+  const KnownError* known = FindDriverRefusal(error);
+  if (known == nullptr) return false;
+  Log& log = GetLog();
+  log.Write(std::string("Windows refused the driver package: ") + known->name + ", " + known->meaning);
+  switch (known->refusal) {
+    case DriverRefusal::kPublisherNotTrusted:
+      log.Write("put the publisher's certificate into the machine's Trusted Publishers store (and its root "
+                "into Trusted Root Certification Authorities for a private CA), then install again");
+      break;
+    case DriverRefusal::kPublisherForbidden:
+    case DriverRefusal::kPolicyBlocked:
+      log.Write("the machine's policy decides this; ask its administrators");
+      break;
+    case DriverRefusal::kSignatureInvalid:
+    case DriverRefusal::kNone:
+      log.Write("the package or its signature is damaged or not for this Windows; get a new installer");
+      break;
+  }
+  return true;
+}
+
 // No printer attached: Windows sets the printer up from the driver store
 // when it is plugged in.
 int AddToStoreOnly() {
   Log& log = GetLog();
   if (!AddDriverToStore(PackageInfPath(installerState))) {
-    log.Write("the driver could not be put into the driver store");
+    if (!ExplainRefusal(GetServices().LastError())) log.Write("the driver could not be put into the driver store");
     return kExitInstallFailed;
   }
   log.Write("the driver is in the driver store; Windows installs the printer when it is plugged in");
@@ -157,7 +182,9 @@ int ReportFailedUpdate(const WorkerSettings& settings) {
       log.Write("the driver update would need a person to answer, and none is there");
       return kExitInstallFailed;
     default:
-      log.Write("the driver update failed", static_cast<std::uint64_t>(settings.updateError));
+      if (!ExplainRefusal(settings.updateError)) {
+        log.Write("the driver update failed", static_cast<std::uint64_t>(settings.updateError));
+      }
       return kExitInstallFailed;
   }
 }

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstring>
 
+#include "platform/error_names.h"
+
 namespace vornell {
 
 namespace {
@@ -76,6 +78,12 @@ void LoggingServices::Logged(const std::string& call, const std::string& result)
 
 void LoggingServices::LoggedFailure(const std::string& call, std::uint32_t error,
                                     const std::string& result) {
+  // Windows has no text for most of the signing codes: the name and our sentence say it.
+  if (const KnownError* known = FindDriverRefusal(error)) {
+    log_.Write(call + ": " + result + ", error " + Number(error) + " (" + Hex(error, 8) + ", " + known->name +
+               "): " + known->meaning);
+    return;
+  }
   log_.Write(call + ": " + result + ", error " + Number(error) + " (" + Hex(error, 8) +
              "): " + inner_.ErrorMessage(error));
 }

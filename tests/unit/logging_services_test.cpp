@@ -104,6 +104,15 @@ TEST(LoggingServices, CallerReadsTheErrorOfItsCallNotOfTheLogging) {
   EXPECT_NE(sink.lines_[1].find(": 0, error 2 (0x00000002): The system cannot find the file specified."),
             std::string::npos)
       << sink.lines_[1];
+  // Windows has no text for the signing codes: the line names them.
+  machine.SetCopyOemInfResult(0, 0xE000024B);
+  EXPECT_EQ(services.SetupCopyOemInf("RX730TP.INF", kSpostPath, kSpCopyNewer), 0);
+  EXPECT_EQ(services.LastError(), 0xE000024Bu);
+  ASSERT_EQ(sink.lines_.size(), 3u);
+  EXPECT_NE(sink.lines_[2].find(": 0, error 3758096971 (0xE000024B, ERROR_FILE_HASH_NOT_IN_CATALOG): a file of the "
+                                "package is not the one its signed catalog lists"),
+            std::string::npos)
+      << sink.lines_[2];
 }
 
 }  // namespace

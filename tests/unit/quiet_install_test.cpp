@@ -311,6 +311,27 @@ TEST_F(QuietInstallTest, Arm64MachineInstallsNothingAndRemovalStillRuns) {
   EXPECT_EQ(Run(), kExitSuccess);
 }
 
+// Windows refuses the package for its signature: the log names the code
+// and says what an administrator can change.
+TEST_F(QuietInstallTest, SignatureRefusalIsNamedWithWhatToDo) {
+  CopySamplePackage();
+  OpenProcessLog(L"C:\\Temp\\Vornell.log");
+  machine.SetUsbDevicePaths({kPrinterPath});
+  machine.SetUpdateDriverResult(false, 0xE0000242);
+  EXPECT_EQ(Run(), kExitInstallFailed);
+  const std::string log = ProcessLog().Text();
+  EXPECT_NE(log.find("refused the driver package: ERROR_AUTHENTICODE_TRUST_NOT_ESTABLISHED, the package is signed, "
+                     "but Windows does not trust its publisher"),
+            std::string::npos);
+  EXPECT_NE(log.find("into the machine's Trusted Publishers store"), std::string::npos);
+  // No printer: the store's refusal is explained the same way.
+  installerState = InstallerState{};
+  machine.SetUsbDevicePaths({});
+  machine.SetCopyOemInfResult(0, 0x800B0100);
+  EXPECT_EQ(Run(), kExitInstallFailed);
+  EXPECT_NE(ProcessLog().Text().find("refused the driver package: TRUST_E_NOSIGNATURE"), std::string::npos);
+}
+
 // Nobody sees session 0 or a hidden window station: the bare program
 // installs as /quiet would, the usage and the removal ask and show nothing.
 TEST_F(QuietInstallTest, WhereNoPersonSeesAWindowEveryModeIsQuiet) {

@@ -14,6 +14,7 @@
 
 #include "engine_test_support.h"
 #include "framework/headless/headless.h"
+#include "platform/error_names.h"
 #include "platform/simulated/simulated_machine.h"
 #include "platform/simulated/simulated_process.h"
 #include "res/resource.h"
@@ -29,7 +30,7 @@ namespace {
 using headless::HeadlessWindow;
 
 const char* const kPackageFiles[] = {"RX730TP.INF", "RX730TP.dll",  "RX730TP.gpd", "UNIDRV.DLL",
-                                     "UNIDRV.HLP",  "UNIDRVUI.DLL", "UNIRES.DLL",  "STDNAMES.GPD"};
+                                     "UNIDRV.HLP",  "UNIDRVUI.DLL", "UNIRES.DLL",  "STDNAMES.GPD", "RX730TP.cat"};
 constexpr char kPrinterPath[] =
     "\\\\?\\usb#vid_f0e1&pid_c20b#0000RX730T#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
 constexpr char kUsbQueue[] = "Orvane RX730TⅡ";
@@ -173,10 +174,11 @@ TEST_F(WizardStepTest, HappyUsbRouteShowsEveryPageAndStartsBothCommands) {
   });
   Next();
   EXPECT_TRUE(sawInstallPage);
-  EXPECT_EQ(posDuringFirstWait, 9) << "1 after the check, one more per staged file";
-  EXPECT_EQ(ProgressPos(), 10);
+  // Eight files and the catalog: the bar is not full before the install ends.
+  EXPECT_EQ(posDuringFirstWait, 10) << "1 after the check, one more per staged file";
+  EXPECT_EQ(ProgressPos(), 11);
   EXPECT_EQ(window().control(IDC_PROGRESS).rangeMin, 0);
-  EXPECT_EQ(window().control(IDC_PROGRESS).rangeMax, 10);
+  EXPECT_EQ(window().control(IDC_PROGRESS).rangeMax, 11);
   EXPECT_EQ(installerState.step, WizardStep::kSuccess);
   EXPECT_EQ(installerState.workerStatus, 0);
   EXPECT_EQ(installerState.expectedPrinterName, kUsbQueue);
@@ -578,9 +580,9 @@ TEST_F(WizardStepTest, WorkerStatusAloneDecidesTheOutcome) {
     EXPECT_FALSE(w.control(IDC_PROGRESS).visible);
     EXPECT_EQ(w.control(IDC_NEXT).text, o.success ? "完成" : "退出");
     if (o.success) {
-      EXPECT_EQ(w.control(IDC_PROGRESS).pos, 10);
+      EXPECT_EQ(w.control(IDC_PROGRESS).pos, 11);
     } else {
-      EXPECT_EQ(w.control(IDC_PROGRESS).pos, 9) << "no jump to 10 on failure";
+      EXPECT_EQ(w.control(IDC_PROGRESS).pos, 10) << "no jump to the end on failure";
     }
   }
   SetServices(&machine);
@@ -597,6 +599,46 @@ TEST_F(WizardStepTest, FailurePageNextEndsTheDialogWithoutCommands) {
   EXPECT_TRUE(window().ended());
   EXPECT_EQ(window().result(), kIdCancel);
   EXPECT_TRUE(StartedCommands().empty());
+}
+
+// A refusal for the signature or by policy gets a box saying what to do
+// over the failure page; another failure (above) gets none.
+TEST_F(WizardStepTest, SignatureRefusalIsExplainedOverTheFailurePage) {
+  const struct {
+    std::uint32_t code;
+    const char* start;
+  } cases[] = {{0xE0000243, "错误提示：   Windows 不信任此驱动程序的发布者"},
+               {0x80096010, "错误提示：   驱动程序的数字签名无效"},
+               {3014, "错误提示：   本机的策略不允许安装此打印机驱动程序"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.code);
+    installerState = InstallerState{};
+    SimulatedMachine m;
+    m.SetCurrentFolder(folder.path());
+    m.SetDriverDirectory(driverDirectory);
+    m.SetUsbDevicePaths({kPrinterPath});
+    m.SetUpdateDriverResult(false, c.code);
+    m.SetCopyOemInfResult(0, c.code);
+    SetServices(&m);
+    CVornellDlg wizard;
+    ASSERT_TRUE(headless::Open(wizard));
+    HeadlessWindow& w = headless::Headless(wizard);
+    bool pageFirst = false;
+    w.ScriptAnswer([&](const headless::MessageBoxRecord&) {
+      pageFirst = installerState.step == WizardStep::kFailure && !w.control(IDC_PROGRESS).visible;
+      return kIdOk;
+    });
+    headless::Click(wizard, IDC_NEXT);
+    headless::Click(wizard, IDC_NEXT);
+    ASSERT_EQ(w.messageBoxes().size(), 1u);
+    const headless::MessageBoxRecord& box = w.messageBoxes()[0];
+    EXPECT_EQ(box.text.rfind(c.start, 0), 0u) << box.text;
+    EXPECT_NE(box.text.find(FindDriverRefusal(c.code)->name), std::string::npos);
+    EXPECT_EQ(box.type, kMbOk | kMbIconError);
+    EXPECT_TRUE(pageFirst);
+    EXPECT_EQ(w.control(IDC_STATUS).text, "打印机驱动安装失败");
+    SetServices(&machine);
+  }
 }
 
 TEST_F(WizardStepTest, ParallelRouteWaitsForAndNamesTheLptQueue) {
@@ -699,14 +741,14 @@ TEST_F(WizardStepTest, PausesBeforeTheSuccessPageAndBeforeTheCommands) {
       // The install page stays on screen during the pause.
       EXPECT_EQ(window().control(IDC_STATUS).text, "正在安装打印机驱动……");
       EXPECT_FALSE(window().control(IDC_SET_DEFAULT).visible);
-      EXPECT_EQ(window().control(IDC_PROGRESS).pos, 10);
+      EXPECT_EQ(window().control(IDC_PROGRESS).pos, 11);
     } else {
       EXPECT_EQ(machine.CountOf("StartRundll32"), 0u) << "the pause comes first";
       EXPECT_FALSE(window().ended());
     }
   };
   Next();
-  std::vector<std::uint32_t> expected(8, 100);  // one per staged file
+  std::vector<std::uint32_t> expected(9, 100);  // one per staged file
   expected.push_back(7000);                      // the registration wait's first look
   expected.push_back(3000);
   EXPECT_EQ(machine.Sleeps(), expected);
