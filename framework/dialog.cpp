@@ -1,9 +1,31 @@
 #include "framework/dialog.h"
 
+#include <cstring>
+
 #include "framework/app.h"
 
 namespace vornell {
 
+
+bool Dialog::DeviceInterfacePath(LParam broadcast, std::string& path) {
+  // Read by offset, the same on every build: DEV_BROADCAST_HDR (size, type,
+  // reserved), then the class GUID, then the UTF-16 name from byte 28.
+  constexpr std::uint32_t kInterfaceType = 5;  // DBT_DEVTYP_DEVICEINTERFACE
+  constexpr std::size_t kNameOffset = 28;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(broadcast);
+  if (bytes == nullptr) return false;
+  std::uint32_t size = 0, type = 0;
+  std::memcpy(&size, bytes, sizeof size);
+  std::memcpy(&type, bytes + 4, sizeof type);
+  if (type != kInterfaceType || size < kNameOffset + 2) return false;
+  path.clear();
+  for (std::size_t at = kNameOffset; at + 1 < size; at += 2) {
+    const unsigned unit = bytes[at] | (bytes[at + 1] << 8);
+    if (unit == 0) break;
+    path.push_back(unit < 0x80 ? static_cast<char>(unit) : '?');
+  }
+  return true;
+}
 
 LResult Dialog::OnOkThunk(Dialog& d, unsigned, WParam, LParam) {
   d.OnOK();

@@ -133,6 +133,15 @@ class Dialog {
   int ShowMessageBox(const std::string& text, const std::string& caption, unsigned type);
   int AppMessageBox(const std::string& text, unsigned type);
 
+  // A timer of this window: WM_TIMER with `id` every `ms` until stopped.
+  // Starting it again restarts its count.
+  void StartTimer(unsigned id, unsigned ms);
+  void StopTimer(unsigned id);
+  // The device path a WM_DEVICECHANGE broadcast of a device interface
+  // carries (DEV_BROADCAST_DEVICEINTERFACE_W); false for any other kind.
+  // Non-ASCII characters, which device paths do not hold, become '?'.
+  static bool DeviceInterfacePath(LParam broadcast, std::string& path);
+
   // Starts `proc(arg)` on a thread of its own and waits for its end while
   // the dialog's messages keep being dispatched.
   WorkerWait WaitForWorker(WorkerProc proc, void* arg);
@@ -227,6 +236,11 @@ LResult WithWParam(Dialog& d, unsigned, WParam w, LParam) {
   (static_cast<D&>(d).*F)(static_cast<unsigned>(w));
   return 0;
 }
+template <class D, void (D::*F)(unsigned, LParam)>
+LResult DeviceChange(Dialog& d, unsigned, WParam w, LParam l) {
+  (static_cast<D&>(d).*F)(static_cast<unsigned>(w), l);
+  return 1;  // TRUE: no request of the system is refused
+}
 template <class D, BrushHandle (D::*F)(const CtlColorRequest&)>
 LResult CtlColor(Dialog& d, unsigned message, WParam w, LParam l) {
   const CtlColorRequest request{message, reinterpret_cast<DcHandle>(w),
@@ -278,6 +292,12 @@ LResult CtlColor(Dialog& d, unsigned message, WParam w, LParam l) {
 #define ON_WM_SETTINGCHANGE()                                             \
   {::vornell::msg::kSettingChange, ::vornell::msg::kSettingChange, 0, 0,  \
    &::vornell::map_thunks::WithWParam<ThisClass, &ThisClass::OnSettingChange>},
+#define ON_WM_TIMER()                                                     \
+  {::vornell::msg::kTimer, ::vornell::msg::kTimer, 0, 0,                  \
+   &::vornell::map_thunks::WithWParam<ThisClass, &ThisClass::OnTimer>},
+#define ON_WM_DEVICECHANGE()                                              \
+  {::vornell::msg::kDeviceChange, ::vornell::msg::kDeviceChange, 0, 0,    \
+   &::vornell::map_thunks::DeviceChange<ThisClass, &ThisClass::OnDeviceChange>},
 #define ON_BN_CLICKED(id, member)                                         \
   {::vornell::msg::kCommand, ::vornell::msg::kCommand,                    \
    ::vornell::kBnClicked, (id),                                           \

@@ -37,11 +37,15 @@ constexpr unsigned kCtlColorBtn = 0x0135;
 constexpr unsigned kCtlColorDlg = 0x0136;
 constexpr unsigned kCtlColorScrollBar = 0x0137;
 constexpr unsigned kCtlColorStatic = 0x0138;
+constexpr unsigned kTimer = 0x0113;
 constexpr unsigned kDeviceChange = 0x0219;
 constexpr unsigned kNull = 0x0000;
 }  // namespace msg
 
 constexpr unsigned kBnClicked = 0;
+
+// WM_DEVICECHANGE's event for a device or interface that has just arrived.
+constexpr unsigned kDbtDeviceArrival = 0x8000;
 
 // Progress bar and button messages.
 constexpr unsigned kPbmSetRange = 0x0401;

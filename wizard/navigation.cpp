@@ -1,14 +1,50 @@
 // The buttons of the wizard. They change the step and leave the rest to
 // RunStep; the page on screen decides which of them can be clicked.
+#include <string>
+
 #include "engine/engine.h"
 #include "engine/installer_state.h"
+#include "platform/log.h"
 #include "wizard/vornell_dlg.h"
 
 namespace vornell {
 
+namespace {
+
+constexpr unsigned kArrivalTimer = 1;
+// Windows announces a plugged-in printer several times over (the device,
+// then its interfaces) while it sets the device up: one retry after the last.
+constexpr unsigned kArrivalSettleMs = 1000;
+
+bool OnRetryPage() {
+  return installerState.step == WizardStep::kLeaveLicense && installerState.connectionRetry != 0;
+}
+
+}  // namespace
+
 bool CVornellDlg::ConfirmExit() {
-  return ShowMessageBox("打印机驱动还没有完成安装，确定要退出安装？请选择:", "安装提示",
-                        kMbYesNo) == kIdYes;
+  ++modalDepth;
+  const bool yes = ShowMessageBox("打印机驱动还没有完成安装，确定要退出安装？请选择:", "安装提示",
+                                  kMbYesNo) == kIdYes;
+  --modalDepth;
+  return yes;
+}
+
+void CVornellDlg::OnDeviceChange(unsigned event, LParam data) {
+  std::string path;
+  if (event != kDbtDeviceArrival || !OnRetryPage() || !DeviceInterfacePath(data, path)) return;
+  if (!UsbPathMatches(path, installerState.usbMatchId)) return;
+  GetLog().Write("the printer was plugged in", path);
+  StartTimer(kArrivalTimer, kArrivalSettleMs);
+}
+
+void CVornellDlg::OnTimer(unsigned id) {
+  if (id != kArrivalTimer) return;
+  // A question or the about box is open: try again when the timer comes round.
+  if (modalDepth != 0) return;
+  StopTimer(kArrivalTimer);
+  // As the retry button would, and only where it could be clicked.
+  if (OnRetryPage() && IsItemVisible(IDC_NEXT) && IsItemEnabled(IDC_NEXT)) OnNext();
 }
 
 void CVornellDlg::OnNext() {

@@ -45,6 +45,8 @@ BEGIN_MESSAGE_MAP(CVornellDlg, Dialog)
   ON_BN_CLICKED(IDC_USB, OnUsbSelected)
   ON_WM_SYSCOLORCHANGE()
   ON_WM_SETTINGCHANGE()
+  ON_WM_DEVICECHANGE()
+  ON_WM_TIMER()
 END_MESSAGE_MAP()
 
 CVornellDlg::CVornellDlg(int templateId) : Dialog(templateId) {
@@ -73,7 +75,7 @@ bool CVornellDlg::OnInitDialog() {
   SendMessageToSelf(msg::kSetIcon, kIconBig, reinterpret_cast<LParam>(appIcon));
   SendMessageToSelf(msg::kSetIcon, kIconSmall, reinterpret_cast<LParam>(appIcon));
 
-  // Registered, but unanswered: printers are found only by the explicit probe.
+  // Answered on the retry page only (OnDeviceChange).
   usbNotification = GetServices().RegisterUsbDeviceNotification(GetSafeHwnd());
 
   DescribeDriverPackage();
@@ -100,7 +102,9 @@ bool CVornellDlg::OnInitDialog() {
 void CVornellDlg::OnSysCommand(unsigned id, LParam param) {
   if ((id & kAboutCommandMask) == IDM_ABOUTBOX) {
     CAboutDlg about;
+    ++modalDepth;
     about.DoModal();
+    --modalDepth;
   } else {
     Default(msg::kSysCommand, id, param);
   }

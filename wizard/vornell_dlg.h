@@ -34,6 +34,10 @@ class CVornellDlg : public Dialog {
   // High contrast switched, or the colours changed: paint anew in the new ones.
   void OnSysColorChange();
   void OnSettingChange(unsigned action);
+  // The printer plugged in while the retry page shows: a retry, once the
+  // arrivals have settled.
+  void OnDeviceChange(unsigned event, LParam data);
+  void OnTimer(unsigned id);
 
   IconHandle AppIcon() const { return appIcon; }
 
@@ -67,6 +71,8 @@ class CVornellDlg : public Dialog {
   bool startupLogged = false;
   PackageCopyResult packageCopy;
   void* usbNotification = nullptr;
+  // Boxes and windows of ours open over the wizard: a timer's retry waits for them.
+  int modalDepth = 0;
 };
 
 }  // namespace vornell

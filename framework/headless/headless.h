@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -199,6 +200,9 @@ class HeadlessWindow {
   const std::vector<Invalidation>& invalidations() const { return invalidations_; }
 
   // Window state the tests set.
+  // Running timers: id -> period in ms. Tests fire one by sending WM_TIMER.
+  const std::map<unsigned, unsigned>& timers() const { return timers_; }
+
   void SetIconic(bool iconic) { iconic_ = iconic; }
   bool iconic() const { return iconic_; }
   // Default: the template's size at 6 x 13 dialog base units (1.5 x 1.625 px per unit).
@@ -267,6 +271,7 @@ class HeadlessWindow {
   std::vector<Invalidation> invalidations_;
 
   bool iconic_ = false;
+  std::map<unsigned, unsigned> timers_;
   Rect clientRect_;
   bool clientRectSet_ = false;
   unsigned dpi_ = 96;

@@ -260,8 +260,9 @@ std::intptr_t Dialog::DoModal() {
   if (script && !w.ended_) script(*this);
   const std::intptr_t result = w.ended_ ? w.result_ : -1;
   headless::detail::RecordModalRun(templateId_, result);
-  // The window is destroyed when the modal loop ends.
+  // The window is destroyed when the modal loop ends, and its timers with it.
   w.created_ = false;
+  w.timers_.clear();
   w.handle_ = nullptr;
   return result;
 }
@@ -275,6 +276,10 @@ void Dialog::EndDialog(std::intptr_t result) {
 }
 
 WindowHandle Dialog::GetSafeHwnd() const { return impl().handle_; }
+
+void Dialog::StartTimer(unsigned id, unsigned ms) { impl().timers_[id] = ms; }
+
+void Dialog::StopTimer(unsigned id) { impl().timers_.erase(id); }
 
 void Dialog::ShowItem(int id, bool show) {
   Impl& w = impl();

@@ -91,6 +91,14 @@ void Dialog::EndDialog(std::intptr_t result) {
   if (impl_->hwnd != nullptr) ::EndDialog(impl_->hwnd, result);
 }
 
+void Dialog::StartTimer(unsigned id, unsigned ms) {
+  if (impl_->hwnd != nullptr) ::SetTimer(impl_->hwnd, id, ms, nullptr);
+}
+
+void Dialog::StopTimer(unsigned id) {
+  if (impl_->hwnd != nullptr) ::KillTimer(impl_->hwnd, id);
+}
+
 LResult Dialog::Default(unsigned message, WParam w, LParam l) {
   return ::DefWindowProcW(impl_->hwnd, message, w, l);
 }

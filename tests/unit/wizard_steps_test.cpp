@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -223,6 +224,57 @@ TEST_F(WizardStepTest, NoPrinterShowsRetryPageAndEveryNextProbesAgain) {
 // The probe answers that the system refused the device list; the wizard says
 // so in the application's warning box, right after the probe, and shows the
 // retry page.
+// DEV_BROADCAST_DEVICEINTERFACE_W as Windows lays it out: size, type 5,
+// reserved, class GUID, then the UTF-16 path.
+std::vector<unsigned char> InterfaceArrival(const std::string& path) {
+  std::vector<unsigned char> bytes(28 + 2 * (path.size() + 1), 0);
+  const std::uint32_t size = static_cast<std::uint32_t>(bytes.size()), type = 5;
+  std::memcpy(bytes.data(), &size, 4);
+  std::memcpy(bytes.data() + 4, &type, 4);
+  for (std::size_t i = 0; i < path.size(); ++i) bytes[28 + 2 * i] = static_cast<unsigned char>(path[i]);
+  return bytes;
+}
+
+// A printer plugged in on the retry page retries once the arrivals have
+// settled; other devices, other pages and an open question do not.
+TEST_F(WizardStepTest, PrinterPluggedInOnTheRetryPageRetriesOnceAfterASecond) {
+  Open();
+  Next();
+  ExpectPage(kRetryPage, "retry");
+  const auto arrive = [&](const std::string& path, unsigned event = kDbtDeviceArrival) {
+    std::vector<unsigned char> broadcast = InterfaceArrival(path);
+    dialog.SendMessageToSelf(msg::kDeviceChange, event, reinterpret_cast<LParam>(broadcast.data()));
+  };
+  const std::string printer = "\\\\?\\USB#VID_F0E1&PID_C20B#RX7300002#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+  arrive("\\\\?\\USB#VID_046D&PID_C52B#0001#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
+  arrive(printer, 0x8004);  // removal
+  EXPECT_TRUE(window().timers().empty()) << "another device, or not an arrival";
+
+  AttachPrinter();
+  for (int i = 0; i < 3; ++i) arrive(printer);
+  EXPECT_EQ(window().timers(), (std::map<unsigned, unsigned>{{1, 1000}}));
+  EXPECT_EQ(machine.CountOf("GetUsbDeviceSet"), 1u) << "not before the pause";
+
+  // The about box is open when the timer comes: the retry waits for it.
+  bool aboutShown = false;
+  headless::SetModalScript(IDD_ABOUTBOX, [&](Dialog&) {
+    aboutShown = true;
+    dialog.SendMessageToSelf(msg::kTimer, 1, 0);
+    EXPECT_EQ(machine.CountOf("GetUsbDeviceSet"), 1u);
+  });
+  headless::SysCommand(dialog, IDM_ABOUTBOX);
+  headless::SetModalScript(IDD_ABOUTBOX, nullptr);
+  EXPECT_TRUE(aboutShown);
+  ASSERT_EQ(window().timers().size(), 1u);
+
+  dialog.SendMessageToSelf(msg::kTimer, 1, 0);
+  EXPECT_EQ(machine.CountOf("GetUsbDeviceSet"), 2u) << "one retry for the burst";
+  EXPECT_TRUE(window().timers().empty());
+  ExpectPage(kConnectionPage, "found after the arrival");
+  arrive(printer);
+  EXPECT_TRUE(window().timers().empty()) << "only the retry page answers";
+}
+
 TEST_F(WizardStepTest, RefusedDeviceListIsToldInTheApplicationsWarningBoxThenTheRetryPage) {
   AttachPrinter();
   machine.RefuseDeviceSet(true);
