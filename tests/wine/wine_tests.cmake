@@ -23,3 +23,8 @@ endforeach()
 add_test(NAME package.imports
          COMMAND ${CMAKE_SOURCE_DIR}/tests/package/check_imports.sh ${VORNELL_WIN64_DIR}/Vornell.exe)
 set_tests_properties(package.imports PROPERTIES LABELS package FIXTURES_REQUIRED build_win64)
+
+# The MSI's custom-action DLL, held to the same rule.
+add_test(NAME package.imports.msi_action
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/package/check_imports.sh ${VORNELL_WIN64_DIR}/VornellMsiAction.dll)
+set_tests_properties(package.imports.msi_action PROPERTIES LABELS package FIXTURES_REQUIRED build_win64)
