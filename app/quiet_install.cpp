@@ -203,6 +203,7 @@ std::uint32_t QuietWaitLimitMs() {
 }
 
 int RunQuietInstall(const CommandLine& command) {
+  NoteRunStep("checking the machine");
   if (OnArm64Machine()) {
     GetLog().Write("this driver is for 64-bit x86 Windows only, and this machine is ARM64: nothing is installed");
     return kExitPlatformUnsupported;

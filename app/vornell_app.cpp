@@ -115,12 +115,15 @@ bool CVornellApp::InitInstance() {
 int CVornellApp::RunQuiet(const CommandLine& command) {
   StartLog(command, "unattended");
   int code = kExitAnotherInstall;
+  NoteRunStep("taking the install lock");
   if (TakeInstallLock()) {
     LoggedServices logged;
     code = RunQuietInstall(command);
   } else {
     GetLog().Write("another Vornell is installing");
   }
+  // The line a deployment tool's wrapper (the MSI's action) reports.
+  if (code != kExitSuccess && code != kExitRestartNeeded) GetLog().Write("install failed at", CurrentRunStep());
   GetLog().Write("exit code", static_cast<std::uint64_t>(code));
   GetLog().SetSink(nullptr);
   return code;

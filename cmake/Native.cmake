@@ -7,7 +7,8 @@ find_package(GTest REQUIRED)
 enable_testing()
 
 file(GLOB unit_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
-add_executable(unit_tests ${unit_sources})
+# The MSI's exit-code mapping is pure and tested here; its DLL is Windows-only.
+add_executable(unit_tests ${unit_sources} ${CMAKE_SOURCE_DIR}/msi/action_outcome.cpp)
 vornell_gbk_texts(unit_tests)
 target_link_libraries(unit_tests PRIVATE vornell_app GTest::gtest GTest::gtest_main)
 target_compile_definitions(unit_tests PRIVATE VORNELL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

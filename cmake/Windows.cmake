@@ -31,3 +31,10 @@ file(GLOB vornell_rc_inputs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/*.bmp ${CM
 set_source_files_properties(${CMAKE_SOURCE_DIR}/res/vornell.rc
   DIRECTORY ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/tests/wine
   PROPERTIES OBJECT_DEPENDS "${vornell_rc_inputs}")
+
+# The MSI's custom actions (msi/): a DLL of its own, linked as statically as
+# the program and held to the same import check.
+add_library(VornellMsiAction SHARED msi/custom_action.cpp msi/action_outcome.cpp)
+set_target_properties(VornellMsiAction PROPERTIES PREFIX "" OUTPUT_NAME VornellMsiAction)
+target_link_options(VornellMsiAction PRIVATE -Wl,--subsystem,windows:6.1)
+target_link_libraries(VornellMsiAction PRIVATE advapi32 kernel32)

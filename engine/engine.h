@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/installer_state.h"
+#include "platform/services.h"
 
 namespace vornell {
 
@@ -138,10 +139,19 @@ inline constexpr WorkerSettings kWizardWorkers{};
 // printer up when it is plugged in. Only the system's exact 1 is success.
 bool AddDriverToStore(const std::string& infPath, std::string* storedName = nullptr);
 
-// After a successful install: the program copy under Program Files, the
-// driver store's name of the package's INF, and the Apps & features entry
-// for the queue `queue` (empty when Windows sets it up later), written
-// anew on every install. False when the copy or the entry could not be had.
+// Who owns the program folder and the Apps & features entry, read anew on
+// every run from the install record: under Windows Installer the program
+// neither copies, moves nor deletes the MSI's files nor writes an entry of
+// its own. A record that cannot be read counts as Windows Installer's.
+InstallOwner ProgramFolderOwner();
+
+// After a successful install: the install record (the queue `queue`, empty
+// when Windows sets it up later, its driver and the driver store's name of
+// the package's INF), and where the program owns its folder the program
+// copy under Program Files and the Apps & features entry, written anew on
+// every install; under an MSI, whose entry is the one that shows, an entry
+// an earlier install of the program wrote goes. False when any of it could
+// not be had.
 bool RecordInstallation(const std::string& queue, const char* version);
 
 // Undoes what an install did, in this order: the queues (the USB one and

@@ -22,25 +22,42 @@ std::uint64_t BytesOf(const std::string& pattern) {
 
 }  // namespace
 
+InstallOwner ProgramFolderOwner() {
+  Services& services = GetServices();
+  InstallRecord record;
+  if (services.ReadInstallRecord(record)) return record.owner;
+  return services.LastError() == kErrorFileNotFound ? InstallOwner::kNone : InstallOwner::kWindowsInstaller;
+}
+
 bool RecordInstallation(const std::string& queue, const char* version) {
   const InstallerState& s = installerState;
   Services& services = GetServices();
+  InstallRecord record;
+  if (!services.ReadInstallRecord(record) && services.LastError() != kErrorFileNotFound) return false;
+  // The store keeps an identical INF once; this names the one there, also
+  // after an update that put it there itself. Without the name removal
+  // leaves the package in the store, which harms nothing else.
+  AddDriverToStore(PackageInfPath(s), &record.storedInf);
+  record.queueName = queue;
+  record.driverName = s.driverModelName;
+  if (record.owner == InstallOwner::kWindowsInstaller) {
+    // One entry: the MSI's. The program's own, from an install before the
+    // MSI, goes; the MSI's files are the MSI's.
+    if (!services.DeleteAppsEntry() && services.LastError() != kErrorFileNotFound) return false;
+    return services.WriteInstallRecord(record);
+  }
+  record.owner = InstallOwner::kProgram;
   AppsEntry entry;
   // Removal runs from this copy: the entry must still work once the
   // download folder is gone.
   if (!services.InstallProgramCopy(entry.programCopy)) return false;
-  // The store keeps an identical INF once; this names the one there, also
-  // after an update that put it there itself. Without the name removal
-  // leaves the package in the store, which harms nothing else.
-  AddDriverToStore(PackageInfPath(s), &entry.storedInf);
   entry.displayName = s.printerName + " 打印机驱动";
   entry.displayVersion = version;
   entry.publisher = s.manufacturerName;
-  entry.queueName = queue;
-  entry.driverName = s.driverModelName;
   const std::uint64_t bytes = BytesOf(s.driverSourceFolder + "*.*") + BytesOf(entry.programCopy);
   entry.estimatedSizeKb = static_cast<std::uint32_t>((bytes + 1023) / 1024);
-  return services.WriteAppsEntry(entry);
+  // What removal needs before the entry that starts it.
+  return services.WriteInstallRecord(record) && services.WriteAppsEntry(entry);
 }
 
 }  // namespace vornell

@@ -48,7 +48,7 @@ class PackageCopier {
   // Each folder on the way is a real folder that only administrators may
   // write: one a user made (or turned into a link) would let them swap the
   // package after it was checked.
-  bool PrepareFolder(const std::string& folder, std::string& why);
+  bool PrepareFolder(const std::string& folder, bool mayCreate, std::string& why);
   // Reads one file whole, retrying a little while another process (a virus
   // scanner) holds it.
   bool Read(const std::string& from, const std::string& to, FileDigest& digest);
@@ -64,12 +64,16 @@ class PackageCopier {
   std::vector<std::string> written_;
 };
 
-bool PackageCopier::PrepareFolder(const std::string& folder, std::string& why) {
+bool PackageCopier::PrepareFolder(const std::string& folder, bool mayCreate, std::string& why) {
   const std::uint32_t attributes = services_.GetAttributes(folder);
   if (attributes == kInvalidFileAttributes) {
     error_ = services_.LastError();
     if (!IsNotFound(error_)) {
       why = "its attributes could not be read";
+      return false;
+    }
+    if (!mayCreate) {
+      why = "it is missing, and Windows Installer owns the program folder: repair the MSI";
       return false;
     }
     // New folders inherit Program Files' permissions.
@@ -130,10 +134,13 @@ PackageCopyResult PackageCopier::Run() {
   const std::string target = copyFolder_ + "\\";
   const std::string parents[] = {programFolder.substr(0, slash == std::string::npos ? 0 : slash), programFolder,
                                  copyFolder_.substr(0, copyFolder_.rfind('\\')), copyFolder_};
+  // Under an MSI its own files are used where it put them, never copied
+  // over, moved or deleted, whichever Vornell.exe runs.
+  const bool msiOwned = ProgramFolderOwner() == InstallOwner::kWindowsInstaller;
   for (const std::string& folder : parents) {
     if (folder.empty()) continue;
     std::string why;
-    if (!PrepareFolder(folder, why)) return Fail(PackageCopyOutcome::kFailed, folder, why);
+    if (!PrepareFolder(folder, !msiOwned, why)) return Fail(PackageCopyOutcome::kFailed, folder, why);
   }
 
   // Deletions that an earlier removal left for the restart would take this
@@ -152,6 +159,12 @@ PackageCopyResult PackageCopier::Run() {
   if (services_.FullPath(s.driverSourceFolder, full)) {
     if (full.empty() || full.back() != '\\') full += '\\';
     inPlace = NamesEqualIgnoreCase(full, target);
+  }
+  if (msiOwned && !inPlace) {
+    Say("Windows Installer owns the program folder: its package is checked there, and the one beside this "
+        "program is not copied");
+    source = target;
+    inPlace = true;
   }
   if (!inPlace) {
     std::string list;
@@ -187,8 +200,9 @@ PackageCopyResult PackageCopier::Run() {
       written_.erase(written_.begin());
     }
   }
-  // Only the package's files stay: an older version's leftovers go.
-  for (const std::string& name : Strangers(target)) {
+  // Only the package's files stay: an older version's leftovers go, unless
+  // they are the MSI's.
+  for (const std::string& name : msiOwned ? std::vector<std::string>() : Strangers(target)) {
     bool atRestart = false;
     if (services_.RemoveFile(target + name, atRestart)) Say("left by an earlier version, removed: " + name);
   }

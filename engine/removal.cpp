@@ -60,11 +60,22 @@ RemovalResult RemoveInstallation(const RemovalNote& note) {
   AppsEntry entry;
   const bool haveEntry = services.ReadAppsEntry(entry);
   if (!haveEntry && services.LastError() != kErrorFileNotFound) return failed("reading the Apps & features entry");
-  if (!haveEntry) say("no Apps & features entry; removing what is there");
+  InstallRecord record;
+  const bool haveRecord = services.ReadInstallRecord(record);
+  if (!haveRecord && services.LastError() != kErrorFileNotFound) return failed("reading the install record");
+  if (!haveRecord) {
+    // Versions before the record kept what removal needs in the entry.
+    record.queueName = entry.queueName;
+    record.driverName = entry.driverName;
+    record.storedInf = entry.storedInf;
+  }
+  const bool msiOwned = record.owner == InstallOwner::kWindowsInstaller;
+  if (!haveEntry && !haveRecord) say("no Apps & features entry and no install record; removing what is there");
+  if (msiOwned) say("Windows Installer owns the program folder and the entry: its removal takes them");
 
   // The queues, each driver read from its queue before the queue goes.
   std::vector<std::string> queues = {s.printerName, s.lptPrinterName};
-  AddOnce(queues, entry.queueName);
+  AddOnce(queues, record.queueName);
   std::vector<std::string> drivers;
   for (const std::string& queue : queues) {
     std::string driver;
@@ -76,7 +87,7 @@ RemovalResult RemoveInstallation(const RemovalNote& note) {
     if (!services.DeleteQueue(queue)) return failed("deleting the queue " + queue);
     say("queue deleted: " + queue);
   }
-  if (drivers.empty()) AddOnce(drivers, !entry.driverName.empty() ? entry.driverName : s.driverModelName);
+  if (drivers.empty()) AddOnce(drivers, !record.driverName.empty() ? record.driverName : s.driverModelName);
 
   bool driverKept = false;
   for (const std::string& driver : drivers) {
@@ -117,21 +128,21 @@ RemovalResult RemoveInstallation(const RemovalNote& note) {
 
   if (!driverKept) {
     std::string origin;
-    if (entry.storedInf.empty()) {
+    if (record.storedInf.empty()) {
       say("no driver-store package recorded");
-    } else if (services.StoredInfOrigin(entry.storedInf, origin) &&
+    } else if (services.StoredInfOrigin(record.storedInf, origin) &&
                !NamesEqualIgnoreCase(origin, DriverFileName(s, 0))) {
       // The store gave the name to another package since: not ours to take.
-      say("the driver store's " + entry.storedInf + " now holds " + origin + ", not our package; it stays");
+      say("the driver store's " + record.storedInf + " now holds " + origin + ", not our package; it stays");
     } else {
       // Forced: the queue and the driver are gone, so only a device can
       // still use the package, and removal is to take it off that device
       // too. Unforced, Windows 7's call and Wine's keep a package in use.
       StoreRemoval removal;
-      if (services.RemoveStoredDriver(entry.storedInf, true, removal)) {
+      if (services.RemoveStoredDriver(record.storedInf, true, removal)) {
         result.restartNeeded = result.restartNeeded || removal.restartNeeded;
       } else if (services.LastError() == kErrorFileNotFound) {
-        say("the driver package is no longer in the driver store: " + entry.storedInf);
+        say("the driver package is no longer in the driver store: " + record.storedInf);
       } else {
         return failed("taking the driver package out of the driver store");
       }
@@ -162,10 +173,12 @@ RemovalResult RemoveInstallation(const RemovalNote& note) {
     }
   }
 
-  if (!RemovePackageCopy(say)) return failed("removing the package copy");
+  if (!msiOwned && !RemovePackageCopy(say)) return failed("removing the package copy");
+  if (haveRecord && !services.DeleteInstallRecord()) return failed("removing the install record");
+  // The program's own entry only: an MSI's is not in this key.
   if (haveEntry && !services.DeleteAppsEntry()) return failed("removing the Apps & features entry");
   bool copyAtRestart = false;
-  if (!services.RemoveProgramCopy(copyAtRestart)) return failed("removing the program copy");
+  if (!msiOwned && !services.RemoveProgramCopy(copyAtRestart)) return failed("removing the program copy");
   // Inert once the entry is gone: no restart is asked for it.
   if (copyAtRestart) say("the program copy runs now; it goes at the next restart");
   result.removed = true;

@@ -566,8 +566,7 @@ bool LoggingServices::WriteAppsEntry(const AppsEntry& entry) {
   const std::uint32_t error = NoteError();
   const std::string call = "WriteAppsEntry(" + Quoted(entry.displayName) + ", version " +
                            Quoted(entry.displayVersion) + ", " + Number(entry.estimatedSizeKb) + " KB, copy " +
-                           Quoted(entry.programCopy) + ", queue " + Quoted(entry.queueName) + ", driver " +
-                           Quoted(entry.driverName) + ", stored as " + Quoted(entry.storedInf) + ")";
+                           Quoted(entry.programCopy) + ")";
   if (written) {
     Logged(call, "done");
   } else {
@@ -586,6 +585,59 @@ bool LoggingServices::ReadAppsEntry(AppsEntry& entry) {
     LoggedFailure("ReadAppsEntry()", error, "none");
   }
   return read;
+}
+
+namespace {
+
+const char* OwnerName(InstallOwner owner) {
+  switch (owner) {
+    case InstallOwner::kNone: return "none";
+    case InstallOwner::kProgram: return "the program";
+    case InstallOwner::kWindowsInstaller: return "Windows Installer";
+  }
+  return "?";
+}
+
+std::string RecordText(const InstallRecord& record) {
+  return "queue " + Quoted(record.queueName) + ", driver " + Quoted(record.driverName) + ", stored as " +
+         Quoted(record.storedInf);
+}
+
+}  // namespace
+
+bool LoggingServices::ReadInstallRecord(InstallRecord& record) {
+  const bool read = inner_.ReadInstallRecord(record);
+  const std::uint32_t error = NoteError();
+  if (read) {
+    Logged("ReadInstallRecord()", std::string("owner ") + OwnerName(record.owner) + ", " + RecordText(record));
+  } else {
+    LoggedFailure("ReadInstallRecord()", error, "none");
+  }
+  return read;
+}
+
+bool LoggingServices::WriteInstallRecord(const InstallRecord& record) {
+  const bool written = inner_.WriteInstallRecord(record);
+  const std::uint32_t error = NoteError();
+  const std::string call =
+      std::string("WriteInstallRecord(owner ") + OwnerName(record.owner) + ", " + RecordText(record) + ")";
+  if (written) {
+    Logged(call, "done");
+  } else {
+    LoggedFailure(call, error);
+  }
+  return written;
+}
+
+bool LoggingServices::DeleteInstallRecord() {
+  const bool deleted = inner_.DeleteInstallRecord();
+  const std::uint32_t error = NoteError();
+  if (deleted) {
+    Logged("DeleteInstallRecord()", "done");
+  } else {
+    LoggedFailure("DeleteInstallRecord()", error);
+  }
+  return deleted;
 }
 
 bool LoggingServices::DeleteAppsEntry() {

@@ -50,5 +50,7 @@ bool HoldProgramFile();
 void StartRunLimit(std::uint32_t ms, int exitCode);
 // What the run is doing now, for that log line: a literal, kept by pointer.
 void NoteRunStep(const char* step);
+// The step last noted, for the log line of a run that failed.
+const char* CurrentRunStep();
 
 }  // namespace vornell

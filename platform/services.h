@@ -21,14 +21,29 @@ struct FindData {
 };
 
 // The program's entry in Apps & features (the 64-bit Uninstall key
-// "Orvane.Vornell"): what the list shows and what removal needs. GBK.
+// "Orvane.Vornell"): what the list shows. GBK.
 struct AppsEntry {
   std::string displayName;
   std::string displayVersion;
   std::string publisher;
   std::string programCopy;  // DisplayIcon; the uninstall commands run it
   std::uint32_t estimatedSizeKb = 0;
-  // What this program installed, for its removal.
+  // What removal needs, read from an entry that a version before the
+  // install record wrote; never written now.
+  std::string queueName;
+  std::string driverName;
+  std::string storedInf;  // the driver store's name of the package's INF (oem<N>.inf)
+};
+
+// Who owns the program folder (the program copy and the package copy) and
+// the Apps & features entry: the program itself, or Windows Installer, whose
+// MSI installed them and shows its own entry.
+enum class InstallOwner { kNone, kProgram, kWindowsInstaller };
+
+// What removal needs, kept apart from any Apps & features entry in
+// HKLM\Software\Orvane\Vornell (64-bit view), with the owner. GBK.
+struct InstallRecord {
+  InstallOwner owner = InstallOwner::kNone;
   std::string queueName;
   std::string driverName;
   std::string storedInf;  // the driver store's name of the package's INF (oem<N>.inf)
@@ -277,6 +292,15 @@ class Services {
   virtual bool WriteAppsEntry(const AppsEntry& entry) = 0;
   virtual bool ReadAppsEntry(AppsEntry& entry) = 0;
   virtual bool DeleteAppsEntry() = 0;
+  // The install record: read (false, error 2, when there is none; an owner
+  // value the program does not know reads as Windows Installer's, so that
+  // nothing of another owner is touched), written (the removal's values, and
+  // the owner when it is the program: the MSI writes its own) and deleted
+  // (the removal's values and the program's owner value; the key, and
+  // "Orvane" above it, when nothing else is left in them).
+  virtual bool ReadInstallRecord(InstallRecord& record) = 0;
+  virtual bool WriteInstallRecord(const InstallRecord& record) = 0;
+  virtual bool DeleteInstallRecord() = 0;
 
   // --- time ---
   virtual void Sleep(std::uint32_t milliseconds) = 0;

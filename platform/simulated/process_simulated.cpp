@@ -61,6 +61,7 @@ bool HoldProgramFile() { return true; }
 // The limit is recorded, not enforced: the native tests run on a virtual clock.
 void StartRunLimit(std::uint32_t ms, int) { Process().runLimitMs = ms; }
 void NoteRunStep(const char* step) { Process().runStep = step; }
+const char* CurrentRunStep() { return Process().runStep != nullptr ? Process().runStep : "none noted"; }
 
 std::uint32_t SimulatedRunLimitMs() { return Process().runLimitMs; }
 const char* SimulatedRunStep() { return Process().runStep; }

@@ -1286,8 +1286,7 @@ bool SimulatedMachine::RemoveProgramCopy(bool& atRestart) {
 
 bool SimulatedMachine::WriteAppsEntry(const AppsEntry& entry) {
   std::lock_guard lock(mutex_);
-  Record("WriteAppsEntry", {entry.programCopy, entry.queueName, entry.driverName, entry.storedInf},
-         {entry.estimatedSizeKb});
+  Record("WriteAppsEntry", {entry.programCopy}, {entry.estimatedSizeKb});
   if (Injected(sim_error::kAccessDenied)) return false;
   appsEntry_ = entry;
   return true;
@@ -1304,6 +1303,59 @@ bool SimulatedMachine::ReadAppsEntry(AppsEntry& entry) {
   }
   entry = *appsEntry_;
   return true;
+}
+
+bool SimulatedMachine::ReadInstallRecord(InstallRecord& record) {
+  std::lock_guard lock(mutex_);
+  Record("ReadInstallRecord");
+  record = InstallRecord{};
+  if (Injected(sim_error::kAccessDenied)) return false;
+  if (!installRecord_) {
+    SetError(sim_error::kFileNotFound);
+    return false;
+  }
+  record = *installRecord_;
+  return true;
+}
+
+bool SimulatedMachine::WriteInstallRecord(const InstallRecord& record) {
+  std::lock_guard lock(mutex_);
+  Record("WriteInstallRecord", {record.queueName, record.driverName, record.storedInf},
+         {static_cast<std::uint64_t>(record.owner)});
+  if (Injected(sim_error::kAccessDenied)) return false;
+  // The owner is written only when it is the program; Windows Installer's stays.
+  const InstallOwner owner = record.owner == InstallOwner::kProgram ? InstallOwner::kProgram
+                             : installRecord_                       ? installRecord_->owner
+                                                                    : InstallOwner::kNone;
+  installRecord_ = record;
+  installRecord_->owner = owner;
+  return true;
+}
+
+bool SimulatedMachine::DeleteInstallRecord() {
+  std::lock_guard lock(mutex_);
+  Record("DeleteInstallRecord");
+  if (Injected(sim_error::kAccessDenied)) return false;
+  if (!installRecord_) {
+    SetError(sim_error::kFileNotFound);
+    return false;
+  }
+  if (installRecord_->owner == InstallOwner::kWindowsInstaller) {
+    installRecord_ = InstallRecord{InstallOwner::kWindowsInstaller, {}, {}, {}};
+  } else {
+    installRecord_.reset();
+  }
+  return true;
+}
+
+void SimulatedMachine::SetInstallRecord(std::optional<InstallRecord> record) {
+  std::lock_guard lock(mutex_);
+  installRecord_ = std::move(record);
+}
+
+std::optional<InstallRecord> SimulatedMachine::InstallRecordNow() const {
+  std::lock_guard lock(mutex_);
+  return installRecord_;
 }
 
 bool SimulatedMachine::DeleteAppsEntry() {

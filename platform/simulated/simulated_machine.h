@@ -85,8 +85,10 @@ struct InjectedFailure {
 //   ListDriverFiles, InstallProgramCopy, RemoveProgramCopy, ReadAppsEntry,
 //   DeleteAppsEntry                -
 //   RemoveFile                     texts {path}
-//   WriteAppsEntry                 texts {programCopy, queueName, driverName, storedInf},
-//                                  numbers {estimatedSizeKb}
+//   WriteAppsEntry                 texts {programCopy}, numbers {estimatedSizeKb}
+//   ReadInstallRecord,
+//   DeleteInstallRecord            -
+//   WriteInstallRecord             texts {queueName, driverName, storedInf}, numbers {owner}
 //   LastError                      numbers {the value returned}
 //   GetDriverDirectory             numbers {bufferSize}
 //   EnumPrintersNeeded             numbers {flags, the byte count returned}
@@ -232,6 +234,10 @@ class SimulatedMachine : public Services {
   // The Apps & features entry.
   void SetAppsEntry(std::optional<AppsEntry> entry);
   std::optional<AppsEntry> Entry() const;
+  // The install record (HKLM\Software\Orvane\Vornell); an MSI's install
+  // sets one with only the owner.
+  void SetInstallRecord(std::optional<InstallRecord> record);
+  std::optional<InstallRecord> InstallRecordNow() const;
 
   // The folder ProgramFolder names; it resolves under the current folder.
   static constexpr char kProgramFolder[] = "C:\\Program Files\\Orvane\\Vornell";
@@ -366,6 +372,9 @@ class SimulatedMachine : public Services {
   bool WriteAppsEntry(const AppsEntry& entry) override;
   bool ReadAppsEntry(AppsEntry& entry) override;
   bool DeleteAppsEntry() override;
+  bool ReadInstallRecord(InstallRecord& record) override;
+  bool WriteInstallRecord(const InstallRecord& record) override;
+  bool DeleteInstallRecord() override;
   std::uint32_t LastError() override;
   // Texts of the codes above; not recorded, since no logic depends on it.
   std::string ErrorMessage(std::uint32_t code) override;
@@ -453,6 +462,7 @@ class SimulatedMachine : public Services {
   bool runningFromCopy_ = false;
   bool copyAtRestart_ = false;
   std::optional<AppsEntry> appsEntry_;
+  std::optional<InstallRecord> installRecord_;
 
   std::optional<bool> wow64_ = false;
   std::optional<std::uint16_t> nativeMachine_ = 0x8664;

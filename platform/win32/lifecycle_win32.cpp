@@ -20,10 +20,17 @@ namespace vornell {
 namespace {
 
 constexpr wchar_t kEntryKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane.Vornell";
-// Our own values beside the standard ones: what removal undoes.
+// What removal undoes, as versions before the install record kept it in the entry.
 constexpr wchar_t kQueueValue[] = L"VornellQueue";
 constexpr wchar_t kDriverValue[] = L"VornellDriver";
 constexpr wchar_t kStoredInfValue[] = L"VornellStoredInf";
+// The install record, and the key above it that other products of ours may share.
+constexpr wchar_t kRecordKey[] = L"Software\\Orvane\\Vornell";
+constexpr wchar_t kOrvaneKey[] = L"Software\\Orvane";
+constexpr wchar_t kRecordValues[][16] = {L"Queue", L"Driver", L"StoredInf"};
+constexpr wchar_t kOwnerValue[] = L"Owner";
+constexpr wchar_t kOwnerProgram[] = L"Program";
+constexpr wchar_t kOwnerWindowsInstaller[] = L"WindowsInstaller";
 // SUOI_FORCEDELETE, which older headers lack.
 constexpr DWORD kForceDelete = 0x1;
 
@@ -389,10 +396,9 @@ bool Win32Services::ListDriverFiles(std::vector<std::string>& files) {
 
 bool Win32Services::WriteAppsEntry(const AppsEntry& entry) {
   CallError callError;
-  std::wstring name, version, publisher, copy, queue, driver, storedInf;
+  std::wstring name, version, publisher, copy;
   if (!ToWide(entry.displayName, name) || !ToWide(entry.displayVersion, version) ||
-      !ToWide(entry.publisher, publisher) || !ToWide(entry.programCopy, copy) || !ToWide(entry.queueName, queue) ||
-      !ToWide(entry.driverName, driver) || !ToWide(entry.storedInf, storedInf)) {
+      !ToWide(entry.publisher, publisher) || !ToWide(entry.programCopy, copy)) {
     callError.Note();
     return false;
   }
@@ -414,9 +420,9 @@ bool Win32Services::WriteAppsEntry(const AppsEntry& entry) {
   // What removal needs first; the name and version last: Apps & features
   // lists an entry, and detection rules find it, by those, so a new entry
   // cut short does not show.
-  const bool written = SetText(key, kQueueValue, queue) && SetText(key, kDriverValue, driver) &&
-                       SetText(key, kStoredInfValue, storedInf) &&
-                       SetText(key, L"UninstallString", quoted + L" /uninstall") &&
+  // An older version's removal values now live in the install record.
+  for (const wchar_t* old : {kQueueValue, kDriverValue, kStoredInfValue}) RegDeleteValueW(key, old);
+  const bool written = SetText(key, L"UninstallString", quoted + L" /uninstall") &&
                        SetText(key, L"QuietUninstallString", quoted + L" /uninstall /quiet") &&
                        SetText(key, L"Publisher", publisher) && SetText(key, L"DisplayIcon", copy) &&
                        SetText(key, L"InstallDate", date) && SetNumber(key, L"EstimatedSize", entry.estimatedSizeKb) &&
@@ -455,6 +461,106 @@ bool Win32Services::ReadAppsEntry(AppsEntry& entry) {
 bool Win32Services::DeleteAppsEntry() {
   CallError callError;
   const LSTATUS status = RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kEntryKey, KEY_WOW64_64KEY, 0);
+  SetLastError(static_cast<DWORD>(status));
+  callError.Note();
+  return status == ERROR_SUCCESS;
+}
+
+namespace {
+
+// Deletes `subKey` of HKLM (64-bit view) when it holds no value and no key.
+void DeleteKeyWhenEmpty(const wchar_t* subKey) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) return;
+  DWORD subKeys = 0, values = 0;
+  const LSTATUS status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                                          nullptr, nullptr, nullptr);
+  RegCloseKey(key);
+  if (status == ERROR_SUCCESS && subKeys == 0 && values == 0) RegDeleteKeyExW(HKEY_LOCAL_MACHINE, subKey, KEY_WOW64_64KEY, 0);
+}
+
+}  // namespace
+
+bool Win32Services::ReadInstallRecord(InstallRecord& record) {
+  CallError callError;
+  record = InstallRecord{};
+  HKEY key = nullptr;
+  const LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key);
+  if (status != ERROR_SUCCESS) {
+    SetLastError(static_cast<DWORD>(status));
+    callError.Note();
+    return false;
+  }
+  std::string* const texts[] = {&record.queueName, &record.driverName, &record.storedInf};
+  for (std::size_t i = 0; i < 3; ++i) *texts[i] = GetText(key, kRecordValues[i]);
+  DWORD bytes = 0;
+  const bool hasOwner = RegGetValueW(key, nullptr, kOwnerValue, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) == ERROR_SUCCESS;
+  std::wstring owner;
+  if (hasOwner) {
+    std::string gbk = GetText(key, kOwnerValue);
+    ToWide(gbk, owner);
+  }
+  RegCloseKey(key);
+  // Whatever is not the program's own word keeps the program's hands off.
+  record.owner = !hasOwner                         ? InstallOwner::kNone
+                 : SameIgnoringCase(owner, kOwnerProgram) ? InstallOwner::kProgram
+                                                           : InstallOwner::kWindowsInstaller;
+  SetLastError(ERROR_SUCCESS);
+  callError.Note();
+  return true;
+}
+
+bool Win32Services::WriteInstallRecord(const InstallRecord& record) {
+  CallError callError;
+  std::wstring values[3];
+  if (!ToWide(record.queueName, values[0]) || !ToWide(record.driverName, values[1]) ||
+      !ToWide(record.storedInf, values[2])) {
+    callError.Note();
+    return false;
+  }
+  const AppsEntryWriting writing;
+  HKEY key = nullptr;
+  const LSTATUS created = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, 0,
+                                          KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
+  if (created != ERROR_SUCCESS) {
+    SetLastError(static_cast<DWORD>(created));
+    callError.Note();
+    return false;
+  }
+  bool written = true;
+  for (std::size_t i = 0; i < 3 && written; ++i) written = SetText(key, kRecordValues[i], values[i]);
+  // Windows Installer's own value is its to write and delete.
+  if (written && record.owner == InstallOwner::kProgram) written = SetText(key, kOwnerValue, kOwnerProgram);
+  if (written) SetLastError(ERROR_SUCCESS);
+  callError.Note();
+  RegCloseKey(key);
+  return written;
+}
+
+bool Win32Services::DeleteInstallRecord() {
+  CallError callError;
+  HKEY key = nullptr;
+  LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY,
+                                 &key);
+  if (status != ERROR_SUCCESS) {
+    SetLastError(static_cast<DWORD>(status));
+    callError.Note();
+    return false;
+  }
+  for (const wchar_t* name : kRecordValues) {
+    const LSTATUS deleted = RegDeleteValueW(key, name);
+    if (deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND) status = deleted;
+  }
+  const std::string owner = GetText(key, kOwnerValue);
+  std::wstring wide;
+  if (status == ERROR_SUCCESS && ToWide(owner, wide) && SameIgnoringCase(wide, kOwnerProgram)) {
+    status = RegDeleteValueW(key, kOwnerValue);
+  }
+  RegCloseKey(key);
+  if (status == ERROR_SUCCESS) {
+    DeleteKeyWhenEmpty(kRecordKey);
+    DeleteKeyWhenEmpty(kOrvaneKey);
+  }
   SetLastError(static_cast<DWORD>(status));
   callError.Note();
   return status == ERROR_SUCCESS;

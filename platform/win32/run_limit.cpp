@@ -85,5 +85,6 @@ void StartRunLimit(std::uint32_t ms, int exitCode) {
 }
 
 void NoteRunStep(const char* step) { runStep.store(step != nullptr ? step : ""); }
+const char* CurrentRunStep() { return runStep.load(); }
 
 }  // namespace vornell

@@ -45,6 +45,9 @@ class Win32Services final : public Services {
   bool WriteAppsEntry(const AppsEntry& entry) override;
   bool ReadAppsEntry(AppsEntry& entry) override;
   bool DeleteAppsEntry() override;
+  bool ReadInstallRecord(InstallRecord& record) override;
+  bool WriteInstallRecord(const InstallRecord& record) override;
+  bool DeleteInstallRecord() override;
   std::uint32_t LastError() override;
   std::string ErrorMessage(std::uint32_t code) override;
   bool GetDriverDirectory(char* buffer, std::uint32_t bufferSize) override;

@@ -65,8 +65,12 @@ TEST_F(RemovalTest, InstallRecordsTheEntryAndRemovalUndoesItAllInOrder) {
   EXPECT_EQ(entry.displayName, "Orvane RX730TⅡ 打印机驱动");
   EXPECT_EQ(entry.displayVersion, "1.0.0.1");
   EXPECT_EQ(entry.programCopy, SimulatedMachine::kProgramCopy);
-  EXPECT_EQ(entry.storedInf, "oem10.inf");
   EXPECT_GT(entry.estimatedSizeKb, 0u);
+  // What removal needs is in the install record, with the program as owner.
+  ASSERT_TRUE(machine.InstallRecordNow().has_value());
+  EXPECT_EQ(machine.InstallRecordNow()->storedInf, "oem10.inf");
+  EXPECT_EQ(machine.InstallRecordNow()->queueName, kUsbQueue);
+  EXPECT_EQ(machine.InstallRecordNow()->owner, InstallOwner::kProgram);
   // Installing again changes the one entry and adds nothing to the store.
   installerState = InstallerState{};
   ASSERT_EQ(Start({L"/quiet"}), kExitSuccess);
@@ -89,6 +93,7 @@ TEST_F(RemovalTest, InstallRecordsTheEntryAndRemovalUndoesItAllInOrder) {
   for (const std::string& name : kModelFiles) EXPECT_FALSE(Staged(name)) << name;
   EXPECT_TRUE(Staged("UNIDRV.DLL")) << "Windows' own driver core stays";
   EXPECT_FALSE(machine.Entry().has_value());
+  EXPECT_FALSE(machine.InstallRecordNow().has_value());
   EXPECT_FALSE(machine.HasProgramCopy());
   EXPECT_EQ(ProcessLog().Lines().back(), "2026-12-09 14:03:07.412 exit code: 0");
 
@@ -138,7 +143,7 @@ TEST_F(RemovalTest, RestartFailureAndTheCopyThatRuns) {
 // keeps its entry for a try after the restart.
 TEST_F(RemovalTest, StoreNameOfAnotherPackageAndADriverTheSpoolerStillHolds) {
   Install();
-  const std::string stored = machine.Entry()->storedInf;
+  const std::string stored = machine.InstallRecordNow()->storedInf;
   machine.SetStoredInfOrigin(stored, "OTHERPRN.INF");
   EXPECT_EQ(Start({L"/uninstall", L"/quiet"}), kExitSuccess);
   EXPECT_EQ(machine.CountOf("RemoveStoredDriver"), 0u);
@@ -206,6 +211,102 @@ TEST_F(RemovalTest, WithoutQuietAskedFirstThenTold) {
   headless::ScriptAppAnswer(kIdYes);
   EXPECT_EQ(Start({L"/uninstall", L"/log", L"C:\\logs\\removal.log"}), kExitInstallFailed);
   EXPECT_EQ(headless::AppMessageBoxes().back(), "卸载未能完成，详情请见日志：C:\\logs\\removal.log");
+}
+
+}  // namespace
+}  // namespace vornell
+
+namespace vornell {
+namespace {
+
+using namespace engine_test;
+
+// Under an MSI: Windows Installer owns the program folder and shows the one
+// entry; the program installs from the MSI's files where they are, and its
+// removal (the MSI's removal action) leaves them to the MSI.
+class MsiOwnedTest : public RemovalTest {
+ protected:
+  void SetUp() override {
+    RemovalTest::SetUp();
+    // As the MSI leaves the machine before its install action runs: its files
+    // in the program folder, its owner value, and an entry of an install of the
+    // program alone from before.
+    msiPackage = machine.Resolve(SimulatedMachine::kProgramFolder) / "x64" / "driver";
+    CopySamplePackageTo(msiPackage);
+    std::ofstream(msiPackage / "README.TXT") << "the MSI's own";
+    machine.SetProgramCopy(true, false);
+    machine.SetInstallRecord(InstallRecord{InstallOwner::kWindowsInstaller, {}, {}, {}});
+    AppsEntry older;
+    older.displayName = "Orvane RX730TⅡ 打印机驱动";
+    older.programCopy = SimulatedMachine::kProgramCopy;
+    machine.SetAppsEntry(older);
+  }
+  // No folder made under the MSI's program folder.
+  bool MadeInProgramFolder() const {
+    for (const auto& call : machine.CallsOf("CreateFolder")) {
+      if (call.texts.at(0).rfind(SimulatedMachine::kProgramFolder, 0) == 0) return true;
+    }
+    return false;
+  }
+  fs::path msiPackage;
+};
+
+TEST_F(MsiOwnedTest, InstallAndRemovalLeaveTheMsisFilesAndEntryToIt) {
+  // A Vornell.exe run from elsewhere (a repair by hand) as the MSI's action would.
+  machine.AddPrinterAfterUpdate(kUsbQueue);
+  ASSERT_EQ(Start({L"/quiet"}), kExitSuccess);
+  EXPECT_EQ(machine.CountOf("InstallProgramCopy"), 0u);
+  EXPECT_EQ(machine.CountOf("WriteAppsEntry"), 0u);
+  EXPECT_EQ(machine.CountOf("CopyVerifiedFile"), 0u) << "the package beside the program is never copied";
+  EXPECT_FALSE(MadeInProgramFolder());
+  EXPECT_FALSE(machine.Entry().has_value()) << "one entry: the MSI's";
+  ASSERT_TRUE(machine.InstallRecordNow().has_value());
+  EXPECT_EQ(machine.InstallRecordNow()->owner, InstallOwner::kWindowsInstaller);
+  EXPECT_EQ(machine.InstallRecordNow()->storedInf, "oem10.inf");
+  EXPECT_EQ(machine.InstallRecordNow()->queueName, kUsbQueue);
+  EXPECT_TRUE(fs::exists(msiPackage / "README.TXT")) << "a file of the MSI's is not ours to delete";
+  EXPECT_NE(ProcessLog().Text().find("Windows Installer owns the program folder"), std::string::npos);
+
+  machine.ClearCalls();
+  EXPECT_EQ(Start({L"/uninstall", L"/quiet"}), kExitSuccess);
+  EXPECT_TRUE(machine.QueueNames().empty());
+  EXPECT_TRUE(machine.StoredInfs().empty());
+  EXPECT_EQ(machine.CountOf("RemoveProgramCopy"), 0u);
+  EXPECT_TRUE(machine.HasProgramCopy());
+  for (const std::string& name : kModelFiles) EXPECT_TRUE(fs::exists(msiPackage / name)) << name;
+  ASSERT_TRUE(machine.InstallRecordNow().has_value()) << "the owner value is the MSI's to delete";
+  EXPECT_EQ(machine.InstallRecordNow()->owner, InstallOwner::kWindowsInstaller);
+  EXPECT_EQ(machine.InstallRecordNow()->storedInf, "");
+}
+
+TEST_F(MsiOwnedTest, APackageTheMsiLacksOrChangedFailsWithoutTouchingItsFolder) {
+  fs::remove(msiPackage / "RX730TP.gpd");
+  EXPECT_EQ(Start({L"/quiet"}), kExitPackageUntrusted);
+  EXPECT_EQ(machine.CountOf("CopyVerifiedFile"), 0u);
+  EXPECT_TRUE(fs::exists(msiPackage / "RX730TP.INF")) << "a failed run discards nothing of the MSI's";
+  EXPECT_TRUE(machine.HasProgramCopy());
+
+  fs::remove_all(machine.Resolve(SimulatedMachine::kProgramFolder) / "x64");
+  EXPECT_EQ(Start({L"/quiet"}), kExitInstallFailed);
+  EXPECT_FALSE(MadeInProgramFolder()) << "the MSI's folder is not made anew by the program";
+  EXPECT_NE(ProcessLog().Text().find("repair the MSI"), std::string::npos);
+}
+
+// A machine a version before the install record installed: what removal
+// needs is read from the entry.
+TEST_F(RemovalTest, AnEntryFromBeforeTheInstallRecordStillRemovesEverything) {
+  Install();
+  machine.SetInstallRecord(std::nullopt);
+  // An entry as versions before the install record wrote it.
+  AppsEntry older = *machine.Entry();
+  older.queueName = kUsbQueue;
+  older.driverName = kUsbQueue;
+  older.storedInf = "oem10.inf";
+  machine.SetAppsEntry(older);
+  EXPECT_EQ(Start({L"/uninstall", L"/quiet"}), kExitSuccess);
+  EXPECT_TRUE(machine.StoredInfs().empty()) << "the store's name came from the older entry";
+  EXPECT_FALSE(machine.Entry().has_value());
+  EXPECT_FALSE(machine.HasProgramCopy());
 }
 
 }  // namespace

@@ -23,3 +23,16 @@ endforeach()
 add_test(NAME package.imports
          COMMAND ${CMAKE_SOURCE_DIR}/tests/package/check_imports.sh ${VORNELL_WIN64_DIR}/Vornell.exe)
 set_tests_properties(package.imports PROPERTIES LABELS package FIXTURES_REQUIRED build_win64)
+
+# The MSI's custom-action DLL, held to the same rule.
+add_test(NAME package.imports.msi_action
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/package/check_imports.sh ${VORNELL_WIN64_DIR}/VornellMsiAction.dll)
+set_tests_properties(package.imports.msi_action PROPERTIES LABELS package FIXTURES_REQUIRED build_win64)
+
+# The MSI's life cycle under Wine's msiexec, driven from the shell.
+add_test(NAME wine.msi_lifecycle COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/msi_lifecycle.sh ${VORNELL_WIN64_DIR})
+set_tests_properties(wine.msi_lifecycle PROPERTIES LABELS wine RUN_SERIAL TRUE TIMEOUT 900 FIXTURES_REQUIRED build_win64)
+
+# Two builds of the MSI from the same inputs, at different times, are the same bytes.
+add_test(NAME package.msi_reproducible COMMAND ${CMAKE_SOURCE_DIR}/tests/package/msi_reproducible.sh ${VORNELL_WIN64_DIR})
+set_tests_properties(package.msi_reproducible PROPERTIES LABELS package FIXTURES_REQUIRED build_win64)
