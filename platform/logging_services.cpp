@@ -75,8 +75,8 @@ void LoggingServices::Logged(const std::string& call, const std::string& result)
 }
 
 void LoggingServices::LoggedFailure(const std::string& call, std::uint32_t error,
-                                    const std::string& result) {
-  log_.Write(call + ": " + result + ", error " + Number(error) + " (" + Hex(error, 8) +
+                                    const std::string& result, LogLevel level) {
+  log_.Write(level, call + ": " + result + ", error " + Number(error) + " (" + Hex(error, 8) +
              "): " + inner_.ErrorMessage(error));
 }
 
@@ -172,7 +172,7 @@ bool LoggingServices::EnumUsbDeviceInterface(DeviceSet set, std::uint32_t index)
   if (found) {
     Logged(call, "found");
   } else {
-    LoggedFailure(call, error, "none");
+    LoggedFailure(call, error, "none", LogLevel::kInfo);
   }
   return found;
 }
@@ -434,7 +434,7 @@ bool LoggingServices::PathExists(const std::string& path) {
   if (exists) {
     Logged(call, "yes");
   } else {
-    LoggedFailure(call, error, "no");  // not found, or not allowed to look
+    LoggedFailure(call, error, "no", LogLevel::kInfo);  // not found, or not allowed to look
   }
   return exists;
 }
@@ -495,7 +495,7 @@ FindHandle LoggingServices::FindFirst(const std::string& pattern, FindData& data
   if (walk != nullptr) {
     Logged(call, "walk " + Handle(walk) + ", " + Found(data));
   } else {
-    LoggedFailure(call, error, "none");
+    LoggedFailure(call, error, "none", LogLevel::kInfo);
   }
   return walk;
 }
@@ -507,7 +507,7 @@ bool LoggingServices::FindNext(FindHandle walk, FindData& data) {
   if (found) {
     Logged(call, Found(data));
   } else {
-    LoggedFailure(call, error, "none");
+    LoggedFailure(call, error, "none", LogLevel::kInfo);
   }
   return found;
 }

@@ -51,7 +51,7 @@ std::string Duration(std::uint32_t ms) {
 
 DWORD WINAPI RunLimitThread(void*) {
   ::Sleep(limit.ms);
-  GetLog().Write("the run did not end within " + Duration(limit.ms) + "; it ends itself; the step was",
+  GetLog().Error("the run did not end within " + Duration(limit.ms) + "; it ends itself; the step was: " +
                  runStep.load());
   // Not in the middle of writing the Apps & features entry: a half-written
   // one would show a program that removal cannot undo. A write that hangs

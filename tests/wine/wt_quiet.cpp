@@ -4,8 +4,11 @@
 // printer commands of /setdefault and /testpage, the install lock, and the
 // log the wizard writes.
 // C:\redirected is a Unix symbolic link to C:\elsewhere, the one kind of
-// redirected folder Wine follows (it makes no junctions):
-// wine-test-env: VORNELL_TEST_SETUP=mkdir "$WINEPREFIX/drive_c/elsewhere" && ln -s elsewhere "$WINEPREFIX/drive_c/redirected"
+// redirected folder Wine follows (it makes no junctions); S: is a drive
+// letter for the folder C:\subst-target, as near as Wine comes to "subst".
+// wine-test-env: VORNELL_TEST_SETUP=mkdir "$WINEPREFIX/drive_c/elsewhere" && ln -s elsewhere "$WINEPREFIX/drive_c/redirected" && mkdir "$WINEPREFIX/drive_c/subst-target" && ln -s ../drive_c/subst-target "$WINEPREFIX/dosdevices/s:"
+// China's time zone, for the bias of the CMTrace records:
+// wine-test-env: TZ=Asia/Shanghai
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -119,6 +122,48 @@ std::vector<std::string> ReadLog(const std::wstring& path) {
   return lines;
 }
 
+// Configuration Manager's records, one a line, the first after a UTF-8 byte
+// order mark: <![LOG[text]LOG]!><time="hh:mm:ss.mmm-480" date="mm-dd-yyyy"
+// component="Vornell" context="" type="1|2|3" thread="N" file="">.
+bool IsRecord(std::string line, bool first) {
+  if (first) {
+    if (line.rfind("\xEF\xBB\xBF", 0) != 0) return false;
+    line.erase(0, 3);
+  }
+  const size_t end = line.find("]LOG]!><time=\"");
+  if (line.rfind("<![LOG[", 0) != 0 || end == std::string::npos) return false;
+  const std::string tail = line.substr(end + 14);
+  // The shape with the bias China has; 'd' a digit, 'n' a number, 't' a type.
+  static const char kShape[] = "dd:dd:dd.ddd-480\" date=\"dd-dd-dddd\" component=\"Vornell\" context=\"\" type=\"t\" thread=\"n\" file=\"\">";
+  size_t at = 0;
+  for (const char* c = kShape; *c != '\0'; ++c) {
+    if (at >= tail.size()) return false;
+    const bool digit = tail[at] >= '0' && tail[at] <= '9';
+    if (*c == 'd') {
+      if (!digit) return false;
+    } else if (*c == 't') {
+      if (tail[at] < '1' || tail[at] > '3') return false;
+    } else if (*c == 'n') {
+      if (!digit) return false;
+      while (at + 1 < tail.size() && tail[at + 1] >= '0' && tail[at + 1] <= '9') ++at;
+    } else if (tail[at] != *c) {
+      return false;
+    }
+    ++at;
+  }
+  return at == tail.size();
+}
+
+std::vector<std::string> ReadRecords(const std::wstring& path) {
+  const std::vector<std::string> lines = Lines(ReadFileBytes(path));
+  WT_CHECK(!lines.empty());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (!IsRecord(lines[i], i == 0)) Note("not a CMTrace record: " + lines[i]);
+    WT_CHECK(IsRecord(lines[i], i == 0));
+  }
+  return lines;
+}
+
 void CheckCommandLines() {
   const Run bad = RunQuiet(ProgramPath(), L"/quiet /reboot", InstallFolder());
   WT_CHECK_EQ(bad.code, 1639ul);
@@ -145,6 +190,12 @@ void CheckIncompletePackage() {
   const std::vector<std::string> lines = ReadLog(log);
   WT_CHECK(HasLine(lines, "first missing file: .\\x64\\driver\\UNIDRV.HLP"));
   WT_CHECK(!lines.empty() && lines.back().find("exit code: 1619") != std::string::npos);
+  // A failed run: what Windows' device-installation log gained, or one line
+  // why nothing (Wine may have none).
+  WT_CHECK(HasLine(lines, "Windows' device-installation log (C:\\windows\\INF\\setupapi.dev.log)"));
+  for (const std::string& l : lines) {
+    if (l.find("device-installation log") != std::string::npos) Note("log: " + l);
+  }
 }
 
 // Through the link, the log would land in C:\elsewhere: it is refused, and
@@ -160,6 +211,44 @@ void CheckRedirectedLog() {
   const Run run = RunQuiet(ProgramPath(), L"/quiet /log C:\\redirected\\quiet.log", InstallFolder());
   WT_CHECK_EQ(run.code, 0ul);
   WT_CHECK(!FileExists(L"C:\\elsewhere\\quiet.log"));
+  // Said on the console the run was started from, in one line.
+  Note("output: " + run.output);
+  WT_CHECK(run.output.rfind("Vornell: no log at C:\\redirected\\quiet.log: ", 0) == 0);
+  WT_CHECK(Lines(run.output).size() == 1);
+}
+
+// A log on a drive letter that stands for a folder is made and kept there.
+// What Wine answers for such a letter is noted for the record.
+void CheckSubstitutedDriveLog() {
+  wchar_t target[1024] = {};
+  if (QueryDosDeviceW(L"S:", target, 1024) != 0) {
+    Note("QueryDosDeviceW(S:): " + Gbk(target));
+  } else {
+    Note("QueryDosDeviceW(S:) failed, error " + std::to_string(GetLastError()));
+  }
+  HANDLE probe = CreateFileW(L"S:\\probe.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE,
+                             nullptr);
+  wchar_t final[1024] = {};
+  if (probe != INVALID_HANDLE_VALUE) {
+    GetFinalPathNameByHandleW(probe, final, 1024, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    CloseHandle(probe);
+  }
+  Note("GetFinalPathNameByHandleW(S:\\probe.txt): " + Gbk(final));
+  HANDLE root = CreateFileW(L"S:\\", 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  wchar_t rootFinal[1024] = {};
+  if (root != INVALID_HANDLE_VALUE) {
+    GetFinalPathNameByHandleW(root, rootFinal, 1024, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    CloseHandle(root);
+  }
+  Note("GetFinalPathNameByHandleW(S:\\): " + Gbk(rootFinal));
+
+  const Run run = RunQuiet(ProgramPath(), L"/quiet /log S:\\quiet-subst.log", InstallFolder());
+  WT_CHECK_EQ(run.code, 0ul);
+  if (!run.output.empty()) Note("output: " + run.output);
+  WT_CHECK(run.output.empty());
+  const std::vector<std::string> lines = ReadLog(L"C:\\subst-target\\quiet-subst.log");
+  WT_CHECK(!lines.empty() && lines.back().find("exit code: 0") != std::string::npos);
 }
 
 // No printer: the driver goes into the driver store, and the run succeeds.
@@ -190,6 +279,7 @@ void CheckNoPrinter() {
   WT_CHECK_EQ(noLog.code, 0ul);
   WT_CHECK_EQ(FileAttributesOf(folder), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
   CheckRedirectedLog();
+  CheckSubstitutedDriveLog();
 }
 
 // The update worked (Wine's always does) but no queue comes: a failure once
@@ -206,14 +296,22 @@ void CheckProgramFolderBeyondGbk() {
 
 void CheckNoQueue() {
   SetEnvironmentVariableW(L"VORNELL_QUEUE_WAIT_MS", L"5000");
-  const Run run = RunQuiet(ProgramPath(), L"/quiet /log C:\\quiet-noqueue.log", InstallFolder());
+  const Run run = RunQuiet(ProgramPath(), L"/quiet /logformat cmtrace /log C:\\quiet-noqueue.log", InstallFolder());
   SetEnvironmentVariableW(L"VORNELL_QUEUE_WAIT_MS", nullptr);
   WT_CHECK_EQ(run.code, 1603ul);
   WT_CHECK(!run.window);
   WT_CHECK(run.tookMs >= 5000);
-  const std::vector<std::string> lines = ReadLog(L"C:\\quiet-noqueue.log");
-  WT_CHECK(HasLine(lines, "WaitNoPendingInstalls(up to 300000 ms): no device installation pending"));
-  WT_CHECK(HasLine(lines, "the queue did not appear within 5000 ms"));
+  const std::vector<std::string> lines = ReadRecords(L"C:\\quiet-noqueue.log");
+  WT_CHECK(HasLine(lines, "WaitNoPendingInstalls(up to 300000 ms): no device installation pending]LOG]!>"));
+  // The failure as an error, the printer's name in UTF-8 (Ⅱ is E2 85 A1).
+  WT_CHECK(HasLine(lines, "the queue did not appear within 5000 ms: Orvane RX730T\xE2\x85\xA1]LOG]!>"));
+  for (const std::string& l : lines) {
+    if (l.find("the queue did not appear") != std::string::npos) WT_CHECK(l.find("type=\"3\"") != std::string::npos);
+    if (l.find("device-installation log") != std::string::npos) Note("log: " + l);
+  }
+  WT_CHECK(HasLine(lines, "<![LOG[Windows' device-installation log (C:\\windows\\INF\\setupapi.dev.log)"));
+  WT_CHECK(!lines.empty() && lines.back().rfind("<![LOG[exit code: 1603]LOG]!>", 0) == 0 &&
+           lines.back().find("type=\"3\"") != std::string::npos);
 
   // A run that does not end (here: a long wait for the queue) ends itself
   // at the run's limit, shortened for the test.
