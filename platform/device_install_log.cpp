@@ -1,5 +1,6 @@
 #include "platform/device_install_log.h"
 
+#include <atomic>
 #include <deque>
 
 #include "platform/process.h"
@@ -14,6 +15,10 @@ constexpr std::size_t kMaxLineBytes = 1024;
 // A log that grew more than this during the run is read from this far
 // before its end.
 constexpr std::uint64_t kMaxReadBytes = 8u << 20;
+
+// The run's mark, read by the run limit's thread.
+std::atomic<bool> g_markExists{false};
+std::atomic<std::uint64_t> g_markSize{0};
 
 bool StartsWith(std::string_view line, std::string_view prefix) { return line.substr(0, prefix.size()) == prefix; }
 
@@ -68,8 +73,12 @@ DeviceLogMark MarkDeviceInstallLog() {
   DeviceLogMark mark;
   mark.exists = DeviceInstallLogSize(mark.size);
   if (!mark.exists) mark.size = 0;
+  g_markSize = mark.size;
+  g_markExists = mark.exists;
   return mark;
 }
+
+DeviceLogMark RunDeviceLogMark() { return DeviceLogMark{g_markExists.load(), g_markSize.load()}; }
 
 void AppendDeviceInstallLog(const DeviceLogMark& mark, Log& log) {
   const std::string name = "Windows' device-installation log (" + DeviceInstallLogPath() + ")";

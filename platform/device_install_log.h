@@ -37,7 +37,11 @@ struct DeviceLogMark {
   bool exists = false;
   std::uint64_t size = 0;
 };
+// Where it stands now; kept as the run's mark too, for a run that ends
+// itself at its time limit from another thread.
 DeviceLogMark MarkDeviceInstallLog();
+// The mark last taken; a log that was not there when none was taken.
+DeviceLogMark RunDeviceLogMark();
 
 // Writes under one heading the excerpt of what the log gained since `mark`
 // (of all of it when it shrank: Windows began it anew), or one line saying

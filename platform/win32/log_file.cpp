@@ -59,8 +59,8 @@ std::wstring FinalPath(HANDLE file) {
 // a final backslash; empty when the system does not say.
 std::wstring RootFinalPath(wchar_t letter) {
   const wchar_t root[] = {letter, L':', L'\\', L'\0'};
-  // A folder opens only with backup semantics; no access right is asked for.
-  HANDLE handle = ::CreateFileW(root, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  // A folder opens only with backup semantics.
+  HANDLE handle = ::CreateFileW(root, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | kNoImpersonation, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return {};
   std::wstring path = Plain(FinalPath(handle));
