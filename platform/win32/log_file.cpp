@@ -60,8 +60,8 @@ std::wstring FinalPath(HANDLE file) {
 std::wstring RootFinalPath(wchar_t letter) {
   const wchar_t root[] = {letter, L':', L'\\', L'\0'};
   // A folder opens only with backup semantics.
-  HANDLE handle = ::CreateFileW(root, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | kNoImpersonation, nullptr);
+  HANDLE handle = ::CreateFileW(root, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | kNoImpersonation, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return {};
   std::wstring path = Plain(FinalPath(handle));
   ::CloseHandle(handle);
@@ -70,7 +70,17 @@ std::wstring RootFinalPath(wchar_t letter) {
 }
 
 bool IsDriveLetter(const std::wstring& path) {
-  return path.size() >= 2 && path[1] == L':' && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
+  const wchar_t letter = path.empty() ? L'\0' : static_cast<wchar_t>(path[0] | 0x20);
+  return path.size() >= 2 && path[1] == L':' && letter >= L'a' && letter <= L'z';
+}
+
+// `path` with its short names long, as final paths have them; as it is
+// when the system cannot say.
+std::wstring LongPath(const std::wstring& path) {
+  std::wstring longer = PathFromCall([&path](wchar_t* buffer, DWORD size) {
+    return ::GetLongPathNameW(path.c_str(), buffer, size);
+  });
+  return longer.empty() ? path : longer;
 }
 
 // What a drive letter stands for, as final paths begin: itself ("D:") for a
@@ -117,18 +127,15 @@ bool IsAt(HANDLE file, const std::wstring& full, std::string* why = nullptr) {
     if (why != nullptr) *why = "its final path could not be read";
     return false;
   }
-  std::wstring expected = PathFromCall([&full](wchar_t* buffer, DWORD size) {
-    return ::GetLongPathNameW(full.c_str(), buffer, size);
-  });
-  if (expected.empty()) expected = full;
-  expected = Plain(expected);
+  std::wstring expected = Plain(LongPath(full));
   if (IsDriveLetter(expected)) {
     const std::wstring drive = DriveTarget(expected[0]);
     if (drive.empty()) {
       if (why != nullptr) *why = "what its drive letter stands for could not be told; give the real path";
       return false;
     }
-    expected = drive + expected.substr(2);
+    // A substituted folder may be named by its short names.
+    if (!SameIgnoringCase(drive, expected.substr(0, 2))) expected = Plain(LongPath(drive + expected.substr(2)));
   }
   if (final.size() > INT_MAX || expected.size() > INT_MAX ||
       ::CompareStringOrdinal(final.data(), static_cast<int>(final.size()), expected.data(),

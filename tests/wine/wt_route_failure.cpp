@@ -76,10 +76,8 @@ void CheckWizardLog() {
   const std::vector<std::string> lines = Split(ReadFileBytes(std::wstring(temp) + L"Vornell.log"), '\n');
   size_t heading = lines.size();
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].find("Windows' device-installation log (C:\\windows\\INF\\setupapi.dev.log), written during this run") !=
-        std::string::npos) {
-      heading = i;
-    }
+    const char* const kHeading = "Windows' device-installation log (C:\\windows\\INF\\setupapi.dev.log), written";
+    if (lines[i].find(kHeading) != std::string::npos) heading = i;
   }
   WT_CHECK(heading + 6 < lines.size());
   if (heading + 6 >= lines.size()) return;
