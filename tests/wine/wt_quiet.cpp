@@ -10,6 +10,7 @@
 // China's time zone, for the bias of the CMTrace records:
 // wine-test-env: TZ=Asia/Shanghai
 #include <algorithm>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -125,34 +126,11 @@ std::vector<std::string> ReadLog(const std::wstring& path) {
 // Configuration Manager's records, one a line, the first after a UTF-8 byte
 // order mark: <![LOG[text]LOG]!><time="hh:mm:ss.mmm-480" date="mm-dd-yyyy"
 // component="Vornell" context="" type="1|2|3" thread="N" file="">.
-bool IsRecord(std::string line, bool first) {
-  if (first) {
-    if (line.rfind("\xEF\xBB\xBF", 0) != 0) return false;
-    line.erase(0, 3);
-  }
-  const size_t end = line.find("]LOG]!><time=\"");
-  if (line.rfind("<![LOG[", 0) != 0 || end == std::string::npos) return false;
-  const std::string tail = line.substr(end + 14);
-  // The shape with the bias China has; '#' a digit, '*' a number, '?' a type.
-  static const char kShape[] =
-      "##:##:##.###-480\" date=\"##-##-####\" component=\"Vornell\" context=\"\" type=\"?\" thread=\"*\" file=\"\">";
-  size_t at = 0;
-  for (const char* c = kShape; *c != '\0'; ++c) {
-    if (at >= tail.size()) return false;
-    const bool digit = tail[at] >= '0' && tail[at] <= '9';
-    if (*c == '#') {
-      if (!digit) return false;
-    } else if (*c == '?') {
-      if (tail[at] < '1' || tail[at] > '3') return false;
-    } else if (*c == '*') {
-      if (!digit) return false;
-      while (at + 1 < tail.size() && tail[at + 1] >= '0' && tail[at + 1] <= '9') ++at;
-    } else if (tail[at] != *c) {
-      return false;
-    }
-    ++at;
-  }
-  return at == tail.size();
+bool IsRecord(const std::string& line, bool first) {
+  static const std::regex kShape(
+      R"((\xEF\xBB\xBF)?<!\[LOG\[.*\]LOG\]!><time="\d\d:\d\d:\d\d\.\d{3}-480" date="\d\d-\d\d-\d{4}" )"
+      R"(component="Vornell" context="" type="[123]" thread="\d+" file="">)");
+  return std::regex_match(line, kShape) && (line.rfind("\xEF\xBB\xBF", 0) == 0) == first;
 }
 
 std::vector<std::string> ReadRecords(const std::wstring& path) {
