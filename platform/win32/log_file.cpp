@@ -94,7 +94,8 @@ std::wstring DriveTarget(wchar_t letter, int depth = 0) {
   // more; only the first counts.
   std::wstring buffer(MAX_PATH, L'\0');
   while (::QueryDosDeviceW(device, buffer.data(), static_cast<DWORD>(buffer.size())) == 0) {
-    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || buffer.size() >= kMaxWideChars) return {};
+    // Not told: the root's own final path, if it has one, decides.
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || buffer.size() >= kMaxWideChars) return RootFinalPath(letter);
     buffer.resize(kMaxWideChars);
   }
   std::wstring target = buffer.c_str();
