@@ -8,17 +8,23 @@ namespace vornell {
 
 namespace {
 
-enum class Switch { kNone, kQuiet, kLog, kSetDefault, kTestPage, kUninstall, kHelp };
+enum class Switch { kNone, kQuiet, kLog, kLogFormat, kSetDefault, kTestPage, kUninstall, kHelp };
 
 wchar_t Lower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+std::wstring Lowered(std::wstring_view text) {
+  std::wstring lower;
+  for (wchar_t c : text) lower += Lower(c);
+  return lower;
+}
 
 // The switch `argument` spells, if any: '/' or '-', then the name in any case.
 Switch SwitchOf(std::wstring_view argument) {
   if (argument.size() < 2 || (argument[0] != L'/' && argument[0] != L'-')) return Switch::kNone;
-  std::wstring name;
-  for (wchar_t c : argument.substr(1)) name += Lower(c);
+  const std::wstring name = Lowered(argument.substr(1));
   if (name == L"quiet") return Switch::kQuiet;
   if (name == L"log") return Switch::kLog;
+  if (name == L"logformat") return Switch::kLogFormat;
   if (name == L"setdefault") return Switch::kSetDefault;
   if (name == L"testpage") return Switch::kTestPage;
   if (name == L"uninstall") return Switch::kUninstall;
@@ -30,7 +36,7 @@ Switch SwitchOf(std::wstring_view argument) {
 
 CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
   CommandLine line;
-  bool quiet = false, help = false, logGiven = false, uninstall = false;
+  bool quiet = false, help = false, logGiven = false, formatGiven = false, uninstall = false;
   const std::wstring* invalid = nullptr;
   const std::wstring* quietOnly = nullptr;  // the first /setdefault or /testpage
   for (std::size_t i = 0; i < arguments.size() && invalid == nullptr; ++i) {
@@ -50,6 +56,17 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
         logGiven = true;
         line.logPath = arguments[++i];
         break;
+      case Switch::kLogFormat: {
+        const std::wstring value = i + 1 < arguments.size() ? Lowered(arguments[i + 1]) : std::wstring();
+        if (formatGiven || (value != L"cmtrace" && value != L"text")) {
+          invalid = &argument;
+          break;
+        }
+        formatGiven = true;
+        line.logFormat = value == L"cmtrace" ? LogFormat::kCmTrace : LogFormat::kText;
+        ++i;
+        break;
+      }
       case Switch::kSetDefault:
         line.setDefault = true;
         if (quietOnly == nullptr) quietOnly = &argument;
@@ -87,11 +104,12 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
 
 std::string UsageText() {
   using std::to_string;
-  return "Usage: Vornell.exe [/quiet [/setdefault] [/testpage]] [/log PATH]\r\n"
-         "       Vornell.exe /uninstall [/quiet] [/log PATH]\r\n"
+  return "Usage: Vornell.exe [/quiet [/setdefault] [/testpage]] [/log PATH] [/logformat cmtrace]\r\n"
+         "       Vornell.exe /uninstall [/quiet] [/log PATH] [/logformat cmtrace]\r\n"
          "  (nothing)     run the setup wizard\r\n"
          "  /quiet        install with no window and no question; the exit code tells the outcome\r\n"
          "  /log PATH     write the log to PATH (default %TEMP%\\Vornell.log)\r\n"
+         "  /logformat cmtrace  write the log as Configuration Manager's records, for CMTrace (default: text)\r\n"
          "  /setdefault   with /quiet: make the printer the default printer\r\n"
          "  /testpage     with /quiet: print a test page\r\n"
          "  /uninstall    remove the printer, its driver and this program; with /quiet ask nothing\r\n"
@@ -105,8 +123,8 @@ std::string UsageText() {
          " package writable by non-administrators (under SYSTEM), " + to_string(kExitUserCancelled) +
          " removal not confirmed, " + to_string(kExitBadCommandLine) +
          " wrong command line.\r\n"
-         "静默安装：Vornell.exe /quiet [/log 日志路径] [/setdefault 设为默认打印机] [/testpage 打印测试页]\r\n"
-         "卸载：Vornell.exe /uninstall [/quiet] [/log 日志路径]\r\n";
+         "静默安装：Vornell.exe /quiet [/log 日志路径] [/logformat cmtrace 日志格式] [/setdefault 设为默认打印机] [/testpage 打印测试页]\r\n"
+         "卸载：Vornell.exe /uninstall [/quiet] [/log 日志路径] [/logformat cmtrace 日志格式]\r\n";
 }
 
 }  // namespace vornell

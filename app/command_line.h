@@ -1,14 +1,17 @@
 #pragma once
 // The program's command line:
-//   Vornell.exe                                        the wizard
-//   Vornell.exe /quiet [/log PATH] [/setdefault] [/testpage]
-//   Vornell.exe /uninstall [/quiet] [/log PATH]         removal
+//   Vornell.exe [/log PATH] [/logformat cmtrace]          the wizard
+//   Vornell.exe /quiet [/log PATH] [/logformat cmtrace] [/setdefault] [/testpage]
+//   Vornell.exe /uninstall [/quiet] [/log PATH] [/logformat cmtrace]   removal
 //   Vornell.exe /?   or   /help
-// Switches ignore letter case and may begin with '/' or '-'. /log works with
-// the wizard too. /setdefault and /testpage answer the success page's check
-// boxes, so they are accepted only with /quiet.
+// Switches ignore letter case and may begin with '/' or '-'. /log and
+// /logformat (cmtrace: Configuration Manager's records; text: the plain
+// lines, the default) work in every mode. /setdefault and /testpage answer
+// the success page's check boxes, so they are accepted only with /quiet.
 #include <string>
 #include <vector>
+
+#include "platform/log.h"
 
 namespace vornell {
 
@@ -17,6 +20,7 @@ enum class RunMode { kWizard, kQuiet, kUninstall, kHelp, kInvalid };
 struct CommandLine {
   RunMode mode = RunMode::kWizard;
   std::wstring logPath;          // empty: not given
+  LogFormat logFormat = LogFormat::kText;
   bool setDefault = false;
   bool testPage = false;
   std::wstring invalidArgument;  // kInvalid: the first argument found wrong

@@ -31,18 +31,18 @@ int FindPackage() {
   // The wizard's relative paths, from the program's folder: its name may
   // hold letters that GBK cannot spell.
   if (!GetServices().EnterProgramFolder()) {
-    log.Write("the program's folder could not be made the current directory");
+    log.Error("the program's folder could not be made the current directory");
     return kExitPackageIncomplete;
   }
   const ProcessFacts facts = GetProcessFacts();
   log.Write("package folder", facts.programFolder + s.driverSourceFolder.substr(1));
   std::string missing;
   const bool complete = CheckDriverPackage([&](const std::string& file, bool found) {
-    log.Write(found ? "found" : "missing", file);
+    log.Write(found ? LogLevel::kInfo : LogLevel::kWarning, (found ? "found: " : "missing: ") + file);
     if (!found) missing = file;
   });
   if (!complete) {
-    log.Write("the driver package is incomplete; first missing file", missing);
+    log.Error("the driver package is incomplete; first missing file: " + missing);
     return kExitPackageIncomplete;
   }
   return kExitSuccess;
@@ -53,7 +53,7 @@ int FindPackage() {
 int CopyPackage(PackageCopyResult& copy) {
   Log& log = GetLog();
   copy = CopyVerifiedPackage([&log](const std::string& line) { log.Write(line); });
-  log.Write(PackageCopyText(copy));
+  log.Write(copy.outcome == PackageCopyOutcome::kReady ? LogLevel::kInfo : LogLevel::kError, PackageCopyText(copy));
   switch (copy.outcome) {
     case PackageCopyOutcome::kReady:
       return kExitSuccess;
@@ -69,7 +69,7 @@ int CopyPackage(PackageCopyResult& copy) {
 bool Stage() {
   Log& log = GetLog();
   if (!FetchPrinterDriverDirectory(installerState.printerDriverDirectory)) {
-    log.Write("the printer-driver directory could not be had");
+    log.Error("the printer-driver directory could not be had");
     return false;
   }
   log.Write("staging into", PrinterDriverDirectoryText(installerState));
@@ -78,7 +78,7 @@ bool Stage() {
         log.Write(what == StagedFile::kCopied ? "staged" : "kept, already there", name);
       },
       0);
-  if (!staged) log.Write("a copy failed: nothing more is staged");
+  if (!staged) log.Error("a copy failed: nothing more is staged");
   return staged;
 }
 
@@ -89,7 +89,7 @@ void RunPrinterCommands(const CommandLine& command) {
   const std::string& queue = installerState.printerName;
   Services& services = GetServices();
   if (command.setDefault && GetProcessFacts().system) {
-    GetLog().Write("/setdefault acts for the account that runs it: under SYSTEM the printer becomes SYSTEM's own "
+    GetLog().Warning("/setdefault acts for the account that runs it: under SYSTEM the printer becomes SYSTEM's own "
                    "default, not a user's; run /setdefault in the user's context");
   }
   CommandEnd end;
@@ -103,10 +103,10 @@ void RunPrinterCommands(const CommandLine& command) {
     if (known && NamesEqualIgnoreCase(now, queue)) {
       log.Write("the default printer is now", queue);
     } else if (known || services.LastError() == kErrorFileNotFound) {
-      log.Write("/setdefault did not make " + queue + " the default printer; the default is",
-                known ? now : std::string("none"));
+      log.Warning("/setdefault did not make " + queue + " the default printer; the default is: " +
+                  (known ? now : std::string("none")));
     } else {
-      log.Write("the default printer could not be read back");
+      log.Warning("the default printer could not be read back");
     }
   }
   if (command.testPage) {
@@ -120,7 +120,7 @@ void RunPrinterCommands(const CommandLine& command) {
 int Recorded(int code) {
   NoteRunStep("recording the installation");
   if (RecordInstallation(installerState.printerName, VORNELL_VERSION_TEXT)) return code;
-  GetLog().Write("the Apps & features entry could not be written");
+  GetLog().Error("the Apps & features entry could not be written");
   return kExitInstallFailed;
 }
 
@@ -130,7 +130,7 @@ bool ExplainRefusal(std::uint32_t error) {
   const KnownError* known = FindDriverRefusal(error);
   if (known == nullptr) return false;
   Log& log = GetLog();
-  log.Write(std::string("Windows refused the driver package: ") + known->name + ", " + known->meaning);
+  log.Error(std::string("Windows refused the driver package: ") + known->name + ", " + known->meaning);
   switch (known->refusal) {
     case DriverRefusal::kPublisherNotTrusted:
       log.Write("put the publisher's certificate into the machine's Trusted Publishers store (and its root "
@@ -153,7 +153,7 @@ bool ExplainRefusal(std::uint32_t error) {
 int AddToStoreOnly() {
   Log& log = GetLog();
   if (!AddDriverToStore(PackageInfPath(installerState))) {
-    if (!ExplainRefusal(GetServices().LastError())) log.Write("the driver could not be put into the driver store");
+    if (!ExplainRefusal(GetServices().LastError())) log.Error("the driver could not be put into the driver store");
     return kExitInstallFailed;
   }
   log.Write("the driver is in the driver store; Windows installs the printer when it is plugged in");
@@ -171,19 +171,19 @@ int ReportFailedUpdate(const WorkerSettings& settings) {
                   "when it is plugged in");
         return Recorded(kExitSuccess);
       }
-      log.Write("no device to update, and the driver could not be put into the driver store");
+      log.Error("no device to update, and the driver could not be put into the driver store");
       return kExitInstallFailed;
     case kErrorDeviceInstallBlocked:
-      log.Write("the driver update is forbidden by the device installation policy (Computer "
+      log.Error("the driver update is forbidden by the device installation policy (Computer "
                 "Configuration > Administrative Templates > System > Device Installation > Device "
                 "Installation Restrictions)");
       return kExitInstallFailed;
     case kErrorRequiresInteractive:
-      log.Write("the driver update would need a person to answer, and none is there");
+      log.Error("the driver update would need a person to answer, and none is there");
       return kExitInstallFailed;
     default:
       if (!ExplainRefusal(settings.updateError)) {
-        log.Write("the driver update failed", static_cast<std::uint64_t>(settings.updateError));
+        log.Error("the driver update failed: " + std::to_string(settings.updateError));
       }
       return kExitInstallFailed;
   }
@@ -205,7 +205,7 @@ std::uint32_t QuietWaitLimitMs() {
 int RunQuietInstall(const CommandLine& command) {
   NoteRunStep("checking the machine");
   if (OnArm64Machine()) {
-    GetLog().Write("this driver is for 64-bit x86 Windows only, and this machine is ARM64: nothing is installed");
+    GetLog().Error("this driver is for 64-bit x86 Windows only, and this machine is ARM64: nothing is installed");
     return kExitPlatformUnsupported;
   }
   // Nobody is there to answer a prompt of the device installation.
@@ -242,10 +242,10 @@ int InstallFromCopy(const CommandLine& command) {
     case UsbProbeResult::kRefused:
       // Not knowing is not "no printer": the update itself says whether
       // there is a device.
-      log.Write("the system refused the USB device list; the driver update decides");
+      log.Warning("the system refused the USB device list; the driver update decides");
       break;
     case UsbProbeResult::kFailed:
-      log.Write("the USB device list could not be read to its end; the driver update decides");
+      log.Warning("the USB device list could not be read to its end; the driver update decides");
       break;
   }
 
@@ -261,7 +261,7 @@ int InstallFromCopy(const CommandLine& command) {
   NoteRunStep("updating the driver");
   UsbInstallThread(&settings);
   if (settings.installsPending) {
-    log.Write("Windows is still installing devices after " + std::to_string(kQuietPendingInstallsMs) +
+    log.Error("Windows is still installing devices after " + std::to_string(kQuietPendingInstallsMs) +
               " ms; try again later");
     return kExitAnotherInstall;
   }
@@ -275,7 +275,7 @@ int InstallFromCopy(const CommandLine& command) {
       log.Write("the driver update asks for a restart; Windows sets the queue up after it");
       return Recorded(kExitRestartNeeded);
     }
-    log.Write("the queue did not appear within " + std::to_string(waitLimitMs) + " ms", s.expectedPrinterName);
+    log.Error("the queue did not appear within " + std::to_string(waitLimitMs) + " ms: " + s.expectedPrinterName);
     return kExitInstallFailed;
   }
   log.Write("queue found after " + std::to_string(settings.foundAtLook * kQuietLookMs) + " ms",

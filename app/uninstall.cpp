@@ -1,5 +1,7 @@
 #include "app/uninstall.h"
 
+#include <string>
+
 #include "app/exit_codes.h"
 #include "engine/engine.h"
 #include "engine/installer_state.h"
@@ -24,7 +26,7 @@ int Remove() {
   Log& log = GetLog();
   const RemovalResult result = RemoveInstallation([&log](const std::string& line) { log.Write(line); });
   if (!result.removed) {
-    log.Write("removal failed at: " + result.failedStep, static_cast<std::uint64_t>(result.error));
+    log.Error("removal failed at: " + result.failedStep + ": " + std::to_string(result.error));
     return kExitInstallFailed;
   }
   if (result.restartNeeded) {
@@ -51,7 +53,7 @@ int RunUninstall(const CommandLine& command, const std::wstring& logPath) {
     DescribeDriverPackage();
     code = Remove();
   } else {
-    log.Write("another Vornell is installing");
+    log.Error("another Vornell is installing");
   }
   if (!quiet) {
     if (code == kExitSuccess) {

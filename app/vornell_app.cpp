@@ -9,6 +9,7 @@
 #include "engine/engine.h"
 #include "engine/installer_state.h"
 #include "framework/win_values.h"
+#include "platform/device_install_log.h"
 #include "platform/log.h"
 #include "platform/logging_services.h"
 #include "platform/process.h"
@@ -27,17 +28,31 @@ constexpr char kVersion[] = VORNELL_VERSION_TEXT;
 constexpr char kErrorCaption[] = "错误提示";
 constexpr char kArm64Machine[] = "错误提示：   本驱动程序仅适用于 64 位 x86 版 Windows，不能安装在 ARM 处理器的电脑上";
 
+// The run's log and where Windows' device-installation log stood at its start.
+struct RunLog {
+  std::wstring path;
+  DeviceLogMark deviceLog;
+};
+
 // The log file and its first lines: what support staff need to know of the
-// run. Returns the log's path.
-std::wstring StartLog(const CommandLine& command, const char* mode) {
+// run.
+RunLog StartLog(const CommandLine& command, const char* mode) {
   const ProcessFacts facts = GetProcessFacts();
+  RunLog run;
+  run.deviceLog = MarkDeviceInstallLog();
   // Without a temporary folder, no log: not "Vornell.log" in whatever the
   // current directory is.
-  const std::wstring path = !command.logPath.empty()       ? command.logPath
-                            : !facts.tempFolder.empty()    ? facts.tempFolder + L"Vornell.log"
-                                                           : std::wstring();
-  if (!path.empty()) OpenProcessLog(path);  // without a log the installation still runs
+  run.path = !command.logPath.empty()    ? command.logPath
+             : !facts.tempFolder.empty() ? facts.tempFolder + L"Vornell.log"
+                                         : std::wstring();
   Log& log = GetLog();
+  log.SetFormat(command.logFormat);
+  // Without a log the installation still runs; whoever started it from a
+  // console learns why there is none.
+  std::string why;
+  if (!run.path.empty() && !OpenProcessLog(run.path, &why)) {
+    WriteToStartingConsole("Vornell: no log at " + ShownPath(run.path) + ": " + why + "\r\n");
+  }
   log.Write(std::string("Vornell ") + kVersion + ", " + mode);
   log.Write("command line", facts.commandLine);
   log.Write("elevated", facts.elevated ? "yes" : "no");
@@ -48,7 +63,25 @@ std::wstring StartLog(const CommandLine& command, const char* mode) {
   }
   log.Write("current directory", facts.currentDirectory);
   log.Write("ANSI code page", facts.ansiCodePage);
-  return path;
+  return run;
+}
+
+// A removal the user declined is no failure.
+bool Failed(int exitCode) {
+  return exitCode != kExitSuccess && exitCode != kExitRestartNeeded && exitCode != kExitUserCancelled;
+}
+
+// The exit code last, as an error when the run failed; before it, what
+// Windows' device installation wrote meanwhile.
+void EndLog(const RunLog& run, int exitCode) {
+  Log& log = GetLog();
+  if (Failed(exitCode)) {
+    AppendDeviceInstallLog(run.deviceLog);
+    log.Error("exit code: " + std::to_string(exitCode));
+  } else {
+    log.Write("exit code", static_cast<std::uint64_t>(exitCode));
+  }
+  log.SetSink(nullptr);
 }
 
 // The usage text to the console the program was started from, or else in a
@@ -99,10 +132,9 @@ bool CVornellApp::InitInstance() {
       exitCode = RunQuiet(command);
       return false;
     case RunMode::kUninstall: {
-      const std::wstring log = StartLog(command, command.quietAsked ? "removal, unattended" : "removal");
-      exitCode = RunUninstall(command, log);
-      GetLog().Write("exit code", static_cast<std::uint64_t>(exitCode));
-      GetLog().SetSink(nullptr);
+      const RunLog log = StartLog(command, command.quietAsked ? "removal, unattended" : "removal");
+      exitCode = RunUninstall(command, log.path);
+      EndLog(log, exitCode);
       return false;
     }
     case RunMode::kWizard:
@@ -113,24 +145,23 @@ bool CVornellApp::InitInstance() {
 }
 
 int CVornellApp::RunQuiet(const CommandLine& command) {
-  StartLog(command, "unattended");
+  const RunLog log = StartLog(command, "unattended");
   int code = kExitAnotherInstall;
   NoteRunStep("taking the install lock");
   if (TakeInstallLock()) {
     LoggedServices logged;
     code = RunQuietInstall(command);
   } else {
-    GetLog().Write("another Vornell is installing");
+    GetLog().Error("another Vornell is installing");
   }
   // The line a deployment tool's wrapper (the MSI's action) reports.
-  if (code != kExitSuccess && code != kExitRestartNeeded) GetLog().Write("install failed at", CurrentRunStep());
-  GetLog().Write("exit code", static_cast<std::uint64_t>(code));
-  GetLog().SetSink(nullptr);
+  if (code != kExitSuccess && code != kExitRestartNeeded) GetLog().Error("install failed at: " + CurrentRunStep());
+  EndLog(log, code);
   return code;
 }
 
 void CVornellApp::RunWizard(const CommandLine& command) {
-  StartLog(command, "wizard");
+  const RunLog log = StartLog(command, "wizard");
   // Held so that an unattended run waits its turn; the wizard itself goes on
   // as ever.
   if (!TakeInstallLock()) GetLog().Write("another Vornell is installing");
@@ -145,7 +176,7 @@ void CVornellApp::RunWizard(const CommandLine& command) {
   // Before the license page: nothing of this driver can work there.
   if (OnArm64Machine()) {
     ShowAppMessageBox(kArm64Machine, kErrorCaption, kMbOk | kMbIconError);
-    GetLog().Write("the wizard ended: this driver is for 64-bit x86 Windows only, and this machine is ARM64");
+    GetLog().Error("the wizard ended: this driver is for 64-bit x86 Windows only, and this machine is ARM64");
     GetLog().SetSink(nullptr);
     return;
   }
@@ -159,7 +190,16 @@ void CVornellApp::RunWizard(const CommandLine& command) {
   // Every way out of the window leads to the same teardown.
   dialog.DoModal();
   mainWindow = nullptr;  // the dialog dies with this scope
-  GetLog().Write("the wizard ended on the page", PageNameOf(installerState.step));
+  // Ended on the install page (a refused package or copy) or after the
+  // failure page: the installation failed.
+  const WizardStep last = installerState.step;
+  const std::string ended = std::string("the wizard ended on the page: ") + PageNameOf(last);
+  if (last == WizardStep::kInstall || last == WizardStep::kFailure || last == WizardStep::kLeaveAfterFailure) {
+    AppendDeviceInstallLog(log.deviceLog);
+    GetLog().Error(ended);
+  } else {
+    GetLog().Write(ended);
+  }
   GetLog().SetSink(nullptr);
 }
 

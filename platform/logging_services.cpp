@@ -77,14 +77,14 @@ void LoggingServices::Logged(const std::string& call, const std::string& result)
 }
 
 void LoggingServices::LoggedFailure(const std::string& call, std::uint32_t error,
-                                    const std::string& result) {
+                                    const std::string& result, LogLevel level) {
   // Windows has no text for most of the signing codes: the name and our sentence say it.
   if (const KnownError* known = FindDriverRefusal(error)) {
-    log_.Write(call + ": " + result + ", error " + Number(error) + " (" + Hex(error, 8) + ", " + known->name +
-               "): " + known->meaning);
+    log_.Write(level, call + ": " + result + ", error " + Number(error) + " (" + Hex(error, 8) + ", " +
+                          known->name + "): " + known->meaning);
     return;
   }
-  log_.Write(call + ": " + result + ", error " + Number(error) + " (" + Hex(error, 8) +
+  log_.Write(level, call + ": " + result + ", error " + Number(error) + " (" + Hex(error, 8) +
              "): " + inner_.ErrorMessage(error));
 }
 
@@ -180,7 +180,7 @@ bool LoggingServices::EnumUsbDeviceInterface(DeviceSet set, std::uint32_t index)
   if (found) {
     Logged(call, "found");
   } else {
-    LoggedFailure(call, error, "none");
+    LoggedFailure(call, error, "none", LogLevel::kInfo);
   }
   return found;
 }
@@ -442,7 +442,7 @@ bool LoggingServices::PathExists(const std::string& path) {
   if (exists) {
     Logged(call, "yes");
   } else {
-    LoggedFailure(call, error, "no");  // not found, or not allowed to look
+    LoggedFailure(call, error, "no", LogLevel::kInfo);  // not found, or not allowed to look
   }
   return exists;
 }
@@ -503,7 +503,7 @@ FindHandle LoggingServices::FindFirst(const std::string& pattern, FindData& data
   if (walk != nullptr) {
     Logged(call, "walk " + Handle(walk) + ", " + Found(data));
   } else {
-    LoggedFailure(call, error, "none");
+    LoggedFailure(call, error, "none", LogLevel::kInfo);
   }
   return walk;
 }
@@ -515,7 +515,7 @@ bool LoggingServices::FindNext(FindHandle walk, FindData& data) {
   if (found) {
     Logged(call, Found(data));
   } else {
-    LoggedFailure(call, error, "none");
+    LoggedFailure(call, error, "none", LogLevel::kInfo);
   }
   return found;
 }

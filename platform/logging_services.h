@@ -89,8 +89,10 @@ class LoggingServices final : public Services {
   std::uint32_t NoteError();
   // "<call>: <result>".
   void Logged(const std::string& call, const std::string& result);
-  // "<call>: failed, error N (0xN): <the system's text>", with the kept error.
-  void LoggedFailure(const std::string& call, std::uint32_t error, const std::string& result = "failed");
+  // "<call>: failed, error N (0xN): <the system's text>", with the kept error;
+  // a warning, unless the failure is how the call says "no more" or "not there".
+  void LoggedFailure(const std::string& call, std::uint32_t error, const std::string& result = "failed",
+                     LogLevel level = LogLevel::kWarning);
   // Keeps the error of the call just made and writes `success` or its failure.
   bool Outcome(bool succeeded, const std::string& call, const std::string& success = "done");
 

@@ -1,8 +1,8 @@
 #pragma once
 // The running process as the start-up and the log need it: facts for the
 // log's first lines, the folder for the wizard's log, the lock that keeps two
-// installations apart, and the log file. win32/ is the real process;
-// simulated/ answers what a test set.
+// installations apart, the log file, and Windows' device-installation log.
+// win32/ is the real process; simulated/ answers what a test set.
 #include <cstdint>
 #include <string>
 
@@ -34,8 +34,21 @@ bool TakeInstallLock();
 
 // Opens the log file at `path` (created anew; never through a link in any
 // folder of the path) and makes it the process's log. False when it cannot be written:
-// the installation goes on without it.
-bool OpenProcessLog(const std::wstring& path);
+// the installation goes on without it, and `why` (GBK) says why in a line.
+bool OpenProcessLog(const std::wstring& path, std::string* why = nullptr);
+
+// Windows' device-installation log (%windir%\INF\setupapi.dev.log), opened
+// for reading only and shared with its writers (read, write and delete).
+// Its path as a message shows it:
+std::string DeviceInstallLogPath();
+// Its size; false when it is not there (or is no file).
+bool DeviceInstallLogSize(std::uint64_t& size);
+// Its text from `offset` to its end, converted from the ANSI code page, in
+// which Windows writes it, to UTF-8. Of more than `maxBytes`, only the last,
+// from the first line that starts within them (`cut`). False, with the
+// system's error, when it cannot be opened or read.
+bool ReadDeviceInstallLog(std::uint64_t offset, std::uint64_t maxBytes, std::string& utf8, bool& cut,
+                          std::uint32_t& error);
 
 // Opens the program's own file for reading, shared for reading only, and
 // keeps it open until the process ends: nobody can then rename, replace or

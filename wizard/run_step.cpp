@@ -288,7 +288,8 @@ bool CVornellDlg::CopyPackage(std::string& refusedFile) {
     return false;
   }
   packageCopy = CopyVerifiedPackage([&log](const std::string& line) { log.Write(line); });
-  log.Write(PackageCopyText(packageCopy));
+  log.Write(packageCopy.outcome == PackageCopyOutcome::kReady ? LogLevel::kInfo : LogLevel::kError,
+            PackageCopyText(packageCopy));
   if (packageCopy.outcome == PackageCopyOutcome::kDiffers) refusedFile = packageCopy.file;
   return packageCopy.outcome == PackageCopyOutcome::kReady;
 }

@@ -11,6 +11,16 @@ void MemoryLog::SetTime(const LogTime& time) {
   time_ = time;
 }
 
+void MemoryLog::SetThreadId(std::uint32_t thread) {
+  std::lock_guard lock(mutex_);
+  thread_ = thread;
+}
+
+std::uint32_t MemoryLog::ThreadId() {
+  std::lock_guard lock(mutex_);
+  return thread_;
+}
+
 std::string MemoryLog::Text() const {
   std::lock_guard lock(mutex_);
   return text_;

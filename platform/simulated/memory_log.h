@@ -1,6 +1,7 @@
 #pragma once
 // A log sink for the native tests: lines kept in memory, stamped with a time
-// the test sets.
+// and a thread id the test sets.
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@ namespace vornell {
 class MemoryLog final : public LogSink {
  public:
   void SetTime(const LogTime& time);
+  void SetThreadId(std::uint32_t thread);
   // Everything appended, as a log file would hold it.
   std::string Text() const;
   // The lines without their CRLF.
@@ -20,11 +22,13 @@ class MemoryLog final : public LogSink {
   void Clear();
 
   LogTime Now() override;
+  std::uint32_t ThreadId() override;
   void Append(std::string_view utf8Line) override;
 
  private:
   mutable std::mutex mutex_;
-  LogTime time_{2026, 12, 9, 14, 3, 7, 412};
+  LogTime time_{2026, 12, 9, 14, 3, 7, 412, -480};
+  std::uint32_t thread_ = 1;
   std::string text_;
 };
 

@@ -1,5 +1,8 @@
 #include "platform/process.h"
 
+#include <optional>
+#include <utility>
+
 #include "platform/simulated/memory_log.h"
 #include "platform/simulated/simulated_process.h"
 
@@ -14,6 +17,8 @@ struct SimulatedProcess {
   bool lockHeldElsewhere = false;
   std::wstring logPath;
   MemoryLog log;
+  std::optional<std::string> deviceLog;
+  std::string logRefusal;
 };
 
 ProcessFacts DefaultFacts() {
@@ -48,11 +53,45 @@ std::string ShownPath(const std::wstring& path) {
 
 bool TakeInstallLock() { return !Process().lockHeldElsewhere; }
 
-bool OpenProcessLog(const std::wstring& path) {
+bool OpenProcessLog(const std::wstring& path, std::string* why) {
   SimulatedProcess& p = Process();
   p.logPath = path;
+  if (!p.logRefusal.empty()) {
+    if (why != nullptr) *why = p.logRefusal;
+    GetLog().SetSink(nullptr);
+    return false;
+  }
   p.log.Clear();
   GetLog().SetSink(&p.log);
+  return true;
+}
+
+std::string DeviceInstallLogPath() { return "C:\\Windows\\INF\\setupapi.dev.log"; }
+
+bool DeviceInstallLogSize(std::uint64_t& size) {
+  const std::optional<std::string>& text = Process().deviceLog;
+  if (!text) return false;
+  size = text->size();
+  return true;
+}
+
+// The text is taken as it is: the tests write it in ASCII.
+bool ReadDeviceInstallLog(std::uint64_t offset, std::uint64_t maxBytes, std::string& utf8, bool& cut,
+                          std::uint32_t& error) {
+  const std::optional<std::string>& text = Process().deviceLog;
+  if (!text) {
+    error = 2;  // ERROR_FILE_NOT_FOUND
+    return false;
+  }
+  cut = false;
+  std::size_t from = offset < text->size() ? static_cast<std::size_t>(offset) : text->size();
+  if (text->size() - from > maxBytes) {
+    from = text->size() - static_cast<std::size_t>(maxBytes);
+    const std::size_t lineEnd = text->find('\n', from);
+    from = lineEnd == std::string::npos ? text->size() : lineEnd + 1;
+    cut = true;
+  }
+  utf8 = text->substr(from);
   return true;
 }
 
@@ -70,5 +109,7 @@ void SetSimulatedProcessFacts(const ProcessFacts& facts) { Process().facts = fac
 void SetInstallLockHeldElsewhere(bool held) { Process().lockHeldElsewhere = held; }
 const std::wstring& ProcessLogPath() { return Process().logPath; }
 MemoryLog& ProcessLog() { return Process().log; }
+void RefuseProcessLog(std::string why) { Process().logRefusal = std::move(why); }
+void SetSimulatedDeviceInstallLog(std::optional<std::string> text) { Process().deviceLog = std::move(text); }
 
 }  // namespace vornell

@@ -222,9 +222,9 @@ void ReleaseProgramFile() {
   if (file != nullptr) ::CloseHandle(file);
 }
 
-bool OpenProcessLog(const std::wstring& path) {
+bool OpenProcessLog(const std::wstring& path, std::string* why) {
   static LogFile file;
-  const bool opened = file.Open(path);
+  const bool opened = file.Open(path, why);
   if (opened) GetLog().SetSink(&file);
   return opened;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/device_install_log.h"
 #include "platform/log.h"
 #include "platform/process.h"
 
@@ -51,8 +52,10 @@ std::string Duration(std::uint32_t ms) {
 
 DWORD WINAPI RunLimitThread(void*) {
   ::Sleep(limit.ms);
-  GetLog().Write("the run did not end within " + Duration(limit.ms) + "; it ends itself; the step was",
+  GetLog().Error("the run did not end within " + Duration(limit.ms) + "; it ends itself; the step was: " +
                  runStep.load());
+  // A device installation that hangs may have said why in Windows' log.
+  AppendDeviceInstallLog(RunDeviceLogMark());
   // Not in the middle of writing the Apps & features entry: a half-written
   // one would show a program that removal cannot undo. A write that hangs
   // itself is not waited for beyond a while.

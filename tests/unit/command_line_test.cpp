@@ -15,6 +15,7 @@ struct Accepted {
   std::wstring logPath;
   bool setDefault;
   bool testPage;
+  LogFormat logFormat = LogFormat::kText;
 };
 
 TEST(ParseCommandLine, AcceptedLines) {
@@ -31,6 +32,11 @@ TEST(ParseCommandLine, AcceptedLines) {
       {{L"/quiet", L"-Help"}, RunMode::kHelp, L"", false, false},
       {{L"/UNINSTALL"}, RunMode::kUninstall, L"", false, false},
       {{L"/quiet", L"/uninstall", L"/log", L"r.log"}, RunMode::kUninstall, L"r.log", false, false},
+      // The log's layout in every mode; its value in any case.
+      {{L"/logformat", L"cmtrace"}, RunMode::kWizard, L"", false, false, LogFormat::kCmTrace},
+      {{L"/quiet", L"-LogFormat", L"CMTrace", L"/log", L"c.log"}, RunMode::kQuiet, L"c.log", false, false,
+       LogFormat::kCmTrace},
+      {{L"/uninstall", L"/logformat", L"TEXT"}, RunMode::kUninstall, L"", false, false, LogFormat::kText},
   };
   for (const Accepted& c : cases) {
     const CommandLine line = ParseCommandLine(c.arguments);
@@ -44,6 +50,7 @@ TEST(ParseCommandLine, AcceptedLines) {
     EXPECT_EQ(line.logPath, c.logPath);
     EXPECT_EQ(line.setDefault, c.setDefault);
     EXPECT_EQ(line.testPage, c.testPage);
+    EXPECT_EQ(line.logFormat, c.logFormat);
     EXPECT_EQ(line.invalidArgument, L"");
   }
 }
@@ -64,6 +71,11 @@ TEST(ParseCommandLine, RefusedLinesNameTheFirstWrongArgument) {
       {{L"/log", L"x.log", L"/TestPage", L"/setdefault"}, L"/TestPage"},
       // ... and belong to an install, not to a removal.
       {{L"/uninstall", L"/quiet", L"/setdefault"}, L"/setdefault"},
+      // A layout that is missing, unknown or given twice; the switch after it is not a layout.
+      {{L"/quiet", L"/logformat"}, L"/logformat"},
+      {{L"/logformat", L"/quiet"}, L"/logformat"},
+      {{L"/logformat", L"xml"}, L"/logformat"},
+      {{L"/logformat", L"cmtrace", L"/logformat", L"text"}, L"/logformat"},
       // A wrong line is reported as wrong even beside a request for help.
       {{L"/?", L"/x"}, L"/x"},
   };

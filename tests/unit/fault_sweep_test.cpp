@@ -94,6 +94,7 @@ struct Outcome {
   std::size_t failableCalls = 0;
   std::optional<InjectedFailure> injected;
   std::string log;
+  WizardStep lastStep = WizardStep::kStart;
 };
 
 Outcome RunRoute(const Route& route, std::size_t failAt) {
@@ -156,6 +157,7 @@ Outcome RunRoute(const Route& route, std::size_t failAt) {
   run.failableCalls = machine.FailableCalls();
   run.injected = machine.Injection();
   run.log = ProcessLog().Text();
+  run.lastStep = installerState.step;
   ExpectNothingLeftOpen(machine);
   SetSimulatedProcessFacts(before);
   SetServices(nullptr);
@@ -203,6 +205,15 @@ TEST(FaultSweep, EveryFailingCallLeavesATrueOutcome) {
       EXPECT_FALSE(goodInstallFailed) << "exit code " << run.exitCode;
       EXPECT_FALSE(logSilent) << run.log;
       EXPECT_LE(run.clockMs, route.clockLimitMs);
+      // A failed install or removal ends its log with what Windows' device
+      // installation wrote meanwhile; a success, or a wizard left before
+      // its install page, does not.
+      const bool failedInstall = route.wizard ? run.lastStep == WizardStep::kInstall ||
+                                                    run.lastStep == WizardStep::kFailure ||
+                                                    run.lastStep == WizardStep::kLeaveAfterFailure
+                                              : !run.success;
+      EXPECT_EQ(run.log.find("Windows' device-installation log") != std::string::npos, failedInstall)
+          << "wizard on step " << static_cast<int>(run.lastStep) << "\n" << run.log;
     }
     std::printf("| %s | %zu | %d | %d | %d | %d | %d | %d |\n", route.name, clean.failableCalls,
                 verdicts["success"], verdicts["failure"], verdicts["false success"],

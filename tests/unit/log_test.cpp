@@ -47,11 +47,54 @@ TEST(Log, GbkTextArrivesAsUtf8) {
   EXPECT_EQ(sink.Text(), "2026-12-09 14:03:07.412 printer: Orvane RX730T\xE2\x85\xA1\r\n");
 }
 
+// Configuration Manager's records: the bias with Windows' own sign and no
+// padding, the level as the record's type, the thread, and a text that can
+// neither end its record early nor break its line. One byte order mark
+// first, so a viewer reads the records as UTF-8 and the Chinese shows.
+TEST(Log, CmTraceRecords) {
+  MemoryLog sink;
+  Log log;
+  log.SetFormat(LogFormat::kCmTrace);
+  log.SetSink(&sink);
+  sink.SetThreadId(5120);
+  log.Write("printer", "Orvane RX730TⅡ 打印机");  // China: UTC is local time - 480 minutes
+  sink.SetTime({2027, 1, 2, 3, 4, 5, 6, 300});     // US Eastern in winter
+  log.Warning("tab\there, bell\x07, line\r\nbreak");
+  sink.SetTime({2027, 1, 2, 3, 4, 5, 6, 0});
+  log.Error("a name ending ]LOG]!> and ]LOG]!]LOG]!> again");
+  log.WriteUtf8(LogLevel::kInfo, "C1 control \xC2\x85 and \xC2\xA0 no-break space");
+  EXPECT_EQ(sink.Text(),
+            "\xEF\xBB\xBF"
+            "<![LOG[printer: Orvane RX730T\xE2\x85\xA1 \xE6\x89\x93\xE5\x8D\xB0\xE6\x9C\xBA]LOG]!>"
+            "<time=\"14:03:07.412-480\" date=\"12-09-2026\" component=\"Vornell\" context=\"\" type=\"1\" "
+            "thread=\"5120\" file=\"\">\r\n"
+            "<![LOG[tab here, bell , line  break]LOG]!>"
+            "<time=\"03:04:05.006+300\" date=\"01-02-2027\" component=\"Vornell\" context=\"\" type=\"2\" "
+            "thread=\"5120\" file=\"\">\r\n"
+            "<![LOG[a name ending ]LOG]!&gt; and ]LOG]!]LOG]!&gt; again]LOG]!>"
+            "<time=\"03:04:05.006+0\" date=\"01-02-2027\" component=\"Vornell\" context=\"\" type=\"3\" "
+            "thread=\"5120\" file=\"\">\r\n"
+            "<![LOG[C1 control   and \xC2\xA0 no-break space]LOG]!>"
+            "<time=\"03:04:05.006+0\" date=\"01-02-2027\" component=\"Vornell\" context=\"\" type=\"1\" "
+            "thread=\"5120\" file=\"\">\r\n");
+
+  // The plain layout keeps its tab and writes no mark; a new sink starts with one again.
+  MemoryLog plain, second;
+  Log text;
+  text.SetSink(&plain);
+  text.Error("tab\there");
+  EXPECT_EQ(plain.Text(), "2026-12-09 14:03:07.412 tab\there\r\n");
+  log.SetSink(&second);
+  log.Write("again");
+  EXPECT_EQ(second.Text().rfind("\xEF\xBB\xBF<![LOG[again]LOG]!>", 0), 0u) << second.Text();
+}
+
 // Fails the test when two threads are inside Append at once: the log hands
 // a sink one line at a time, so the file sink needs no lock of its own.
 class OneAtATimeSink final : public LogSink {
  public:
   LogTime Now() override { return {}; }
+  std::uint32_t ThreadId() override { return 0; }
   void Append(std::string_view line) override {
     if (inside_.fetch_add(1) != 0) overlaps_.fetch_add(1);
     for (int i = 0; i < 20; ++i) std::this_thread::yield();  // room for the other thread

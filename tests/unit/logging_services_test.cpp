@@ -72,6 +72,7 @@ class ErrorChangingSink final : public LogSink {
  public:
   explicit ErrorChangingSink(SimulatedMachine& machine) : machine_(machine) {}
   LogTime Now() override { return {}; }
+  std::uint32_t ThreadId() override { return 0; }
   void Append(std::string_view line) override {
     lines_.emplace_back(line);
     machine_.SetLastErrorValue(1234);

@@ -409,5 +409,76 @@ TEST_F(QuietInstallTest, StartUpByCommandLine) {
   theApp.exitCode = 0;
 }
 
+// Windows' device installation writes its log while the update runs.
+class WritesDeviceInstallLog final : public SimulatedMachine {
+ public:
+  explicit WritesDeviceInstallLog(std::string text) : text_(std::move(text)) {}
+  bool UpdateDriver(const std::string& hardwareId, const std::string& infPath, std::uint32_t installFlags,
+                    bool* restartNeeded) override {
+    SetSimulatedDeviceInstallLog(text_);
+    return SimulatedMachine::UpdateDriver(hardwareId, infPath, installFlags, restartNeeded);
+  }
+
+ private:
+  std::string text_;
+};
+
+// A failed run in Configuration Manager's records: what Windows' device
+// installation wrote during the run, then the exit code as an error. A log
+// that cannot be made is said on the console.
+TEST_F(QuietInstallTest, FailedRunEndsWithTheDeviceInstallationLogInCmTraceRecords) {
+  CopySamplePackage();
+  const std::string before = ">>>  [Device Install (Hardware initiated) - earlier]\r\n<<<  [Exit status: SUCCESS]\r\n";
+  const std::string during = ">>>  [Device Install (UpdateDriverForPlugAndPlayDevices) - USB\\VID_F0E1&PID_C20B]\r\n"
+                             "     ndv: Install flags: 0x00000005\r\n"
+                             "!!!  ndv: Driver package import failed for device.\r\n"
+                             "<<<  [Exit status: FAILURE(0xe0000247)]\r\n";
+  WritesDeviceInstallLog m(before + during);
+  m.SetCurrentFolder(folder.path());
+  m.SetDriverDirectory(spool.string());
+  m.SetUsbDevicePaths({kPrinterPath});
+  m.SetUpdateDriverResult(false, 5);
+  SetServices(&m);
+  SetSimulatedDeviceInstallLog(before);
+  theApp.arguments = {L"/quiet", L"/logformat", L"cmtrace"};
+  theApp.InitInstance();
+  SetServices(&machine);
+  SetSimulatedDeviceInstallLog(std::nullopt);
+  const auto record = [](const std::string& text, char type) {
+    return "<![LOG[" + text + "]LOG]!><time=\"14:03:07.412-480\" date=\"12-09-2026\" component=\"Vornell\" "
+           "context=\"\" type=\"" + type + "\" thread=\"1\" file=\"\">";
+  };
+
+  const std::vector<std::string> lines = ProcessLog().Lines();
+  EXPECT_EQ(theApp.exitCode, kExitInstallFailed);
+  ASSERT_GE(lines.size(), 6u);
+  EXPECT_EQ(lines[0].rfind("\xEF\xBB\xBF<![LOG[Vornell ", 0), 0u) << lines[0];
+  const std::vector<std::string> end(lines.end() - 5, lines.end());
+  EXPECT_EQ(end, (std::vector<std::string>{
+                     record("Windows' device-installation log (C:\\Windows\\INF\\setupapi.dev.log), written during "
+                            "this run: its sections, exit statuses, warnings and errors",
+                            '1'),
+                     record(">>>  [Device Install (UpdateDriverForPlugAndPlayDevices) - USB\\VID_F0E1&PID_C20B]", '1'),
+                     record("!!!  ndv: Driver package import failed for device.", '3'),
+                     record("<<<  [Exit status: FAILURE(0xe0000247)]", '1'),
+                     record("exit code: 1603", '3'),
+                 }));
+  EXPECT_NE(ProcessLog().Text().find("the driver update failed: 5]LOG]!>"), std::string::npos);
+
+  installerState = InstallerState{};
+  const std::size_t consoles = headless::ConsoleTexts().size();
+  RefuseProcessLog("a link, junction or mount point in its folders leads to C:\\elsewhere\\quiet.log");
+  theApp.arguments = {L"/quiet", L"/log", L"C:\\redirected\\quiet.log"};
+  theApp.InitInstance();
+  RefuseProcessLog("");
+  EXPECT_EQ(theApp.exitCode, kExitSuccess) << "no log stops nothing";
+  ASSERT_EQ(headless::ConsoleTexts().size(), consoles + 1);
+  EXPECT_EQ(headless::ConsoleTexts().back(),
+            "Vornell: no log at C:\\redirected\\quiet.log: a link, junction or mount point in its folders leads to "
+            "C:\\elsewhere\\quiet.log\r\n");
+  theApp.arguments.clear();
+  theApp.exitCode = 0;
+}
+
 }  // namespace
 }  // namespace vornell

@@ -4,9 +4,13 @@
 // printer commands of /setdefault and /testpage, the install lock, and the
 // log the wizard writes.
 // C:\redirected is a Unix symbolic link to C:\elsewhere, the one kind of
-// redirected folder Wine follows (it makes no junctions):
-// wine-test-env: VORNELL_TEST_SETUP=mkdir "$WINEPREFIX/drive_c/elsewhere" && ln -s elsewhere "$WINEPREFIX/drive_c/redirected"
+// redirected folder Wine follows (it makes no junctions); S: is a drive
+// letter for the folder C:\subst-target, as near as Wine comes to "subst".
+// wine-test-env: VORNELL_TEST_SETUP=mkdir "$WINEPREFIX/drive_c/elsewhere" && ln -s elsewhere "$WINEPREFIX/drive_c/redirected" && mkdir "$WINEPREFIX/drive_c/subst-target" && ln -s ../drive_c/subst-target "$WINEPREFIX/dosdevices/s:"
+// China's time zone, for the bias of the CMTrace records:
+// wine-test-env: TZ=Asia/Shanghai
 #include <algorithm>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -119,6 +123,26 @@ std::vector<std::string> ReadLog(const std::wstring& path) {
   return lines;
 }
 
+// Configuration Manager's records, one a line, the first after a UTF-8 byte
+// order mark: <![LOG[text]LOG]!><time="hh:mm:ss.mmm-480" date="mm-dd-yyyy"
+// component="Vornell" context="" type="1|2|3" thread="N" file="">.
+bool IsRecord(const std::string& line, bool first) {
+  static const std::regex kShape(
+      R"((\xEF\xBB\xBF)?<!\[LOG\[.*\]LOG\]!><time="\d\d:\d\d:\d\d\.\d{3}-480" date="\d\d-\d\d-\d{4}" )"
+      R"(component="Vornell" context="" type="[123]" thread="\d+" file="">)");
+  return std::regex_match(line, kShape) && (line.rfind("\xEF\xBB\xBF", 0) == 0) == first;
+}
+
+std::vector<std::string> ReadRecords(const std::wstring& path) {
+  const std::vector<std::string> lines = Lines(ReadFileBytes(path));
+  WT_CHECK(!lines.empty());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (!IsRecord(lines[i], i == 0)) Note("not a CMTrace record: " + lines[i]);
+    WT_CHECK(IsRecord(lines[i], i == 0));
+  }
+  return lines;
+}
+
 void CheckCommandLines() {
   const Run bad = RunQuiet(ProgramPath(), L"/quiet /reboot", InstallFolder());
   WT_CHECK_EQ(bad.code, 1639ul);
@@ -145,6 +169,12 @@ void CheckIncompletePackage() {
   const std::vector<std::string> lines = ReadLog(log);
   WT_CHECK(HasLine(lines, "first missing file: .\\x64\\driver\\UNIDRV.HLP"));
   WT_CHECK(!lines.empty() && lines.back().find("exit code: 1619") != std::string::npos);
+  // A failed run: what Windows' device-installation log gained, or one line
+  // why nothing (Wine may have none).
+  WT_CHECK(HasLine(lines, "Windows' device-installation log (C:\\windows\\INF\\setupapi.dev.log)"));
+  for (const std::string& l : lines) {
+    if (l.find("device-installation log") != std::string::npos) Note("log: " + l);
+  }
 }
 
 // Through the link, the log would land in C:\elsewhere: it is refused, and
@@ -160,6 +190,27 @@ void CheckRedirectedLog() {
   const Run run = RunQuiet(ProgramPath(), L"/quiet /log C:\\redirected\\quiet.log", InstallFolder());
   WT_CHECK_EQ(run.code, 0ul);
   WT_CHECK(!FileExists(L"C:\\elsewhere\\quiet.log"));
+  // Said on the console the run was started from, in one line.
+  Note("output: " + run.output);
+  WT_CHECK(run.output.rfind("Vornell: no log at C:\\redirected\\quiet.log: ", 0) == 0);
+  WT_CHECK(Lines(run.output).size() == 1);
+}
+
+// A log on a drive letter that stands for a folder is made and kept there.
+// Wine shows such a letter as a volume of its own (QueryDosDeviceW answers
+// \Device\HarddiskVolume2, final paths begin "S:\"), so what is checked
+// here is that the letter's resolution keeps a good log. A letter made with
+// DefineDosDeviceW, which Wine answers as "\??\C:\subst-target", opens no
+// file there (error 2), so a substituted letter cannot be shown.
+void CheckSubstitutedDriveLog() {
+  wchar_t target[1024] = {};
+  if (QueryDosDeviceW(L"S:", target, 1024) != 0) Note("QueryDosDeviceW(S:): " + Gbk(target));
+  const Run run = RunQuiet(ProgramPath(), L"/quiet /log S:\\quiet-subst.log", InstallFolder());
+  WT_CHECK_EQ(run.code, 0ul);
+  if (!run.output.empty()) Note("output: " + run.output);
+  WT_CHECK(run.output.empty());
+  const std::vector<std::string> lines = ReadLog(L"C:\\subst-target\\quiet-subst.log");
+  WT_CHECK(!lines.empty() && lines.back().find("exit code: 0") != std::string::npos);
 }
 
 // No printer: the driver goes into the driver store, and the run succeeds.
@@ -190,6 +241,7 @@ void CheckNoPrinter() {
   WT_CHECK_EQ(noLog.code, 0ul);
   WT_CHECK_EQ(FileAttributesOf(folder), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
   CheckRedirectedLog();
+  CheckSubstitutedDriveLog();
 }
 
 // The update worked (Wine's always does) but no queue comes: a failure once
@@ -206,14 +258,22 @@ void CheckProgramFolderBeyondGbk() {
 
 void CheckNoQueue() {
   SetEnvironmentVariableW(L"VORNELL_QUEUE_WAIT_MS", L"5000");
-  const Run run = RunQuiet(ProgramPath(), L"/quiet /log C:\\quiet-noqueue.log", InstallFolder());
+  const Run run = RunQuiet(ProgramPath(), L"/quiet /logformat cmtrace /log C:\\quiet-noqueue.log", InstallFolder());
   SetEnvironmentVariableW(L"VORNELL_QUEUE_WAIT_MS", nullptr);
   WT_CHECK_EQ(run.code, 1603ul);
   WT_CHECK(!run.window);
   WT_CHECK(run.tookMs >= 5000);
-  const std::vector<std::string> lines = ReadLog(L"C:\\quiet-noqueue.log");
-  WT_CHECK(HasLine(lines, "WaitNoPendingInstalls(up to 300000 ms): no device installation pending"));
-  WT_CHECK(HasLine(lines, "the queue did not appear within 5000 ms"));
+  const std::vector<std::string> lines = ReadRecords(L"C:\\quiet-noqueue.log");
+  WT_CHECK(HasLine(lines, "<![LOG[WaitNoPendingInstalls(up to 300000 ms): no device installation pending"));
+  // The failure as an error, the printer's name in UTF-8 (Ⅱ is E2 85 A1).
+  WT_CHECK(HasLine(lines, "the queue did not appear within 5000 ms: Orvane RX730T\xE2\x85\xA1]LOG]!>"));
+  for (const std::string& l : lines) {
+    if (l.find("the queue did not appear") != std::string::npos) WT_CHECK(l.find("type=\"3\"") != std::string::npos);
+    if (l.find("device-installation log") != std::string::npos) Note("log: " + l);
+  }
+  WT_CHECK(HasLine(lines, "<![LOG[Windows' device-installation log (C:\\windows\\INF\\setupapi.dev.log)"));
+  WT_CHECK(!lines.empty() && lines.back().rfind("<![LOG[exit code: 1603]LOG]!>", 0) == 0 &&
+           lines.back().find("type=\"3\"") != std::string::npos);
 
   // A run that does not end (here: a long wait for the queue) ends itself
   // at the run's limit, shortened for the test.
@@ -222,8 +282,11 @@ void CheckNoQueue() {
   SetEnvironmentVariableW(L"VORNELL_RUN_LIMIT_MS", nullptr);
   WT_CHECK_EQ(cut.code, 1603ul);
   WT_CHECK(cut.tookMs >= 2000 && cut.tookMs < 60000);
-  WT_CHECK(HasLine(ReadLog(L"C:\\quiet-limit.log"),
+  const std::vector<std::string> limitLines = ReadLog(L"C:\\quiet-limit.log");
+  WT_CHECK(HasLine(limitLines,
                    "the run did not end within 2000 ms; it ends itself; the step was: waiting for the printer queue"));
+  // Then, last, what Windows' device installation wrote meanwhile.
+  WT_CHECK(!limitLines.empty() && limitLines.back().find("Windows' device-installation log") != std::string::npos);
 }
 
 // Printer attached and its queue there: started in a folder where somebody

@@ -2,7 +2,9 @@
 // from the system folder in place of Wine's own (whose update always
 // succeeds), and no queue appearing: after the printer wait's 20 looks the
 // page says the install failed and "退出" ends the program. A copy of the
-// stand-in in the program's folder must not be the one loaded.
+// stand-in in the program's folder must not be the one loaded. The wizard's
+// log ends with what the stand-in wrote to Windows' device-installation log
+// meanwhile, read while another writer holds that log open.
 // wine-test-env: WINEDLLOVERRIDES=newdev=n
 #include <string>
 #include <vector>
@@ -18,6 +20,7 @@ const wchar_t* const kSystemCopy = L"C:\\windows\\system32\\newdev.dll";
 const wchar_t* const kProgramFolderCopy = L"C:\\vornell\\newdev.dll";
 const wchar_t* const kStandInLog = L"C:\\newdev-standin.log";
 const wchar_t* const kStoredInf = L"C:\\windows\\inf\\RX730TP.INF";
+const wchar_t* const kDeviceLog = L"C:\\windows\\inf\\setupapi.dev.log";
 
 std::wstring Lower(std::wstring s) {
   for (auto& c : s) c = static_cast<wchar_t>(towlower(c));
@@ -65,6 +68,34 @@ void CheckLoadedModules(HANDLE process) {
   WT_CHECK(!programFolder);
 }
 
+// Only the stand-in's section, the lines that count, the ANSI (GBK) name
+// in UTF-8 (张伟 is E5 BC A0 E4 BC 9F); the earlier section stays out.
+void CheckWizardLog() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, temp);
+  const std::vector<std::string> lines = Split(ReadFileBytes(std::wstring(temp) + L"Vornell.log"), '\n');
+  size_t heading = lines.size();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const char* const kHeading = "Windows' device-installation log (C:\\windows\\INF\\setupapi.dev.log), written";
+    if (lines[i].find(kHeading) != std::string::npos) heading = i;
+  }
+  WT_CHECK(heading + 6 < lines.size());
+  if (heading + 6 >= lines.size()) return;
+  const char* const expected[] = {
+      ">>>  [Device Install (UpdateDriverForPlugAndPlayDevices) - USBPRINT\\OrvaneRX730TII87C8]\r",
+      ">>>  Section start 2026/12/09 14:03:09.020\r",
+      "!    inf: Could not open 'C:\\Users\\\xE5\xBC\xA0\xE4\xBC\x9F\\Desktop\\RX730TP.PNF'\r",
+      "!!!  ndv: No devices were updated.\r",
+      "<<<  [Exit status: FAILURE(0xe000020b)]\r",
+      " the wizard ended on the page: failure\r",
+  };
+  for (size_t i = 0; i < 6; ++i) {
+    const std::string& line = lines[heading + 1 + i];
+    Note("log: " + line);
+    WT_CHECK(line.size() > 24 && line.substr(23) == std::string(i < 5 ? " " : "") + expected[i]);
+  }
+}
+
 }  // namespace
 
 int wmain() {
@@ -74,6 +105,12 @@ int wmain() {
   WT_CHECK(CopyFileW(standIn.c_str(), kProgramFolderCopy, FALSE) != FALSE);
   WT_CHECK(!FileExists(kStoredInf));
   WT_CHECK(AttachPrinter(kSerial));
+  // An earlier section, and a writer that keeps the log open as Windows does.
+  WT_CHECK(WriteFileBytes(kDeviceLog, ">>>  [Device Install (Hardware initiated) - earlier]\r\n"
+                                      "<<<  [Exit status: SUCCESS]\r\n"));
+  HANDLE writer = CreateFileW(kDeviceLog, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  WT_CHECK(writer != INVALID_HANDLE_VALUE);
 
   Program p;
   WT_CHECK(StartVornell(p));
@@ -109,5 +146,7 @@ int wmain() {
   WT_CHECK(ClickAsUser(w, 1001));
   WT_CHECK_EQ(p.WaitExit(5000), 0ul);
   Note("\"exit\" to the end of the program: " + ShowSeconds(GetTickCount64() - exitClick));
+  CheckWizardLog();
+  CloseHandle(writer);
   return Finish();
 }
