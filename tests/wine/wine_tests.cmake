@@ -23,3 +23,11 @@ endforeach()
 add_test(NAME package.imports
          COMMAND ${CMAKE_SOURCE_DIR}/tests/package/check_imports.sh ${VORNELL_WIN64_DIR}/Vornell.exe)
 set_tests_properties(package.imports PROPERTIES LABELS package FIXTURES_REQUIRED build_win64)
+
+# The release: signed with a throw-away key and time-stamped, and its
+# program, built in a folder of its own, the same bytes as this build's.
+add_test(NAME package.release
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/package/release_test.sh ${VORNELL_WIN64_DIR})
+# Alone: it builds the program once more, on both cores.
+set_tests_properties(package.release PROPERTIES LABELS package FIXTURES_REQUIRED build_win64
+                     RUN_SERIAL TRUE TIMEOUT 1800)
