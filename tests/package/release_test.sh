@@ -91,8 +91,8 @@ with zipfile.ZipFile(os.path.join(dist, zip_name)) as z:
 ' "$dist" "Vornell-$version-x64.zip" "$(git -C "$root" log -1 --format=%ct)"
 check "the release's unsigned program is the build folder's, byte for byte" \
   cmp "$tmp/work/vornell-$version/build/win64/Vornell.exe" "$win64/Vornell.exe"
-osslsigncode extract-data -h sha256 -in "$win64/Vornell.exe" -out "$tmp/built.der" >/dev/null
-osslsigncode extract-data -h sha256 -in "$dist/Vornell.exe" -out "$tmp/released.der" >/dev/null
+osslsigncode extract-data -h sha256 -in "$win64/Vornell.exe" -out "$tmp/built.der" >/dev/null || true
+osslsigncode extract-data -h sha256 -in "$dist/Vornell.exe" -out "$tmp/released.der" >/dev/null || true
 check "the signed program's Authenticode digest is the build folder's" cmp -s "$tmp/built.der" "$tmp/released.der"
 
 echo "$passed passed, $failed failed"
