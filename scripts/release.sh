@@ -70,9 +70,13 @@ tests/package/check_imports.sh "$build/Vornell.exe" >/dev/null ||
 rm -rf "$out"
 mkdir -p "$out/x64/driver"
 cp "$build/Vornell.exe" "$out/"
-# The package as the build read it: the program refuses any other bytes.
-find "$package" -maxdepth 1 -type f -exec cp {} "$out/x64/driver/" \;
-diff -r "$package" "$out/x64/driver" >/dev/null || { echo "release: the package copy differs" >&2; exit 1; }
+# The package's files as the build read them (its manifest names no
+# subfolder): the program refuses any other bytes.
+for f in "$package"/*; do
+  [ -f "$f" ] || continue
+  cp "$f" "$out/x64/driver/"
+  cmp -s "$f" "$out/x64/driver/${f##*/}" || { echo "release: the copy of ${f##*/} differs" >&2; exit 1; }
+done
 
 sign_file "$out/Vornell.exe"
 msi="Vornell-$version-x64.msi"
