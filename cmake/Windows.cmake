@@ -4,6 +4,9 @@
 # (platform/win32/system_library.h): an import of one would be taken from the
 # program's folder. Not linking their import libraries keeps it so.
 add_link_options(-static -static-libgcc -static-libstdc++)
+# No link time in the image's header, so that a build can be checked
+# against another of the same commit.
+add_link_options(-Wl,--no-insert-timestamp)
 # The oldest Windows the program runs on, 7 (6.1), in the image's OS and
 # subsystem versions, rather than the linker's 4.0 and 5.2.
 add_link_options(-Wl,--major-os-version,6,--minor-os-version,1,--major-subsystem-version,6,--minor-subsystem-version,1)

@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake make g++ python3 googletest libgtest-dev mingw-w64 wine64 xvfb x11-utils xauth
-          fonts-wqy-microhei imagemagick locales clang libclang-rt-14-dev msitools wixl python3-olefile)
+          fonts-wqy-microhei imagemagick locales clang libclang-rt-14-dev
+          osslsigncode msitools wixl python3-olefile openssl softhsm2 libengine-pkcs11-openssl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -36,3 +36,11 @@ set_tests_properties(wine.msi_lifecycle PROPERTIES LABELS wine RUN_SERIAL TRUE T
 # Two builds of the MSI from the same inputs, at different times, are the same bytes.
 add_test(NAME package.msi_reproducible COMMAND ${CMAKE_SOURCE_DIR}/tests/package/msi_reproducible.sh ${VORNELL_WIN64_DIR})
 set_tests_properties(package.msi_reproducible PROPERTIES LABELS package FIXTURES_REQUIRED build_win64)
+
+# The release: signed with a throw-away key and time-stamped, and its
+# program, built in a folder of its own, the same bytes as this build's.
+add_test(NAME package.release
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/package/release_test.sh ${VORNELL_WIN64_DIR})
+# Alone: it builds the program once more, on both cores.
+set_tests_properties(package.release PROPERTIES LABELS package FIXTURES_REQUIRED build_win64
+                     RUN_SERIAL TRUE TIMEOUT 1800)

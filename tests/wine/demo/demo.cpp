@@ -39,6 +39,22 @@ int LicenseAt144Dpi() {
   return started ? 0 : 1;
 }
 
+// What Apps & features shows first: the removal's question, answered No.
+int RemovalQuestion() {
+  Program p;
+  if (!Start(p, ProgramPath(), InstallFolder(), L"/uninstall")) return 1;
+  HWND box = WaitForMessageBox(p.pid(), nullptr, 15000);
+  if (box != nullptr) {
+    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(400);
+    SaveScreenshot(box, "walk-6-uninstall-question");
+    AnswerMessageBox(box, IDNO);
+  }
+  const bool kept = box != nullptr && p.WaitExit(15000) == 1602;
+  std::printf("%-34s %s\n", "removal question (answered No)", kept ? "ok" : "did not appear");
+  return kept ? 0 : 1;
+}
+
 int Walk() {
   Program p;
   if (!StartVornell(p)) return 1;
@@ -85,6 +101,7 @@ int Walk() {
   const DWORD code = p.WaitExit(30000);
   std::printf("%-34s %s\n", "wizard ended", code != STILL_ACTIVE ? "ok" : "still running");
   if (code == STILL_ACTIVE) return 1;
+  if (RemovalQuestion() != 0) return 1;
   return LicenseAt144Dpi();
 }
 
