@@ -155,7 +155,7 @@ int CVornellApp::RunQuiet(const CommandLine& command) {
     GetLog().Error("another Vornell is installing");
   }
   // The line a deployment tool's wrapper (the MSI's action) reports.
-  if (code != kExitSuccess && code != kExitRestartNeeded) GetLog().Error("install failed at: " + CurrentRunStep());
+  if (code != kExitSuccess && code != kExitRestartNeeded) GetLog().Error(std::string("install failed at: ") + CurrentRunStep());
   EndLog(log, code);
   return code;
 }
