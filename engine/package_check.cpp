@@ -10,7 +10,7 @@ bool CheckDriverPackage(const PackageReport& report) {
   // from the package's folder.
   for (std::size_t i = 0; i <= kDriverFileCount; ++i) {
     const std::string name = i < kDriverFileCount ? DriverFileName(installerState, i) : CatalogName(installerState);
-    if (name.empty()) continue;  // an INF that names no catalog
+    if (i == kDriverFileCount && name.empty()) continue;  // an INF that names no catalog
     const std::string file = installerState.driverSourceFolder + name;
     const bool found = services.PathExists(file);
     if (report) report(file, found);

@@ -130,6 +130,11 @@ def main():
     for name in files:
         check.text(name)
     write("paths", "package-check", check)
+    # A file with no name is looked for as the folder itself, as before the catalog was checked.
+    unnamed = Input().byte(4).byte(0xFF).byte(0x04).text(folder)
+    for name in files:
+        unnamed.text(name)
+    write("paths", "package-check-unnamed", unnamed)
 
     staging = Input().byte(5).flag(True).byte(0).flag(False).byte(6)
     for kind, exists, copies in [(2, False, True), (2, False, True), (0, False, True),
