@@ -15,4 +15,11 @@ Services& GetServices() {
 
 void SetServices(Services* services) { g_services = services; }
 
+UsbDevices& GetUsbDevices() { return GetServices(); }
+DriverSetup& GetDriverSetup() { return GetServices(); }
+Spooler& GetSpooler() { return GetServices(); }
+Files& GetFiles() { return GetServices(); }
+OwnInstallation& GetOwnInstallation() { return GetServices(); }
+ProcessCalls& GetProcessCalls() { return GetServices(); }
+
 }  // namespace vornell
