@@ -14,7 +14,9 @@
 #include "platform/gbk.h"
 #include "platform/log.h"
 #include "platform/process.h"
-#include "platform/services.h"
+#include "platform/driver_setup.h"
+#include "platform/process_calls.h"
+#include "platform/spooler.h"
 #include "res/version.h"
 
 namespace vornell {
@@ -30,7 +32,7 @@ int FindPackage() {
   Log& log = GetLog();
   // The wizard's relative paths, from the program's folder: its name may
   // hold letters that GBK cannot spell.
-  if (!GetServices().EnterProgramFolder()) {
+  if (!GetProcessCalls().EnterProgramFolder()) {
     log.Error("the program's folder could not be made the current directory");
     return kExitPackageIncomplete;
   }
@@ -87,7 +89,7 @@ bool Stage() {
 void RunPrinterCommands(const CommandLine& command) {
   constexpr std::uint32_t kCommandWaitMs = 60000;
   const std::string& queue = installerState.printerName;
-  Services& services = GetServices();
+  Spooler& spooler = GetSpooler();
   if (command.setDefault && GetProcessFacts().system) {
     GetLog().Warning("/setdefault acts for the account that runs it: under SYSTEM the printer becomes SYSTEM's own "
                    "default, not a user's; run /setdefault in the user's context");
@@ -97,12 +99,12 @@ void RunPrinterCommands(const CommandLine& command) {
   // printui tells nothing of its outcome: the default printer is read back,
   // and of the test page only the asking is known.
   if (command.setDefault) {
-    services.RunRundll32(BuildPrinterCommandArguments(kMakeDefault, queue, true), kCommandWaitMs, end);
+    spooler.RunRundll32(BuildPrinterCommandArguments(kMakeDefault, queue, true), kCommandWaitMs, end);
     std::string now;
-    const bool known = services.DefaultPrinter(now);
+    const bool known = spooler.DefaultPrinter(now);
     if (known && NamesEqualIgnoreCase(now, queue)) {
       log.Write("the default printer is now", queue);
-    } else if (known || services.LastError() == kErrorFileNotFound) {
+    } else if (known || spooler.LastError() == kErrorFileNotFound) {
       log.Warning("/setdefault did not make " + queue + " the default printer; the default is: " +
                   (known ? now : std::string("none")));
     } else {
@@ -110,7 +112,7 @@ void RunPrinterCommands(const CommandLine& command) {
     }
   }
   if (command.testPage) {
-    services.RunRundll32(BuildPrinterCommandArguments(kPrintTestPage, queue, true), kCommandWaitMs, end);
+    spooler.RunRundll32(BuildPrinterCommandArguments(kPrintTestPage, queue, true), kCommandWaitMs, end);
     log.Write("a test page was asked for; whether it printed only the printer shows");
   }
 }
@@ -153,7 +155,7 @@ bool ExplainRefusal(std::uint32_t error) {
 int AddToStoreOnly() {
   Log& log = GetLog();
   if (!AddDriverToStore(PackageInfPath(installerState))) {
-    if (!ExplainRefusal(GetServices().LastError())) log.Error("the driver could not be put into the driver store");
+    if (!ExplainRefusal(GetDriverSetup().LastError())) log.Error("the driver could not be put into the driver store");
     return kExitInstallFailed;
   }
   log.Write("the driver is in the driver store; Windows installs the printer when it is plugged in");
@@ -209,7 +211,7 @@ int RunQuietInstall(const CommandLine& command) {
     return kExitPlatformUnsupported;
   }
   // Nobody is there to answer a prompt of the device installation.
-  GetServices().SetNonInteractiveInstalls();
+  GetDriverSetup().SetNonInteractiveInstalls();
   DescribeDriverPackage();
 
   NoteRunStep("checking the package");

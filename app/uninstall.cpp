@@ -10,7 +10,6 @@
 #include "platform/log.h"
 #include "platform/logging_services.h"
 #include "platform/process.h"
-#include "platform/services.h"
 
 namespace vornell {
 

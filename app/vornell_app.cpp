@@ -13,7 +13,7 @@
 #include "platform/log.h"
 #include "platform/logging_services.h"
 #include "platform/process.h"
-#include "platform/services.h"
+#include "platform/process_calls.h"
 #include "res/resource.h"
 #include "res/version.h"
 #include "wizard/pages.h"
@@ -168,7 +168,7 @@ void CVornellApp::RunWizard(const CommandLine& command) {
   LoggedServices logged;
   // The package beside the program, whoever started it from where: a
   // shortcut's start folder or an elevation from elsewhere decides nothing.
-  if (!GetServices().EnterProgramFolder()) {
+  if (!GetProcessCalls().EnterProgramFolder()) {
     GetLog().Write("the program's folder could not be made the current directory");
   }
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/services.h"
+#include "platform/spooler.h"
 
 namespace vornell {
 
@@ -14,7 +14,7 @@ bool FetchPrinterDriverDirectory(std::array<char, kPrinterDriverDirectorySize>& 
   static_assert(kPrinterDriverDirectoryFetchSize + sizeof(kSuffix) - 1 <= kPrinterDriverDirectorySize,
                 "the suffix must fit after the longest fetched path");
   buffer.fill('\0');
-  if (!GetServices().GetDriverDirectory(buffer.data(), kPrinterDriverDirectoryFetchSize)) {
+  if (!GetSpooler().GetDriverDirectory(buffer.data(), kPrinterDriverDirectoryFetchSize)) {
     buffer.fill('\0');
     return false;
   }

@@ -1,7 +1,8 @@
 #pragma once
 // The driver installation engine: the package check, the file staging, the
 // USB probe and the three worker threads. Everything here reaches the system
-// through GetServices() and knows no window: progress travels by callbacks,
+// through the platform's interface for the concern at hand (GetFiles(),
+// GetSpooler(), ...) and knows no window: progress travels by callbacks,
 // results by return values and installerState.workerStatus, so the wizard
 // and the unattended mode drive the same engine.
 #include <cstdint>
@@ -11,7 +12,7 @@
 #include <vector>
 
 #include "engine/installer_state.h"
-#include "platform/services.h"
+#include "platform/own_installation.h"
 
 namespace vornell {
 

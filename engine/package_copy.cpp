@@ -5,8 +5,10 @@
 #include <algorithm>
 
 #include "engine/engine.h"
+#include "platform/files.h"
 #include "platform/gbk.h"
-#include "platform/services.h"
+#include "platform/own_installation.h"
+#include "platform/process_calls.h"
 
 namespace vornell {
 
@@ -21,7 +23,7 @@ bool IsNotFound(std::uint32_t error) { return error == kErrorFileNotFound || err
 class PackageCopier {
  public:
   PackageCopier(const PackageManifest& manifest, const PackageNote& note)
-      : manifest_(manifest), note_(note), services_(GetServices()) {}
+      : manifest_(manifest), note_(note), files_(GetFiles()), own_(GetOwnInstallation()), process_(GetProcessCalls()) {}
 
   PackageCopyResult Run();
 
@@ -37,7 +39,7 @@ class PackageCopier {
     result.packageFolder = installerState.driverSourceFolder;
     for (const std::string& temporary : written_) {
       bool atRestart = false;
-      services_.RemoveFile(temporary, atRestart);
+      files_.RemoveFile(temporary, atRestart);
     }
     DiscardPackageCopy(result);
     return result;
@@ -57,7 +59,9 @@ class PackageCopier {
 
   const PackageManifest& manifest_;
   const PackageNote& note_;
-  Services& services_;
+  Files& files_;
+  OwnInstallation& own_;
+  ProcessCalls& process_;
   std::uint32_t error_ = 0;
   std::string copyFolder_;
   std::vector<std::string> created_;
@@ -65,9 +69,9 @@ class PackageCopier {
 };
 
 bool PackageCopier::PrepareFolder(const std::string& folder, bool mayCreate, std::string& why) {
-  const std::uint32_t attributes = services_.GetAttributes(folder);
+  const std::uint32_t attributes = files_.GetAttributes(folder);
   if (attributes == kInvalidFileAttributes) {
-    error_ = services_.LastError();
+    error_ = files_.LastError();
     if (!IsNotFound(error_)) {
       why = "its attributes could not be read";
       return false;
@@ -77,8 +81,8 @@ bool PackageCopier::PrepareFolder(const std::string& folder, bool mayCreate, std
       return false;
     }
     // New folders inherit Program Files' permissions.
-    if (!services_.CreateFolder(folder)) {
-      error_ = services_.LastError();
+    if (!files_.CreateFolder(folder)) {
+      error_ = files_.LastError();
       why = "it could not be made";
       return false;
     }
@@ -91,8 +95,8 @@ bool PackageCopier::PrepareFolder(const std::string& folder, bool mayCreate, std
     return false;
   }
   std::string reason;
-  if (!services_.OnlyAdministratorsMayWrite(folder, reason)) {
-    error_ = services_.LastError();
+  if (!files_.OnlyAdministratorsMayWrite(folder, reason)) {
+    error_ = files_.LastError();
     why = "not only administrators may write it: " + reason;
     return false;
   }
@@ -101,32 +105,32 @@ bool PackageCopier::PrepareFolder(const std::string& folder, bool mayCreate, std
 
 bool PackageCopier::Read(const std::string& from, const std::string& to, FileDigest& digest) {
   for (int attempt = 1;; ++attempt) {
-    const bool read = to.empty() ? services_.HashFile(from, digest) : services_.CopyVerifiedFile(from, to, digest);
+    const bool read = to.empty() ? files_.HashFile(from, digest) : files_.CopyVerifiedFile(from, to, digest);
     if (read) return true;
-    error_ = services_.LastError();
+    error_ = files_.LastError();
     if ((error_ != kErrorSharingViolation && error_ != kErrorLockViolation) || attempt == kHeldFileTries) return false;
-    services_.Sleep(kHeldFileRetryMs);
+    process_.Sleep(kHeldFileRetryMs);
   }
 }
 
 std::vector<std::string> PackageCopier::Strangers(const std::string& folder) {
   std::vector<std::string> names;
   FindData entry;
-  FindHandle walk = services_.FindFirst(folder + "*.*", entry);
+  FindHandle walk = files_.FindFirst(folder + "*.*", entry);
   if (walk == nullptr) return names;
   do {
     if ((entry.attributes & kFileAttributeDirectory) != 0) continue;
     if (FindInManifest(manifest_, entry.name) == nullptr) names.push_back(entry.name);
-  } while (services_.FindNext(walk, entry));
-  services_.FindEnd(walk);
+  } while (files_.FindNext(walk, entry));
+  files_.FindEnd(walk);
   return names;
 }
 
 PackageCopyResult PackageCopier::Run() {
   InstallerState& s = installerState;
   std::string programFolder;
-  if (!services_.ProgramFolder(programFolder)) {
-    error_ = services_.LastError();
+  if (!own_.ProgramFolder(programFolder)) {
+    error_ = own_.LastError();
     return Fail(PackageCopyOutcome::kFailed, "", "the program folder under Program Files is not known");
   }
   const std::size_t slash = programFolder.rfind('\\');
@@ -146,7 +150,7 @@ PackageCopyResult PackageCopier::Run() {
   // Deletions that an earlier removal left for the restart would take this
   // install's files with them.
   std::uint32_t cleared = 0;
-  services_.ClearPendingRemovals(cleared);
+  own_.ClearPendingRemovals(cleared);
 
   // Read as the package folder is named (relative to the program's folder,
   // which a name GBK cannot spell may hold); its full name only tells
@@ -156,7 +160,7 @@ PackageCopyResult PackageCopier::Run() {
   std::string source = s.driverSourceFolder;
   std::string full;
   bool inPlace = false;
-  if (services_.FullPath(s.driverSourceFolder, full)) {
+  if (files_.FullPath(s.driverSourceFolder, full)) {
     if (full.empty() || full.back() != '\\') full += '\\';
     inPlace = NamesEqualIgnoreCase(full, target);
   }
@@ -193,8 +197,8 @@ PackageCopyResult PackageCopier::Run() {
   }
   if (!inPlace) {
     for (const ManifestFile& file : manifest_) {
-      if (!services_.MoveFileTo(target + file.name + kNewSuffix, target + file.name)) {
-        error_ = services_.LastError();
+      if (!files_.MoveFileTo(target + file.name + kNewSuffix, target + file.name)) {
+        error_ = files_.LastError();
         return Fail(PackageCopyOutcome::kFailed, file.name, "the checked copy could not take its name");
       }
       written_.erase(written_.begin());
@@ -204,7 +208,7 @@ PackageCopyResult PackageCopier::Run() {
   // they are the MSI's.
   for (const std::string& name : msiOwned ? std::vector<std::string>() : Strangers(target)) {
     bool atRestart = false;
-    if (services_.RemoveFile(target + name, atRestart)) Say("left by an earlier version, removed: " + name);
+    if (files_.RemoveFile(target + name, atRestart)) Say("left by an earlier version, removed: " + name);
   }
   PackageCopyResult result;
   result.packageFolder = s.driverSourceFolder;
@@ -247,17 +251,17 @@ std::string PackageCopyText(const PackageCopyResult& copy) {
 }
 
 bool RemoveFilesOf(const std::string& folder) {
-  Services& services = GetServices();
+  Files& files = GetFiles();
   FindData entry;
-  FindHandle walk = services.FindFirst(folder + "\\*.*", entry);
-  if (walk == nullptr) return IsNotFound(services.LastError());
+  FindHandle walk = files.FindFirst(folder + "\\*.*", entry);
+  if (walk == nullptr) return IsNotFound(files.LastError());
   bool removed = true;
   do {
     bool atRestart = false;
     if ((entry.attributes & kFileAttributeDirectory) != 0) continue;
-    removed = services.RemoveFile(folder + "\\" + entry.name, atRestart);
-  } while (removed && services.FindNext(walk, entry));
-  services.FindEnd(walk);
+    removed = files.RemoveFile(folder + "\\" + entry.name, atRestart);
+  } while (removed && files.FindNext(walk, entry));
+  files.FindEnd(walk);
   return removed;
 }
 
@@ -269,7 +273,7 @@ void DiscardPackageCopy(const PackageCopyResult& copy) {
   // Its files go only where this run made the copy's folder itself.
   if (copy.createdFolders.back() == copy.copyFolder) RemoveFilesOf(copy.copyFolder);
   for (auto folder = copy.createdFolders.rbegin(); folder != copy.createdFolders.rend(); ++folder) {
-    GetServices().RemoveFolder(*folder);
+    GetFiles().RemoveFolder(*folder);
   }
 }
 

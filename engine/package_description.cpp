@@ -1,17 +1,17 @@
 #include "engine/engine.h"
-#include "platform/services.h"
+#include "platform/process_calls.h"
 
 namespace vornell {
 
 bool OnArm64Machine() {
   std::uint16_t machine = 0;
-  return GetServices().QueryNativeMachine(machine) && machine == kMachineArm64;
+  return GetProcessCalls().QueryNativeMachine(machine) && machine == kMachineArm64;
 }
 
 void DescribeDriverPackage() {
   InstallerState& s = installerState;
   bool isWow64 = false;
-  if (!GetServices().QueryIsWow64Process(isWow64)) isWow64 = false;
+  if (!GetProcessCalls().QueryIsWow64Process(isWow64)) isWow64 = false;
   // Relative to the program's folder, which start-up makes the current
   // directory; the checked copy replaces it before anything is installed.
   s.driverSourceFolder = isWow64 ? ".\\x86\\driver\\" : ".\\x64\\driver\\";

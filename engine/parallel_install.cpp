@@ -1,6 +1,8 @@
 #include "engine/engine.h"
 #include "engine/state_text.h"
-#include "platform/services.h"
+#include "platform/files.h"
+#include "platform/process_calls.h"
+#include "platform/spooler.h"
 
 namespace vornell {
 
@@ -22,20 +24,21 @@ std::string BuildPrinterCommandArguments(const char* option, const std::string& 
 }
 
 bool ResolvePackageInf(const InstallerState& state, std::string& infPath) {
-  return GetServices().FullPath(state.driverSourceFolder + DriverFileName(state, 0), infPath);
+  return GetFiles().FullPath(state.driverSourceFolder + DriverFileName(state, 0), infPath);
 }
 
 std::uint32_t ParallelInstallThread(void* parameter) {
   const WorkerSettings& settings =
       parameter != nullptr ? *static_cast<const WorkerSettings*>(parameter) : kWizardWorkers;
-  Services& services = GetServices();
+  Spooler& spooler = GetSpooler();
+  ProcessCalls& process = GetProcessCalls();
   std::string infPath;
   const std::uint32_t started =
       ResolvePackageInf(installerState, infPath)
-          ? services.StartRundll32(BuildParallelInstallArguments(installerState, infPath))
+          ? spooler.StartRundll32(BuildParallelInstallArguments(installerState, infPath))
           : kInfNotFound;
   // Time for the printer setup to finish; it is not awaited otherwise.
-  services.Sleep(settings.setupGraceMs);
+  process.Sleep(settings.setupGraceMs);
 
   // A started command proves nothing about the queue, and 0 (out of
   // resources) is a failure too; only the registration wait may turn this

@@ -5,8 +5,12 @@
 #include "engine/driver_directory.h"
 #include "engine/engine.h"
 #include "engine/state_text.h"
+#include "platform/driver_setup.h"
+#include "platform/files.h"
 #include "platform/gbk.h"
-#include "platform/services.h"
+#include "platform/own_installation.h"
+#include "platform/process_calls.h"
+#include "platform/spooler.h"
 
 namespace vornell {
 
@@ -30,13 +34,14 @@ void AddOnce(std::vector<std::string>& names, const std::string& name) {
 // The checked copy of the package beside the program copy, with its folders.
 template <typename Say>
 bool RemovePackageCopy(const Say& say) {
-  Services& services = GetServices();
+  Files& files = GetFiles();
+  OwnInstallation& own = GetOwnInstallation();
   std::string programFolder;
-  if (!services.ProgramFolder(programFolder)) return false;
+  if (!own.ProgramFolder(programFolder)) return false;
   const std::string folder = PackageCopyFolder(programFolder);
   if (!RemoveFilesOf(folder)) return false;
   // Empty now, and its parent then too; anything else of ours there keeps its folder.
-  if (services.RemoveFolder(folder)) services.RemoveFolder(folder.substr(0, folder.rfind('\\')));
+  if (files.RemoveFolder(folder)) files.RemoveFolder(folder.substr(0, folder.rfind('\\')));
   say("package copy removed: " + folder);
   return true;
 }
@@ -45,11 +50,15 @@ bool RemovePackageCopy(const Say& say) {
 
 RemovalResult RemoveInstallation(const RemovalNote& note) {
   const InstallerState& s = installerState;
-  Services& services = GetServices();
+  DriverSetup& setup = GetDriverSetup();
+  Spooler& spooler = GetSpooler();
+  Files& files = GetFiles();
+  OwnInstallation& own = GetOwnInstallation();
+  ProcessCalls& process = GetProcessCalls();
   RemovalResult result;
   // Read right after the call that failed, before anything else can change it.
   const auto failed = [&](const std::string& step) {
-    result.error = services.LastError();
+    result.error = GetSystemErrors().LastError();
     result.failedStep = step;
     return result;
   };
@@ -58,11 +67,11 @@ RemovalResult RemoveInstallation(const RemovalNote& note) {
   };
 
   AppsEntry entry;
-  const bool haveEntry = services.ReadAppsEntry(entry);
-  if (!haveEntry && services.LastError() != kErrorFileNotFound) return failed("reading the Apps & features entry");
+  const bool haveEntry = own.ReadAppsEntry(entry);
+  if (!haveEntry && own.LastError() != kErrorFileNotFound) return failed("reading the Apps & features entry");
   InstallRecord record;
-  const bool haveRecord = services.ReadInstallRecord(record);
-  if (!haveRecord && services.LastError() != kErrorFileNotFound) return failed("reading the install record");
+  const bool haveRecord = own.ReadInstallRecord(record);
+  if (!haveRecord && own.LastError() != kErrorFileNotFound) return failed("reading the install record");
   if (!haveRecord) {
     // Versions before the record kept what removal needs in the entry.
     record.queueName = entry.queueName;
@@ -79,12 +88,12 @@ RemovalResult RemoveInstallation(const RemovalNote& note) {
   std::vector<std::string> drivers;
   for (const std::string& queue : queues) {
     std::string driver;
-    if (!services.GetQueueDriver(queue, driver)) {
-      if (services.LastError() == kErrorInvalidPrinterName) continue;
+    if (!spooler.GetQueueDriver(queue, driver)) {
+      if (spooler.LastError() == kErrorInvalidPrinterName) continue;
       return failed("reading the queue " + queue);
     }
     AddOnce(drivers, driver);
-    if (!services.DeleteQueue(queue)) return failed("deleting the queue " + queue);
+    if (!spooler.DeleteQueue(queue)) return failed("deleting the queue " + queue);
     say("queue deleted: " + queue);
   }
   if (drivers.empty()) AddOnce(drivers, !record.driverName.empty() ? record.driverName : s.driverModelName);
@@ -93,7 +102,7 @@ RemovalResult RemoveInstallation(const RemovalNote& note) {
   for (const std::string& driver : drivers) {
     // Asked first: not every spooler refuses to delete a driver in use.
     std::vector<std::string> users;
-    if (!services.QueuesUsingDriver(driver, users)) return failed("finding the queues that use " + driver);
+    if (!spooler.QueuesUsingDriver(driver, users)) return failed("finding the queues that use " + driver);
     if (!users.empty()) {
       std::string names;
       for (const std::string& queue : users) names += (names.empty() ? "" : ", ") + queue;
@@ -101,13 +110,13 @@ RemovalResult RemoveInstallation(const RemovalNote& note) {
       driverKept = true;
       continue;
     }
-    bool deleted = services.RemovePrinterDriver(driver);
-    std::uint32_t error = deleted ? 0 : services.LastError();
+    bool deleted = spooler.RemovePrinterDriver(driver);
+    std::uint32_t error = deleted ? 0 : spooler.LastError();
     if (!deleted && error == kErrorPrinterDriverInUse) {
       // No queue uses it, yet the spooler holds it: once more, shortly.
-      services.Sleep(kDriverReleasePauseMs);
-      deleted = services.RemovePrinterDriver(driver);
-      error = deleted ? 0 : services.LastError();
+      process.Sleep(kDriverReleasePauseMs);
+      deleted = spooler.RemovePrinterDriver(driver);
+      error = deleted ? 0 : spooler.LastError();
     }
     if (deleted) {
       say("printer driver deleted: " + driver);
@@ -130,7 +139,7 @@ RemovalResult RemoveInstallation(const RemovalNote& note) {
     std::string origin;
     if (record.storedInf.empty()) {
       say("no driver-store package recorded");
-    } else if (services.StoredInfOrigin(record.storedInf, origin) &&
+    } else if (setup.StoredInfOrigin(record.storedInf, origin) &&
                !NamesEqualIgnoreCase(origin, DriverFileName(s, 0))) {
       // The store gave the name to another package since: not ours to take.
       say("the driver store's " + record.storedInf + " now holds " + origin + ", not our package; it stays");
@@ -139,9 +148,9 @@ RemovalResult RemoveInstallation(const RemovalNote& note) {
       // still use the package, and removal is to take it off that device
       // too. Unforced, Windows 7's call and Wine's keep a package in use.
       StoreRemoval removal;
-      if (services.RemoveStoredDriver(record.storedInf, true, removal)) {
+      if (setup.RemoveStoredDriver(record.storedInf, true, removal)) {
         result.restartNeeded = result.restartNeeded || removal.restartNeeded;
-      } else if (services.LastError() == kErrorFileNotFound) {
+      } else if (setup.LastError() == kErrorFileNotFound) {
         say("the driver package is no longer in the driver store: " + record.storedInf);
       } else {
         return failed("taking the driver package out of the driver store");
@@ -149,7 +158,7 @@ RemovalResult RemoveInstallation(const RemovalNote& note) {
     }
 
     std::vector<std::string> used;
-    if (!services.ListDriverFiles(used)) return failed("listing the files the printer drivers use");
+    if (!spooler.ListDriverFiles(used)) return failed("listing the files the printer drivers use");
     std::array<char, kPrinterDriverDirectorySize> directory{};
     if (!FetchPrinterDriverDirectory(directory)) return failed("finding the printer-driver directory");
     const std::string folder(directory.data(), strnlen(directory.data(), directory.size()));
@@ -162,8 +171,8 @@ RemovalResult RemoveInstallation(const RemovalNote& note) {
         continue;
       }
       bool atRestart = false;
-      if (!services.RemoveFile(folder + "\\" + name, atRestart)) {
-        const std::uint32_t error = services.LastError();
+      if (!files.RemoveFile(folder + "\\" + name, atRestart)) {
+        const std::uint32_t error = files.LastError();
         if (error == kErrorFileNotFound || error == kErrorPathNotFound) continue;
         result.error = error;
         result.failedStep = "deleting " + folder + "\\" + name;
@@ -174,11 +183,11 @@ RemovalResult RemoveInstallation(const RemovalNote& note) {
   }
 
   if (!msiOwned && !RemovePackageCopy(say)) return failed("removing the package copy");
-  if (haveRecord && !services.DeleteInstallRecord()) return failed("removing the install record");
+  if (haveRecord && !own.DeleteInstallRecord()) return failed("removing the install record");
   // The program's own entry only: an MSI's is not in this key.
-  if (haveEntry && !services.DeleteAppsEntry()) return failed("removing the Apps & features entry");
+  if (haveEntry && !own.DeleteAppsEntry()) return failed("removing the Apps & features entry");
   bool copyAtRestart = false;
-  if (!msiOwned && !services.RemoveProgramCopy(copyAtRestart)) return failed("removing the program copy");
+  if (!msiOwned && !own.RemoveProgramCopy(copyAtRestart)) return failed("removing the program copy");
   // Inert once the entry is gone: no restart is asked for it.
   if (copyAtRestart) say("the program copy runs now; it goes at the next restart");
   result.removed = true;

@@ -1,6 +1,7 @@
 #include "engine/engine.h"
 #include "engine/state_text.h"
-#include "platform/services.h"
+#include "platform/files.h"
+#include "platform/process_calls.h"
 
 namespace vornell {
 
@@ -16,15 +17,16 @@ bool IsSkipped(const FindData& entry) {
 }  // namespace
 
 bool StageDriverFiles(const StagingProgress& progress, std::uint32_t pauseMs) {
-  Services& services = GetServices();
+  Files& files = GetFiles();
+  ProcessCalls& process = GetProcessCalls();
   const std::string destination = PrinterDriverDirectoryText(installerState);
   const std::string& source = installerState.driverSourceFolder;
 
   // Not examined: a folder that cannot be made shows as the first failed copy.
-  if (!services.PathExists(destination)) services.CreateFolder(destination);
+  if (!files.PathExists(destination)) files.CreateFolder(destination);
 
   FindData entry;
-  FindHandle walk = services.FindFirst(source + "*.*", entry);
+  FindHandle walk = files.FindFirst(source + "*.*", entry);
   // The package check has just found its files: a walk that cannot start
   // is a failure, not an empty folder.
   if (walk == nullptr) return false;
@@ -35,26 +37,26 @@ bool StageDriverFiles(const StagingProgress& progress, std::uint32_t pauseMs) {
     const std::string target = destination + "\\" + entry.name;
     // Never replace a file that is already there, even an older one.
     StagedFile what = StagedFile::kKept;
-    if (!services.PathExists(target)) {
+    if (!files.PathExists(target)) {
       what = StagedFile::kCopied;
-      if (!services.CopyFileTo(source + entry.name, target, false)) {
+      if (!files.CopyFileTo(source + entry.name, target, false)) {
         staged = false;
         break;
       }
       // A read-only copy would block a later update of the driver.
-      const std::uint32_t attributes = services.GetAttributes(target);
+      const std::uint32_t attributes = files.GetAttributes(target);
       if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeReadOnly) != 0) {
-        services.SetAttributes(target, kFileAttributeNormal);
+        files.SetAttributes(target, kFileAttributeNormal);
       }
     }
     // Lets the user see the copy progress, one step per file.
-    if (pauseMs != 0) services.Sleep(pauseMs);
+    if (pauseMs != 0) process.Sleep(pauseMs);
     if (progress) progress(entry.name, what);
-  } while (services.FindNext(walk, entry));
+  } while (files.FindNext(walk, entry));
   // Only "no more files" ends the walk; any other error leaves files unseen.
-  if (staged && services.LastError() != kErrorNoMoreFiles) staged = false;
+  if (staged && files.LastError() != kErrorNoMoreFiles) staged = false;
 
-  services.FindEnd(walk);
+  files.FindEnd(walk);
   return staged;
 }
 

@@ -1,6 +1,6 @@
 #include "engine/engine.h"
 #include "engine/state_text.h"
-#include "platform/services.h"
+#include "platform/driver_setup.h"
 
 namespace vornell {
 
@@ -12,7 +12,7 @@ constexpr std::int32_t kStillInstalling = static_cast<std::int32_t>(kErrorDevice
 }  // namespace
 
 bool AddDriverToStore(const std::string& infPath, std::string* storedName) {
-  return GetServices().SetupCopyOemInf(infPath, kSpostPath, kSpCopyNewer, storedName) == 1;
+  return GetDriverSetup().SetupCopyOemInf(infPath, kSpostPath, kSpCopyNewer, storedName) == 1;
 }
 
 std::uint32_t UsbInstallThread(void* parameter) {
@@ -21,7 +21,7 @@ std::uint32_t UsbInstallThread(void* parameter) {
   bool* const restartNeeded = settings.reportRestart ? &settings.restartNeeded : nullptr;
   settings.updateError = 0;
   settings.installsPending = false;
-  Services& services = GetServices();
+  DriverSetup& setup = GetDriverSetup();
   const std::string infPath = PackageInfPath(installerState);
   const std::string hardwareId = installerState.hardwareId != nullptr ? installerState.hardwareId : "";
   const std::uint32_t flags = kInstallFlagForce | (settings.unattended ? kInstallFlagNonInteractive : 0);
@@ -33,16 +33,16 @@ std::uint32_t UsbInstallThread(void* parameter) {
   std::uint32_t error = 0;
   for (int attempt = 0; attempt < 2 && !updated; ++attempt) {
     std::uint32_t waitedMs = 0;
-    if (services.WaitNoPendingInstalls(settings.pendingInstallsMs, waitedMs) == PendingInstalls::kStillPending &&
+    if (setup.WaitNoPendingInstalls(settings.pendingInstallsMs, waitedMs) == PendingInstalls::kStillPending &&
         settings.unattended) {
       // A deployment tool retries later; the wizard goes on regardless.
       settings.installsPending = true;
       installerState.workerStatus = kStillInstalling;
       return static_cast<std::uint32_t>(kStillInstalling);
     }
-    updated = services.UpdateDriver(hardwareId, infPath, flags, restartNeeded);
+    updated = setup.UpdateDriver(hardwareId, infPath, flags, restartNeeded);
     // Read before the fall-back call can overwrite it.
-    if (!updated) error = services.LastError();
+    if (!updated) error = setup.LastError();
     if (error != kErrorDeviceInstallerNotReady) break;
   }
 

@@ -3,7 +3,7 @@
 
 #include "engine/engine.h"
 #include "platform/gbk.h"
-#include "platform/services.h"
+#include "platform/usb_devices.h"
 
 namespace vornell {
 
@@ -28,8 +28,8 @@ bool UsbPathMatches(std::string_view devicePath, std::string_view matchId) {
 }
 
 UsbProbeResult ProbeUsbPrinter(std::string* devicePath) {
-  Services& services = GetServices();
-  DeviceSet set = services.GetUsbDeviceSet(kDigcfPresent | kDigcfDeviceInterface);
+  UsbDevices& usb = GetUsbDevices();
+  DeviceSet set = usb.GetUsbDeviceSet(kDigcfPresent | kDigcfDeviceInterface);
   if (set == nullptr) return UsbProbeResult::kRefused;
 
   std::vector<char> detail(kDetailBufferSize, '\0');
@@ -39,16 +39,16 @@ UsbProbeResult ProbeUsbPrinter(std::string* devicePath) {
 
   UsbProbeResult result = UsbProbeResult::kAbsent;
   for (std::uint32_t index = 0;; ++index) {
-    if (!services.EnumUsbDeviceInterface(set, index)) {
+    if (!usb.EnumUsbDeviceInterface(set, index)) {
       // Only "no more items" means the whole list was seen.
-      if (services.LastError() != kErrorNoMoreItems) result = UsbProbeResult::kFailed;
+      if (usb.LastError() != kErrorNoMoreItems) result = UsbProbeResult::kFailed;
       break;
     }
-    if (!services.GetUsbDeviceInterfacePath(set, index, path, pathSize)) {
+    if (!usb.GetUsbDeviceInterfacePath(set, index, path, pathSize)) {
       // A device whose path does not fit says nothing about the others; a
       // printer enumerated after it must still be found. Any other failure
       // leaves this device unknown: it may be the printer.
-      if (services.LastError() == kErrorInsufficientBuffer) continue;
+      if (usb.LastError() == kErrorInsufficientBuffer) continue;
       result = UsbProbeResult::kFailed;
       break;
     }
@@ -61,7 +61,7 @@ UsbProbeResult ProbeUsbPrinter(std::string* devicePath) {
     }
   }
 
-  services.DestroyDeviceSet(set);
+  usb.DestroyDeviceSet(set);
   return result;
 }
 

@@ -15,6 +15,7 @@ Services& GetServices() {
 
 void SetServices(Services* services) { g_services = services; }
 
+SystemErrors& GetSystemErrors() { return GetServices(); }
 UsbDevices& GetUsbDevices() { return GetServices(); }
 DriverSetup& GetDriverSetup() { return GetServices(); }
 Spooler& GetSpooler() { return GetServices(); }

@@ -38,4 +38,8 @@ class SystemErrors {
   virtual std::string ErrorMessage(std::uint32_t code) = 0;
 };
 
+// The calling thread's last error whichever interface's call left it, for
+// code that reads it after one of several.
+SystemErrors& GetSystemErrors();
+
 }  // namespace vornell

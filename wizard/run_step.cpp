@@ -8,7 +8,8 @@
 #include "platform/error_names.h"
 #include "platform/log.h"
 #include "platform/process.h"
-#include "platform/services.h"
+#include "platform/process_calls.h"
+#include "platform/spooler.h"
 #include "res/version.h"
 #include "wizard/pages.h"
 #include "wizard/vornell_dlg.h"
@@ -139,7 +140,7 @@ void CVornellDlg::RunStep() {
       return;
 
     case WizardStep::kSuccess:
-      GetServices().Sleep(kSuccessPause);
+      GetProcessCalls().Sleep(kSuccessPause);
       // A click of the pause must not land on "完成" once it is enabled: it
       // would start the printer commands nobody chose.
       DiscardQueuedInput();
@@ -306,14 +307,14 @@ void CVornellDlg::ParkFocus() {
 
 void CVornellDlg::RunFinishStep() {
   const InstallerState& s = installerState;
-  GetServices().Sleep(kFinishPause);
+  GetProcessCalls().Sleep(kFinishPause);
   const std::string& queue = s.connectionType == kUsb ? s.printerName : s.lptPrinterName;
   // Started one after the other and not awaited; their outcome is not reported.
   if (SendItemMessage(IDC_SET_DEFAULT, kBmGetCheck) != 0) {
-    GetServices().StartRundll32(BuildPrinterCommandArguments(kMakeDefault, queue));
+    GetSpooler().StartRundll32(BuildPrinterCommandArguments(kMakeDefault, queue));
   }
   if (SendItemMessage(IDC_TEST_PAGE, kBmGetCheck) != 0) {
-    GetServices().StartRundll32(BuildPrinterCommandArguments(kPrintTestPage, queue));
+    GetSpooler().StartRundll32(BuildPrinterCommandArguments(kPrintTestPage, queue));
   }
   EndDialog(kIdCancel);
 }

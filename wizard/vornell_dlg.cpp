@@ -8,7 +8,7 @@
 #include "framework/startup_marks.h"
 #include "platform/log.h"
 #include "wizard/about_dlg.h"
-#include "platform/services.h"
+#include "platform/usb_devices.h"
 #include "engine/installer_state.h"
 #include "wizard/paint_rules.h"
 
@@ -56,7 +56,7 @@ CVornellDlg::CVornellDlg(int templateId) : Dialog(templateId) {
 
 CVornellDlg::~CVornellDlg() {
   // The window has ended: the system is to send it nothing more.
-  if (usbNotification != nullptr) GetServices().UnregisterUsbDeviceNotification(usbNotification);
+  if (usbNotification != nullptr) GetUsbDevices().UnregisterUsbDeviceNotification(usbNotification);
   if (licenseBrush != nullptr) DeleteBrush(licenseBrush);
 }
 
@@ -76,7 +76,7 @@ bool CVornellDlg::OnInitDialog() {
   SendMessageToSelf(msg::kSetIcon, kIconSmall, reinterpret_cast<LParam>(appIcon));
 
   // Answered on the retry page only (OnDeviceChange).
-  usbNotification = GetServices().RegisterUsbDeviceNotification(GetSafeHwnd());
+  usbNotification = GetUsbDevices().RegisterUsbDeviceNotification(GetSafeHwnd());
 
   DescribeDriverPackage();
 
