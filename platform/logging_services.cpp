@@ -88,14 +88,20 @@ void LoggingServices::LoggedFailure(const std::string& call, std::uint32_t error
              "): " + inner_.ErrorMessage(error));
 }
 
-bool LoggingServices::Outcome(bool succeeded, const std::string& call, const std::string& success) {
+bool LoggingServices::Outcome(bool succeeded, const std::string& call, const std::string& success,
+                             const std::string& failure, LogLevel level) {
   const std::uint32_t error = NoteError();
   if (succeeded) {
     Logged(call, success);
   } else {
-    LoggedFailure(call, error);
+    LoggedFailure(call, error, failure, level);
   }
   return succeeded;
+}
+
+void LoggingServices::Done(const std::string& call) {
+  NoteError();
+  Logged(call, "done");
 }
 
 std::uint32_t LoggingServices::LastError() {
@@ -105,22 +111,53 @@ std::uint32_t LoggingServices::LastError() {
 
 std::string LoggingServices::ErrorMessage(std::uint32_t code) { return inner_.ErrorMessage(code); }
 
-// ----- process and window -----
+// ----- the process -----
 
 bool LoggingServices::QueryIsWow64Process(bool& isWow64) {
   const bool available = inner_.QueryIsWow64Process(isWow64);
-  const std::uint32_t error = NoteError();
-  if (available) {
-    Logged("QueryIsWow64Process()", "WOW64 " + YesNo(isWow64));
-  } else {
-    LoggedFailure("QueryIsWow64Process()", error, "query not available");
-  }
-  return available;
+  return Outcome(available, "QueryIsWow64Process()", "WOW64 " + YesNo(isWow64), "query not available");
 }
 
 bool LoggingServices::QueryNativeMachine(std::uint16_t& machine) {
   const bool known = inner_.QueryNativeMachine(machine);
   return Outcome(known, "QueryNativeMachine()", "machine " + Hex(machine, 4));
+}
+
+bool LoggingServices::EnterProgramFolder() { return Outcome(inner_.EnterProgramFolder(), "EnterProgramFolder()"); }
+
+void LoggingServices::Sleep(std::uint32_t milliseconds) {
+  inner_.Sleep(milliseconds);
+  NoteError();
+}
+
+// Not logged: it is asked once a look, and says nothing that could fail.
+std::uint64_t LoggingServices::TickCountMs() { return inner_.TickCountMs(); }
+
+// ----- USB devices -----
+
+DeviceSet LoggingServices::GetUsbDeviceSet(std::uint32_t flags) {
+  const DeviceSet set = inner_.GetUsbDeviceSet(flags);
+  Outcome(set != nullptr, "GetUsbDeviceSet(flags " + Flags(flags) + ")", "set " + Handle(set));
+  return set;
+}
+
+bool LoggingServices::EnumUsbDeviceInterface(DeviceSet set, std::uint32_t index) {
+  return Outcome(inner_.EnumUsbDeviceInterface(set, index),
+                 "EnumUsbDeviceInterface(set " + Handle(set) + ", index " + Number(index) + ")", "found", "none",
+                 LogLevel::kInfo);
+}
+
+bool LoggingServices::GetUsbDeviceInterfacePath(DeviceSet set, std::uint32_t index, char* path,
+                                                std::size_t pathSize) {
+  const bool got = inner_.GetUsbDeviceInterfacePath(set, index, path, pathSize);
+  return Outcome(got, "GetUsbDeviceInterfacePath(set " + Handle(set) + ", index " + Number(index) + ", buffer " +
+                          Number(pathSize) + " bytes)",
+                 got ? Quoted(BufferText(path, pathSize)) : "");
+}
+
+void LoggingServices::DestroyDeviceSet(DeviceSet set) {
+  inner_.DestroyDeviceSet(set);
+  Done("DestroyDeviceSet(set " + Handle(set) + ")");
 }
 
 void* LoggingServices::RegisterUsbDeviceNotification(void* window) {
@@ -132,159 +169,63 @@ void* LoggingServices::RegisterUsbDeviceNotification(void* window) {
 
 void LoggingServices::UnregisterUsbDeviceNotification(void* registration) {
   inner_.UnregisterUsbDeviceNotification(registration);
-  NoteError();
-  Logged("UnregisterUsbDeviceNotification(registration " + Handle(registration) + ")", "done");
+  Done("UnregisterUsbDeviceNotification(registration " + Handle(registration) + ")");
 }
 
-bool LoggingServices::EnterProgramFolder() {
-  const bool entered = inner_.EnterProgramFolder();
-  const std::uint32_t error = NoteError();
-  if (entered) {
-    Logged("EnterProgramFolder()", "done");
-  } else {
-    LoggedFailure("EnterProgramFolder()", error);
-  }
-  return entered;
-}
-
-bool LoggingServices::OnlyAdministratorsMayWrite(const std::string& path, std::string& reason) {
-  const bool only = inner_.OnlyAdministratorsMayWrite(path, reason);
-  const std::uint32_t error = NoteError();
-  const std::string call = "OnlyAdministratorsMayWrite(" + Quoted(path) + ")";
-  if (only) {
-    Logged(call, "yes");
-  } else {
-    LoggedFailure(call, error, "no: " + reason);
-  }
-  return only;
-}
-
-// ----- USB device interfaces -----
-
-DeviceSet LoggingServices::GetUsbDeviceSet(std::uint32_t flags) {
-  const DeviceSet set = inner_.GetUsbDeviceSet(flags);
-  const std::uint32_t error = NoteError();
-  const std::string call = "GetUsbDeviceSet(flags " + Flags(flags) + ")";
-  if (set != nullptr) {
-    Logged(call, "set " + Handle(set));
-  } else {
-    LoggedFailure(call, error);
-  }
-  return set;
-}
-
-bool LoggingServices::EnumUsbDeviceInterface(DeviceSet set, std::uint32_t index) {
-  const bool found = inner_.EnumUsbDeviceInterface(set, index);
-  const std::uint32_t error = NoteError();
-  const std::string call = "EnumUsbDeviceInterface(set " + Handle(set) + ", index " + Number(index) + ")";
-  if (found) {
-    Logged(call, "found");
-  } else {
-    LoggedFailure(call, error, "none", LogLevel::kInfo);
-  }
-  return found;
-}
-
-bool LoggingServices::GetUsbDeviceInterfacePath(DeviceSet set, std::uint32_t index, char* path,
-                                                std::size_t pathSize) {
-  const bool got = inner_.GetUsbDeviceInterfacePath(set, index, path, pathSize);
-  const std::uint32_t error = NoteError();
-  const std::string call = "GetUsbDeviceInterfacePath(set " + Handle(set) + ", index " +
-                           Number(index) + ", buffer " + Number(pathSize) + " bytes)";
-  if (got) {
-    Logged(call, Quoted(BufferText(path, pathSize)));
-  } else {
-    LoggedFailure(call, error);
-  }
-  return got;
-}
-
-void LoggingServices::DestroyDeviceSet(DeviceSet set) {
-  inner_.DestroyDeviceSet(set);
-  NoteError();
-  Logged("DestroyDeviceSet(set " + Handle(set) + ")", "done");
-}
-
-// ----- driver installation -----
+// ----- driver setup and the driver store -----
 
 PendingInstalls LoggingServices::WaitNoPendingInstalls(std::uint32_t timeoutMs, std::uint32_t& waitedMs) {
   const PendingInstalls pending = inner_.WaitNoPendingInstalls(timeoutMs, waitedMs);
-  const std::uint32_t error = NoteError();
-  const std::string call = "WaitNoPendingInstalls(up to " + Number(timeoutMs) + " ms)";
   const std::string after = " after " + Number(waitedMs) + " ms";
-  switch (pending) {
-    case PendingInstalls::kNone:
-      Logged(call, "no device installation pending" + after);
-      break;
-    case PendingInstalls::kStillPending:
-      Logged(call, "Windows is still installing devices" + after);
-      break;
-    case PendingInstalls::kUnknown:
-      LoggedFailure(call, error, "could not tell" + after);
-      break;
-  }
+  Outcome(pending != PendingInstalls::kUnknown, "WaitNoPendingInstalls(up to " + Number(timeoutMs) + " ms)",
+          (pending == PendingInstalls::kNone ? "no device installation pending" : "Windows is still installing devices") +
+              after,
+          "could not tell" + after);
   return pending;
 }
 
 void LoggingServices::SetNonInteractiveInstalls() {
   inner_.SetNonInteractiveInstalls();
-  NoteError();
-  Logged("SetNonInteractiveInstalls()", "done");
+  Done("SetNonInteractiveInstalls()");
 }
 
 bool LoggingServices::UpdateDriver(const std::string& hardwareId, const std::string& infPath,
                                    std::uint32_t installFlags, bool* restartNeeded) {
   const bool updated = inner_.UpdateDriver(hardwareId, infPath, installFlags, restartNeeded);
-  const std::uint32_t error = NoteError();
-  const std::string call = "UpdateDriver(" + Quoted(hardwareId) + ", " + Quoted(infPath) +
-                           ", flags " + Flags(installFlags) + ")";
-  if (updated) {
-    Logged(call, restartNeeded != nullptr && *restartNeeded ? "done, a restart is needed" : "done");
-  } else {
-    LoggedFailure(call, error);
-  }
-  return updated;
+  return Outcome(updated,
+                 "UpdateDriver(" + Quoted(hardwareId) + ", " + Quoted(infPath) + ", flags " + Flags(installFlags) + ")",
+                 restartNeeded != nullptr && *restartNeeded ? "done, a restart is needed" : "done");
 }
 
 int LoggingServices::SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType, std::uint32_t copyStyle,
                                      std::string* storedName) {
   const int result = inner_.SetupCopyOemInf(infPath, mediaType, copyStyle, storedName);
-  const std::uint32_t error = NoteError();
-  const std::string call = "SetupCopyOemInf(" + Quoted(infPath) + ", media type " +
-                           Number(mediaType) + ", style " + Flags(copyStyle) + ")";
-  if (result == 1) {
-    Logged(call, storedName != nullptr && !storedName->empty() ? "1, stored as " + Quoted(*storedName) : "1");
-  } else {
-    LoggedFailure(call, error, std::to_string(result));
-  }
+  Outcome(result == 1,
+          "SetupCopyOemInf(" + Quoted(infPath) + ", media type " + Number(mediaType) + ", style " + Flags(copyStyle) + ")",
+          storedName != nullptr && !storedName->empty() ? "1, stored as " + Quoted(*storedName) : "1",
+          std::to_string(result));
   return result;
 }
 
 bool LoggingServices::RemoveStoredDriver(const std::string& storedInf, bool force, StoreRemoval& removal) {
   const bool removed = inner_.RemoveStoredDriver(storedInf, force, removal);
-  const std::uint32_t error = NoteError();
-  const std::string call = "RemoveStoredDriver(" + Quoted(storedInf) + (force ? ", forced" : "") + ")";
   const std::string how = removal.how.empty() ? "" : " by " + removal.how;
-  if (removed) {
-    Logged(call, "done" + how + (removal.restartNeeded ? ", a restart is needed" : ""));
-  } else {
-    LoggedFailure(call, error, "failed" + how);
-  }
-  return removed;
+  return Outcome(removed, "RemoveStoredDriver(" + Quoted(storedInf) + (force ? ", forced" : "") + ")",
+                 "done" + how + (removal.restartNeeded ? ", a restart is needed" : ""), "failed" + how);
 }
 
-// ----- spooler -----
+bool LoggingServices::StoredInfOrigin(const std::string& storedInf, std::string& originalName) {
+  const bool read = inner_.StoredInfOrigin(storedInf, originalName);
+  return Outcome(read, "StoredInfOrigin(" + Quoted(storedInf) + ")", Quoted(originalName));
+}
+
+// ----- the spooler -----
 
 bool LoggingServices::GetDriverDirectory(char* buffer, std::uint32_t bufferSize) {
   const bool got = inner_.GetDriverDirectory(buffer, bufferSize);
-  const std::uint32_t error = NoteError();
-  const std::string call = "GetDriverDirectory(buffer " + Number(bufferSize) + " bytes)";
-  if (got) {
-    Logged(call, Quoted(BufferText(buffer, bufferSize)));
-  } else {
-    LoggedFailure(call, error);  // the buffer holds no answer: not shown
-  }
-  return got;
+  // On failure the buffer holds no answer: not shown.
+  return Outcome(got, "GetDriverDirectory(buffer " + Number(bufferSize) + " bytes)",
+                 got ? Quoted(BufferText(buffer, bufferSize)) : "");
 }
 
 std::uint32_t LoggingServices::EnumPrintersNeeded(std::uint32_t flags) {
@@ -304,16 +245,9 @@ std::uint32_t LoggingServices::EnumPrintersNeeded(std::uint32_t flags) {
 bool LoggingServices::EnumPrintersFill(std::uint32_t flags, void* buffer, std::uint32_t bufferSize,
                                        std::vector<std::string>& names) {
   const bool filled = inner_.EnumPrintersFill(flags, buffer, bufferSize, names);
-  const std::uint32_t error = NoteError();
-  const std::string call =
-      "EnumPrintersFill(flags " + Flags(flags) + ", buffer " + Number(bufferSize) + " bytes)";
-  if (filled) {
-    Logged(call, Number(names.size()) + (names.size() == 1 ? " printer" : " printers") +
+  return Outcome(filled, "EnumPrintersFill(flags " + Flags(flags) + ", buffer " + Number(bufferSize) + " bytes)",
+                 Number(names.size()) + (names.size() == 1 ? " printer" : " printers") +
                      (names.empty() ? "" : ": " + Names(names)));
-  } else {
-    LoggedFailure(call, error);
-  }
-  return filled;
 }
 
 void* LoggingServices::AllocZeroed(std::size_t bytes) {
@@ -329,64 +263,40 @@ void LoggingServices::Free(void* block) {
   NoteError();
 }
 
+bool LoggingServices::DefaultPrinter(std::string& name) {
+  const bool known = inner_.DefaultPrinter(name);
+  return Outcome(known, "DefaultPrinter()", Quoted(name));
+}
+
+bool LoggingServices::QueueMarkedForDeletion(const std::string& queue, bool& marked) {
+  const bool read = inner_.QueueMarkedForDeletion(queue, marked);
+  return Outcome(read, "QueueMarkedForDeletion(" + Quoted(queue) + ")",
+                 marked ? "marked for deletion, jobs still in it" : "not marked for deletion");
+}
+
 bool LoggingServices::GetQueueDriver(const std::string& queue, std::string& driver) {
   const bool got = inner_.GetQueueDriver(queue, driver);
-  const std::uint32_t error = NoteError();
-  const std::string call = "GetQueueDriver(" + Quoted(queue) + ")";
-  if (got) {
-    Logged(call, Quoted(driver));
-  } else {
-    LoggedFailure(call, error);
-  }
-  return got;
+  return Outcome(got, "GetQueueDriver(" + Quoted(queue) + ")", Quoted(driver));
 }
 
 bool LoggingServices::DeleteQueue(const std::string& queue) {
-  const bool deleted = inner_.DeleteQueue(queue);
-  const std::uint32_t error = NoteError();
-  if (deleted) {
-    Logged("DeleteQueue(" + Quoted(queue) + ")", "done");
-  } else {
-    LoggedFailure("DeleteQueue(" + Quoted(queue) + ")", error);
-  }
-  return deleted;
+  return Outcome(inner_.DeleteQueue(queue), "DeleteQueue(" + Quoted(queue) + ")");
 }
 
 bool LoggingServices::RemovePrinterDriver(const std::string& driver) {
-  const bool deleted = inner_.RemovePrinterDriver(driver);
-  const std::uint32_t error = NoteError();
-  if (deleted) {
-    Logged("RemovePrinterDriver(" + Quoted(driver) + ")", "done");
-  } else {
-    LoggedFailure("RemovePrinterDriver(" + Quoted(driver) + ")", error);
-  }
-  return deleted;
+  return Outcome(inner_.RemovePrinterDriver(driver), "RemovePrinterDriver(" + Quoted(driver) + ")");
 }
 
 bool LoggingServices::QueuesUsingDriver(const std::string& driver, std::vector<std::string>& queues) {
   const bool listed = inner_.QueuesUsingDriver(driver, queues);
-  const std::uint32_t error = NoteError();
-  const std::string call = "QueuesUsingDriver(" + Quoted(driver) + ")";
-  if (listed) {
-    Logged(call, queues.empty() ? std::string("none") : Names(queues));
-  } else {
-    LoggedFailure(call, error);
-  }
-  return listed;
+  return Outcome(listed, "QueuesUsingDriver(" + Quoted(driver) + ")",
+                 queues.empty() ? std::string("none") : Names(queues));
 }
 
 bool LoggingServices::ListDriverFiles(std::vector<std::string>& files) {
   const bool listed = inner_.ListDriverFiles(files);
-  const std::uint32_t error = NoteError();
-  if (listed) {
-    Logged("ListDriverFiles()", Number(files.size()) + " files");
-  } else {
-    LoggedFailure("ListDriverFiles()", error);
-  }
-  return listed;
+  return Outcome(listed, "ListDriverFiles()", Number(files.size()) + " files");
 }
-
-// ----- printer setup -----
 
 std::uint32_t LoggingServices::StartRundll32(const std::string& arguments) {
   const std::uint32_t result = inner_.StartRundll32(arguments);
@@ -425,167 +335,83 @@ std::uint32_t LoggingServices::RunRundll32(const std::string& arguments, std::ui
 
 bool LoggingServices::FullPath(const std::string& path, std::string& full) {
   const bool made = inner_.FullPath(path, full);
-  const std::uint32_t error = NoteError();
-  const std::string call = "FullPath(" + Quoted(path) + ")";
-  if (made) {
-    Logged(call, Quoted(full));
-  } else {
-    LoggedFailure(call, error);
-  }
-  return made;
+  return Outcome(made, "FullPath(" + Quoted(path) + ")", Quoted(full));
 }
 
+// Not found, or not allowed to look: an answer, not a failure.
 bool LoggingServices::PathExists(const std::string& path) {
-  const bool exists = inner_.PathExists(path);
-  const std::uint32_t error = NoteError();
-  const std::string call = "PathExists(" + Quoted(path) + ")";
-  if (exists) {
-    Logged(call, "yes");
-  } else {
-    LoggedFailure(call, error, "no", LogLevel::kInfo);  // not found, or not allowed to look
-  }
-  return exists;
+  return Outcome(inner_.PathExists(path), "PathExists(" + Quoted(path) + ")", "yes", "no", LogLevel::kInfo);
 }
 
 bool LoggingServices::CreateFolder(const std::string& path) {
-  const bool created = inner_.CreateFolder(path);
-  const std::uint32_t error = NoteError();
-  const std::string call = "CreateFolder(" + Quoted(path) + ")";
-  if (created) {
-    Logged(call, "done");
-  } else {
-    LoggedFailure(call, error);
-  }
-  return created;
+  return Outcome(inner_.CreateFolder(path), "CreateFolder(" + Quoted(path) + ")");
 }
 
 bool LoggingServices::CopyFileTo(const std::string& from, const std::string& to, bool failIfExists) {
-  const bool copied = inner_.CopyFileTo(from, to, failIfExists);
-  const std::uint32_t error = NoteError();
-  const std::string call = "CopyFileTo(" + Quoted(from) + ", " + Quoted(to) +
-                           ", fail if exists " + YesNo(failIfExists) + ")";
-  if (copied) {
-    Logged(call, "done");
-  } else {
-    LoggedFailure(call, error);
-  }
-  return copied;
+  return Outcome(inner_.CopyFileTo(from, to, failIfExists),
+                 "CopyFileTo(" + Quoted(from) + ", " + Quoted(to) + ", fail if exists " + YesNo(failIfExists) + ")");
 }
 
 std::uint32_t LoggingServices::GetAttributes(const std::string& path) {
   const std::uint32_t attributes = inner_.GetAttributes(path);
-  const std::uint32_t error = NoteError();
-  const std::string call = "GetAttributes(" + Quoted(path) + ")";
-  if (attributes != kInvalidFileAttributes) {
-    Logged(call, Flags(attributes));
-  } else {
-    LoggedFailure(call, error);
-  }
+  Outcome(attributes != kInvalidFileAttributes, "GetAttributes(" + Quoted(path) + ")", Flags(attributes));
   return attributes;
 }
 
 bool LoggingServices::SetAttributes(const std::string& path, std::uint32_t attributes) {
-  const bool set = inner_.SetAttributes(path, attributes);
-  const std::uint32_t error = NoteError();
-  const std::string call = "SetAttributes(" + Quoted(path) + ", " + Flags(attributes) + ")";
-  if (set) {
-    Logged(call, "done");
-  } else {
-    LoggedFailure(call, error);
-  }
-  return set;
+  return Outcome(inner_.SetAttributes(path, attributes), "SetAttributes(" + Quoted(path) + ", " + Flags(attributes) + ")");
 }
 
 FindHandle LoggingServices::FindFirst(const std::string& pattern, FindData& data) {
   const FindHandle walk = inner_.FindFirst(pattern, data);
-  const std::uint32_t error = NoteError();
-  const std::string call = "FindFirst(" + Quoted(pattern) + ")";
-  if (walk != nullptr) {
-    Logged(call, "walk " + Handle(walk) + ", " + Found(data));
-  } else {
-    LoggedFailure(call, error, "none", LogLevel::kInfo);
-  }
+  Outcome(walk != nullptr, "FindFirst(" + Quoted(pattern) + ")", "walk " + Handle(walk) + ", " + Found(data), "none",
+          LogLevel::kInfo);
   return walk;
 }
 
 bool LoggingServices::FindNext(FindHandle walk, FindData& data) {
   const bool found = inner_.FindNext(walk, data);
-  const std::uint32_t error = NoteError();
-  const std::string call = "FindNext(walk " + Handle(walk) + ")";
-  if (found) {
-    Logged(call, Found(data));
-  } else {
-    LoggedFailure(call, error, "none", LogLevel::kInfo);
-  }
-  return found;
+  return Outcome(found, "FindNext(walk " + Handle(walk) + ")", Found(data), "none", LogLevel::kInfo);
 }
 
 void LoggingServices::FindEnd(FindHandle walk) {
   inner_.FindEnd(walk);
-  NoteError();
-  Logged("FindEnd(walk " + Handle(walk) + ")", "done");
+  Done("FindEnd(walk " + Handle(walk) + ")");
 }
 
 bool LoggingServices::RemoveFile(const std::string& path, bool& atRestart) {
   const bool removed = inner_.RemoveFile(path, atRestart);
-  const std::uint32_t error = NoteError();
-  if (removed) {
-    Logged("RemoveFile(" + Quoted(path) + ")", atRestart ? "in use: goes at the next restart" : "done");
-  } else {
-    LoggedFailure("RemoveFile(" + Quoted(path) + ")", error);
-  }
-  return removed;
+  return Outcome(removed, "RemoveFile(" + Quoted(path) + ")", atRestart ? "in use: goes at the next restart" : "done");
+}
+
+bool LoggingServices::RemoveFolder(const std::string& path) {
+  return Outcome(inner_.RemoveFolder(path), "RemoveFolder(" + Quoted(path) + ")");
+}
+
+bool LoggingServices::MoveFileTo(const std::string& from, const std::string& to) {
+  return Outcome(inner_.MoveFileTo(from, to), "MoveFileTo(" + Quoted(from) + ", " + Quoted(to) + ")");
+}
+
+namespace {
+std::string Digest(const FileDigest& digest) { return Number(digest.size) + " bytes, SHA-256 " + digest.sha256; }
+}  // namespace
+
+bool LoggingServices::CopyVerifiedFile(const std::string& from, const std::string& to, FileDigest& digest) {
+  const bool copied = inner_.CopyVerifiedFile(from, to, digest);
+  return Outcome(copied, "CopyVerifiedFile(" + Quoted(from) + ", " + Quoted(to) + ")", copied ? Digest(digest) : "");
+}
+
+bool LoggingServices::HashFile(const std::string& path, FileDigest& digest) {
+  const bool hashed = inner_.HashFile(path, digest);
+  return Outcome(hashed, "HashFile(" + Quoted(path) + ")", hashed ? Digest(digest) : "");
+}
+
+bool LoggingServices::OnlyAdministratorsMayWrite(const std::string& path, std::string& reason) {
+  const bool only = inner_.OnlyAdministratorsMayWrite(path, reason);
+  return Outcome(only, "OnlyAdministratorsMayWrite(" + Quoted(path) + ")", "yes", "no: " + reason);
 }
 
 // ----- the program's own installation -----
-
-bool LoggingServices::InstallProgramCopy(std::string& copyPath) {
-  const bool copied = inner_.InstallProgramCopy(copyPath);
-  const std::uint32_t error = NoteError();
-  if (copied) {
-    Logged("InstallProgramCopy()", Quoted(copyPath));
-  } else {
-    LoggedFailure("InstallProgramCopy()", error);
-  }
-  return copied;
-}
-
-bool LoggingServices::RemoveProgramCopy(bool& atRestart) {
-  const bool removed = inner_.RemoveProgramCopy(atRestart);
-  const std::uint32_t error = NoteError();
-  if (removed) {
-    Logged("RemoveProgramCopy()", atRestart ? "it runs: goes at the next restart" : "done");
-  } else {
-    LoggedFailure("RemoveProgramCopy()", error);
-  }
-  return removed;
-}
-
-bool LoggingServices::WriteAppsEntry(const AppsEntry& entry) {
-  const bool written = inner_.WriteAppsEntry(entry);
-  const std::uint32_t error = NoteError();
-  const std::string call = "WriteAppsEntry(" + Quoted(entry.displayName) + ", version " +
-                           Quoted(entry.displayVersion) + ", " + Number(entry.estimatedSizeKb) + " KB, copy " +
-                           Quoted(entry.programCopy) + ")";
-  if (written) {
-    Logged(call, "done");
-  } else {
-    LoggedFailure(call, error);
-  }
-  return written;
-}
-
-bool LoggingServices::ReadAppsEntry(AppsEntry& entry) {
-  const bool read = inner_.ReadAppsEntry(entry);
-  const std::uint32_t error = NoteError();
-  if (read) {
-    Logged("ReadAppsEntry()", "version " + Quoted(entry.displayVersion) + ", queue " + Quoted(entry.queueName) +
-                                  ", driver " + Quoted(entry.driverName) + ", stored as " + Quoted(entry.storedInf));
-  } else {
-    LoggedFailure("ReadAppsEntry()", error, "none");
-  }
-  return read;
-}
 
 namespace {
 
@@ -605,83 +431,6 @@ std::string RecordText(const InstallRecord& record) {
 
 }  // namespace
 
-bool LoggingServices::ReadInstallRecord(InstallRecord& record) {
-  const bool read = inner_.ReadInstallRecord(record);
-  const std::uint32_t error = NoteError();
-  if (read) {
-    Logged("ReadInstallRecord()", std::string("owner ") + OwnerName(record.owner) + ", " + RecordText(record));
-  } else {
-    LoggedFailure("ReadInstallRecord()", error, "none");
-  }
-  return read;
-}
-
-bool LoggingServices::WriteInstallRecord(const InstallRecord& record) {
-  const bool written = inner_.WriteInstallRecord(record);
-  const std::uint32_t error = NoteError();
-  const std::string call =
-      std::string("WriteInstallRecord(owner ") + OwnerName(record.owner) + ", " + RecordText(record) + ")";
-  if (written) {
-    Logged(call, "done");
-  } else {
-    LoggedFailure(call, error);
-  }
-  return written;
-}
-
-bool LoggingServices::DeleteInstallRecord() {
-  const bool deleted = inner_.DeleteInstallRecord();
-  const std::uint32_t error = NoteError();
-  if (deleted) {
-    Logged("DeleteInstallRecord()", "done");
-  } else {
-    LoggedFailure("DeleteInstallRecord()", error);
-  }
-  return deleted;
-}
-
-bool LoggingServices::DeleteAppsEntry() {
-  const bool deleted = inner_.DeleteAppsEntry();
-  const std::uint32_t error = NoteError();
-  if (deleted) {
-    Logged("DeleteAppsEntry()", "done");
-  } else {
-    LoggedFailure("DeleteAppsEntry()", error);
-  }
-  return deleted;
-}
-
-// ----- time -----
-
-void LoggingServices::Sleep(std::uint32_t milliseconds) {
-  inner_.Sleep(milliseconds);
-  NoteError();
-}
-
-// ----- the verified package copy -----
-
-namespace {
-std::string Digest(const FileDigest& digest) { return Number(digest.size) + " bytes, SHA-256 " + digest.sha256; }
-}  // namespace
-
-bool LoggingServices::RemoveFolder(const std::string& path) {
-  return Outcome(inner_.RemoveFolder(path), "RemoveFolder(" + Quoted(path) + ")");
-}
-
-bool LoggingServices::MoveFileTo(const std::string& from, const std::string& to) {
-  return Outcome(inner_.MoveFileTo(from, to), "MoveFileTo(" + Quoted(from) + ", " + Quoted(to) + ")");
-}
-
-bool LoggingServices::CopyVerifiedFile(const std::string& from, const std::string& to, FileDigest& digest) {
-  const bool copied = inner_.CopyVerifiedFile(from, to, digest);
-  return Outcome(copied, "CopyVerifiedFile(" + Quoted(from) + ", " + Quoted(to) + ")", copied ? Digest(digest) : "");
-}
-
-bool LoggingServices::HashFile(const std::string& path, FileDigest& digest) {
-  const bool hashed = inner_.HashFile(path, digest);
-  return Outcome(hashed, "HashFile(" + Quoted(path) + ")", hashed ? Digest(digest) : "");
-}
-
 bool LoggingServices::ProgramFolder(std::string& folder) {
   const bool named = inner_.ProgramFolder(folder);
   return Outcome(named, "ProgramFolder()", Quoted(folder));
@@ -692,23 +441,43 @@ bool LoggingServices::ClearPendingRemovals(std::uint32_t& cleared) {
   return Outcome(done, "ClearPendingRemovals()", Number(cleared) + " of our entries taken out");
 }
 
-// Not logged: it is asked once a look, and says nothing that could fail.
-std::uint64_t LoggingServices::TickCountMs() { return inner_.TickCountMs(); }
-
-bool LoggingServices::QueueMarkedForDeletion(const std::string& queue, bool& marked) {
-  const bool read = inner_.QueueMarkedForDeletion(queue, marked);
-  return Outcome(read, "QueueMarkedForDeletion(" + Quoted(queue) + ")",
-                 marked ? "marked for deletion, jobs still in it" : "not marked for deletion");
+bool LoggingServices::InstallProgramCopy(std::string& copyPath) {
+  const bool copied = inner_.InstallProgramCopy(copyPath);
+  return Outcome(copied, "InstallProgramCopy()", Quoted(copyPath));
 }
 
-bool LoggingServices::DefaultPrinter(std::string& name) {
-  const bool known = inner_.DefaultPrinter(name);
-  return Outcome(known, "DefaultPrinter()", Quoted(name));
+bool LoggingServices::RemoveProgramCopy(bool& atRestart) {
+  const bool removed = inner_.RemoveProgramCopy(atRestart);
+  return Outcome(removed, "RemoveProgramCopy()", atRestart ? "it runs: goes at the next restart" : "done");
 }
 
-bool LoggingServices::StoredInfOrigin(const std::string& storedInf, std::string& originalName) {
-  const bool read = inner_.StoredInfOrigin(storedInf, originalName);
-  return Outcome(read, "StoredInfOrigin(" + Quoted(storedInf) + ")", Quoted(originalName));
+bool LoggingServices::WriteAppsEntry(const AppsEntry& entry) {
+  return Outcome(inner_.WriteAppsEntry(entry), "WriteAppsEntry(" + Quoted(entry.displayName) + ", version " +
+                                                   Quoted(entry.displayVersion) + ", " + Number(entry.estimatedSizeKb) +
+                                                   " KB, copy " + Quoted(entry.programCopy) + ")");
 }
+
+bool LoggingServices::ReadAppsEntry(AppsEntry& entry) {
+  const bool read = inner_.ReadAppsEntry(entry);
+  return Outcome(read, "ReadAppsEntry()",
+                 "version " + Quoted(entry.displayVersion) + ", queue " + Quoted(entry.queueName) + ", driver " +
+                     Quoted(entry.driverName) + ", stored as " + Quoted(entry.storedInf),
+                 "none");
+}
+
+bool LoggingServices::DeleteAppsEntry() { return Outcome(inner_.DeleteAppsEntry(), "DeleteAppsEntry()"); }
+
+bool LoggingServices::ReadInstallRecord(InstallRecord& record) {
+  const bool read = inner_.ReadInstallRecord(record);
+  return Outcome(read, "ReadInstallRecord()", std::string("owner ") + OwnerName(record.owner) + ", " + RecordText(record),
+                 "none");
+}
+
+bool LoggingServices::WriteInstallRecord(const InstallRecord& record) {
+  return Outcome(inner_.WriteInstallRecord(record),
+                 std::string("WriteInstallRecord(owner ") + OwnerName(record.owner) + ", " + RecordText(record) + ")");
+}
+
+bool LoggingServices::DeleteInstallRecord() { return Outcome(inner_.DeleteInstallRecord(), "DeleteInstallRecord()"); }
 
 }  // namespace vornell
