@@ -27,114 +27,9 @@
 #include <vector>
 
 #include "platform/services.h"
+#include "platform/simulated/simulated_calls.h"
 
 namespace vornell {
-
-// Error codes the machine leaves for LastError(); the Win32 values.
-namespace sim_error {
-constexpr std::uint32_t kFileNotFound = 2;
-constexpr std::uint32_t kPathNotFound = 3;
-constexpr std::uint32_t kAccessDenied = 5;
-constexpr std::uint32_t kInvalidHandle = 6;
-constexpr std::uint32_t kInvalidParameter = 87;
-constexpr std::uint32_t kNotEnoughMemory = 8;
-constexpr std::uint32_t kNoMoreFiles = 18;
-constexpr std::uint32_t kFileExists = 80;
-constexpr std::uint32_t kInsufficientBuffer = 122;
-constexpr std::uint32_t kAlreadyExists = 183;
-constexpr std::uint32_t kNoMoreItems = 259;
-constexpr std::uint32_t kInvalidUserBuffer = 1784;
-constexpr std::uint32_t kProcNotFound = 127;
-constexpr std::uint32_t kRpcServerUnavailable = 1722;
-constexpr std::uint32_t kNoSuchDevinst = 0xE000020B;
-constexpr std::uint32_t kDeviceInstallerNotReady = 0xE0000246;
-}  // namespace sim_error
-
-// One spelling per file, for the tables the machine keeps by path.
-std::string SimulatedFileKey(const std::filesystem::path& file);
-
-// The call a test made fail (SimulatedMachine::FailCallAt) and the error it left.
-struct InjectedFailure {
-  std::string operation;
-  std::string text;  // the call's first text argument (a path), if any
-  std::uint32_t error = 0;
-};
-
-// One call that reached the machine. Texts are recorded as passed (GBK,
-// backslashes kept); numbers in argument order. What each operation records:
-//   QueryIsWow64Process,
-//   QueryNativeMachine             -
-//   RegisterUsbDeviceNotification  numbers {window}
-//   UnregisterUsbDeviceNotification numbers {registration}
-//   EnterProgramFolder             -
-//   OnlyAdministratorsMayWrite     texts {path}
-//   GetUsbDeviceSet                numbers {flags}
-//   EnumUsbDeviceInterface         numbers {index}
-//   GetUsbDeviceInterfacePath      numbers {index, pathSize}
-//   DestroyDeviceSet               -
-//   WaitNoPendingInstalls          numbers {timeoutMs}
-//   SetNonInteractiveInstalls      -
-//   UpdateDriver                   texts {hardwareId, infPath}, numbers {installFlags,
-//                                  1 when the caller asked to be told of a restart}
-//   SetupCopyOemInf                texts {infPath}, numbers {mediaType, copyStyle}
-//   RemoveStoredDriver             texts {storedInf}, numbers {force}
-//   GetQueueDriver, DeleteQueue,
-//   QueueMarkedForDeletion         texts {queue}
-//   RemovePrinterDriver,
-//   QueuesUsingDriver              texts {driver}
-//   ListDriverFiles, InstallProgramCopy, RemoveProgramCopy, ReadAppsEntry,
-//   DeleteAppsEntry                -
-//   RemoveFile                     texts {path}
-//   WriteAppsEntry                 texts {programCopy}, numbers {estimatedSizeKb}
-//   ReadInstallRecord,
-//   DeleteInstallRecord            -
-//   WriteInstallRecord             texts {queueName, driverName, storedInf}, numbers {owner}
-//   LastError                      numbers {the value returned}
-//   GetDriverDirectory             numbers {bufferSize}
-//   EnumPrintersNeeded             numbers {flags, the byte count returned}
-//   EnumPrintersFill               numbers {flags, bufferSize}
-//   AllocZeroed                    numbers {bytes}
-//   Free                           -
-//   StartRundll32                  texts {arguments, the new process's current directory}
-//   RunRundll32                    texts {arguments, current directory}, numbers {timeoutMs}
-//   FullPath                       texts {path}
-//   PathExists, CreateFolder,
-//   GetAttributes                  texts {path}
-//   CopyFileTo                     texts {from, to}, numbers {failIfExists}
-//   SetAttributes                  texts {path}, numbers {attributes}
-//   FindFirst                      texts {pattern}
-//   FindNext, FindEnd              -
-//   Sleep                          numbers {milliseconds}
-//   RemoveFolder, HashFile         texts {path}
-//   MoveFileTo, CopyVerifiedFile   texts {from, to}
-//   ProgramFolder,
-//   ClearPendingRemovals           -
-//   StoredInfOrigin                texts {storedInf}
-//   DefaultPrinter                 -
-struct SimulatedCall {
-  std::string operation;
-  std::vector<std::string> texts;
-  std::vector<std::uint64_t> numbers;
-};
-
-// A fresh, empty folder under the system's temporary folder, removed with
-// everything in it when the object goes.
-class ScopedTempFolder {
- public:
-  ScopedTempFolder();
-  ~ScopedTempFolder();
-  ScopedTempFolder(const ScopedTempFolder&) = delete;
-  ScopedTempFolder& operator=(const ScopedTempFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-  // Creates `relative` (and its parents) inside the folder; returns it.
-  std::filesystem::path MakeFolder(const std::filesystem::path& relative) const;
-  // Writes `content` to the file `relative` inside the folder; returns it.
-  std::filesystem::path WriteFile(const std::filesystem::path& relative,
-                                  std::string_view content) const;
-
- private:
-  std::filesystem::path path_;
-};
 
 class SimulatedMachine : public Services {
  public:
@@ -150,15 +45,7 @@ class SimulatedMachine : public Services {
 
   // ----- scripting -----
 
-  // The process-bitness query: nullopt = the system has no such query (the
-  // call then returns false and leaves the caller's flag untouched); a value
-  // = the query exists and reports it. Default: exists, false.
-  void SetWow64(std::optional<bool> isWow64);
-
-  // The machine's processor as IsWow64Process2 reports it; nullopt: no
-  // such call. Default: x64 (0x8664).
-  void SetNativeMachine(std::optional<std::uint16_t> machine);
-
+  // -- USB devices --
   // USB device interfaces: the paths of the attached devices, in enumeration
   // order. A device set takes a snapshot when it is created.
   void SetUsbDevicePaths(std::vector<std::string> paths);
@@ -170,6 +57,7 @@ class SimulatedMachine : public Services {
   // The detail call for `index` fails with `error`.
   void FailDetailAt(std::uint32_t index, std::uint32_t error = sim_error::kInsufficientBuffer);
 
+  // -- driver installation and the driver store --
   // Windows installs devices of its own until the virtual clock reads `ms`:
   // the wait for them lasts until then, and a driver update meanwhile fails
   // with ERROR_DEVICE_INSTALLER_NOT_READY.
@@ -186,9 +74,14 @@ class SimulatedMachine : public Services {
   // INF entered the store) and always leaves `error` in LastError(), so the
   // update's error is gone once it has run. Default: 1, error 0.
   void SetCopyOemInfResult(int result, std::uint32_t error = 0);
-  // Presets what LastError() reports until a call leaves another value.
-  void SetLastErrorValue(std::uint32_t error);
+  // The driver store: a successful SetupCopyOemInf keeps each INF content
+  // once, under "oem<N>.inf".
+  std::vector<std::string> StoredInfs() const;
+  void SetStoreRemovalNeedsRestart(bool needs);
+  // Another package now has the store's name `storedInf`, whose INF was first `originalName`.
+  void SetStoredInfOrigin(std::string storedInf, std::string originalName);
 
+  // -- spooler and printui --
   // The printer-driver directory (GBK; tests give a real temporary folder).
   // Default: "C:\Windows\System32\spool\DRIVERS\x64", which names nothing here.
   // A directory longer than the caller's buffer fails with error 122 and
@@ -197,7 +90,6 @@ class SimulatedMachine : public Services {
   // GetDriverDirectory fails; the caller's buffer then holds `garbage`
   // (as many of its bytes as fit, no terminating zero added).
   void FailDriverDirectory(std::string garbage, std::uint32_t error = sim_error::kInvalidHandle);
-
   // Printer queues, listed in the order added, by both enumeration calls
   // once they have appeared, and only when the flags ask for local printers.
   // "Size call" below means a call of EnumPrintersNeeded, counted from 1.
@@ -215,17 +107,54 @@ class SimulatedMachine : public Services {
   // (which then fails with error 122 unless the caller's buffer has room),
   // and by every later call: the list grows between the two calls.
   void AddPrinterBetweenSizeAndFill(std::string name, int k);
-
   // Installed printer drivers and their files (names without a folder).
   void AddPrinterDriver(std::string name, std::vector<std::string> files);
   std::vector<std::string> PrinterDrivers() const;
   std::vector<std::string> QueueNames() const;
-  // The driver store: a successful SetupCopyOemInf keeps each INF content
-  // once, under "oem<N>.inf".
-  std::vector<std::string> StoredInfs() const;
-  void SetStoreRemovalNeedsRestart(bool needs);
+  // The spooler has deleted `queue` only in part: it keeps jobs, still
+  // holds its driver, and is not listed among the driver's users.
+  // `pending` false: its jobs are done, and a deletion takes it.
+  void MarkQueuePendingDeletion(const std::string& queue, bool pending = true);
+  // RemovePrinterDriver answers 3001 `times` more times although no queue
+  // uses the driver: the spooler still has it loaded.
+  void HoldDriverInSpooler(int times);
+  // The account's default printer; empty: none. An awaited printui /y
+  // command that ends makes its queue the default, as printui does.
+  void SetDefaultPrinterName(std::string name);
+  std::string DefaultPrinterName() const;
+  // AllocZeroed fails (null, error 8) on its n-th call, counted from 1.
+  void FailAllocation(int n);
+  void FailAllAllocations(bool fail);
+  // Each printer enumeration call takes this long on the virtual clock (a
+  // connection to a print server that is down). TickCountMs reads the
+  // clock; it is not recorded, as nothing the tests compare depends on it.
+  void SetEnumerationTakesMs(std::uint32_t ms);
+  // Awaited commands (RunRundll32) run `runMs` on the virtual clock, or
+  // until the caller's wait is over, and end with `exitCode`.
+  void SetCommandEnd(std::uint32_t runMs, std::uint32_t exitCode);
+  // Start results of StartRundll32 and RunRundll32, in call order; calls beyond the list
+  // return the default result (33 unless set).
+  void SetStartResults(std::vector<std::uint32_t> results);
+  void SetDefaultStartResult(std::uint32_t result);
+
+  // -- files --
   // RemoveFile of this path finds the file in use: it goes at the restart.
   void SetFileInUse(const std::string& path);
+  // The next `times` openings of this file for reading whole (CopyVerifiedFile,
+  // HashFile) fail with a sharing violation: another process holds it.
+  void HoldFile(const std::string& path, int times);
+  // OnlyAdministratorsMayWrite answers false with `reason` for this file or
+  // folder (a real path, or one the machine resolves).
+  void LetOthersWrite(const std::string& path, std::string reason);
+  // FullPath fails with `error` (0: it works again).
+  void FailFullPath(std::uint32_t error);
+  // CopyFileTo fails with `error` when the source's file name is `fileName`.
+  void FailCopyOf(std::string fileName, std::uint32_t error = sim_error::kAccessDenied);
+  // A walk's FindNext fails with `error` once it has handed out `entries`
+  // entries (the first from FindFirst counts).
+  void FailWalkAfter(std::size_t entries, std::uint32_t error);
+
+  // -- the program's own installation --
   // The program copy under Program Files, and the process running from it.
   static constexpr char kProgramCopy[] = "C:\\Program Files\\Orvane\\Vornell\\Vornell.exe";
   void SetProgramCopy(bool present, bool running);
@@ -238,70 +167,35 @@ class SimulatedMachine : public Services {
   // sets one with only the owner.
   void SetInstallRecord(std::optional<InstallRecord> record);
   std::optional<InstallRecord> InstallRecordNow() const;
-
   // The folder ProgramFolder names; it resolves under the current folder.
   static constexpr char kProgramFolder[] = "C:\\Program Files\\Orvane\\Vornell";
-  // The next `times` openings of this file for reading whole (CopyVerifiedFile,
-  // HashFile) fail with a sharing violation: another process holds it.
-  void HoldFile(const std::string& path, int times);
   // Paths the machine deletes at the next restart, in the order scheduled;
   // `foreign` adds one of another program's.
   std::vector<std::string> PendingRemovals() const;
   void AddForeignPendingRemoval(std::string path);
-  // Another package now has the store's name `storedInf`, whose INF was first `originalName`.
-  void SetStoredInfOrigin(std::string storedInf, std::string originalName);
-  // The spooler has deleted `queue` only in part: it keeps jobs, still
-  // holds its driver, and is not listed among the driver's users.
-  // `pending` false: its jobs are done, and a deletion takes it.
-  void MarkQueuePendingDeletion(const std::string& queue, bool pending = true);
-  // RemovePrinterDriver answers 3001 `times` more times although no queue
-  // uses the driver: the spooler still has it loaded.
-  void HoldDriverInSpooler(int times);
 
-  // The account's default printer; empty: none. An awaited printui /y
-  // command that ends makes its queue the default, as printui does.
-  void SetDefaultPrinterName(std::string name);
-  std::string DefaultPrinterName() const;
+  // -- the running process --
+  // The process-bitness query: nullopt = the system has no such query (the
+  // call then returns false and leaves the caller's flag untouched); a value
+  // = the query exists and reports it. Default: exists, false.
+  void SetWow64(std::optional<bool> isWow64);
+  // The machine's processor as IsWow64Process2 reports it; nullopt: no
+  // such call. Default: x64 (0x8664).
+  void SetNativeMachine(std::optional<std::uint16_t> machine);
+  // The program file's folder, which EnterProgramFolder makes the current
+  // one. Until a test sets one, the program sits in the current folder.
+  void SetProgramFolder(std::filesystem::path folder);
 
-  // Every call of `operation` fails with `error`, before doing anything.
-  void FailOperation(std::string operation, std::uint32_t error);
-
-  // AllocZeroed fails (null, error 8) on its n-th call, counted from 1.
-  void FailAllocation(int n);
-  void FailAllAllocations(bool fail);
-
-  // Each printer enumeration call takes this long on the virtual clock (a
-  // connection to a print server that is down). TickCountMs reads the
-  // clock; it is not recorded, as nothing the tests compare depends on it.
-  void SetEnumerationTakesMs(std::uint32_t ms);
-
-  // Awaited commands (RunRundll32) run `runMs` on the virtual clock, or
-  // until the caller's wait is over, and end with `exitCode`.
-  void SetCommandEnd(std::uint32_t runMs, std::uint32_t exitCode);
-  // Start results of StartRundll32 and RunRundll32, in call order; calls beyond the list
-  // return the default result (33 unless set).
-  void SetStartResults(std::vector<std::uint32_t> results);
-  void SetDefaultStartResult(std::uint32_t result);
-
+  // -- shared by all: errors, paths, injected failures --
+  // Presets what LastError() reports until a call leaves another value.
+  void SetLastErrorValue(std::uint32_t error);
   // The folder relative paths are resolved against (the process's own
   // current directory is never used), and the one drive paths ("C:\\...")
   // lie in, whatever the current folder becomes later. Until a test sets one, relative paths
   // name nothing that exists.
   void SetCurrentFolder(std::filesystem::path folder);
-  // The program file's folder, which EnterProgramFolder makes the current
-  // one. Until a test sets one, the program sits in the current folder.
-  void SetProgramFolder(std::filesystem::path folder);
-  // OnlyAdministratorsMayWrite answers false with `reason` for this file or
-  // folder (a real path, or one the machine resolves).
-  void LetOthersWrite(const std::string& path, std::string reason);
-  // FullPath fails with `error` (0: it works again).
-  void FailFullPath(std::uint32_t error);
-  // CopyFileTo fails with `error` when the source's file name is `fileName`.
-  void FailCopyOf(std::string fileName, std::uint32_t error = sim_error::kAccessDenied);
-  // A walk's FindNext fails with `error` once it has handed out `entries`
-  // entries (the first from FindFirst counts).
-  void FailWalkAfter(std::size_t entries, std::uint32_t error);
-
+  // Every call of `operation` fails with `error`, before doing anything.
+  void FailOperation(std::string operation, std::uint32_t error);
   // The `call`-th call that can fail (counted from 1 over every operation
   // that returns a result, LastError and ErrorMessage aside) fails, before
   // it does anything. 0: none.
@@ -334,17 +228,16 @@ class SimulatedMachine : public Services {
 
   // ----- Services -----
 
-  bool QueryIsWow64Process(bool& isWow64) override;
-  bool QueryNativeMachine(std::uint16_t& machine) override;
+  // -- USB devices --
   void* RegisterUsbDeviceNotification(void* window) override;
   void UnregisterUsbDeviceNotification(void* registration) override;
-  bool EnterProgramFolder() override;
-  bool OnlyAdministratorsMayWrite(const std::string& path, std::string& reason) override;
   DeviceSet GetUsbDeviceSet(std::uint32_t flags) override;
   bool EnumUsbDeviceInterface(DeviceSet set, std::uint32_t index) override;
   bool GetUsbDeviceInterfacePath(DeviceSet set, std::uint32_t index, char* path,
                                  std::size_t pathSize) override;
   void DestroyDeviceSet(DeviceSet set) override;
+
+  // -- driver installation and the driver store --
   PendingInstalls WaitNoPendingInstalls(std::uint32_t timeoutMs, std::uint32_t& waitedMs) override;
   void SetNonInteractiveInstalls() override;
   bool UpdateDriver(const std::string& hardwareId, const std::string& infPath,
@@ -352,6 +245,15 @@ class SimulatedMachine : public Services {
   int SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType, std::uint32_t copyStyle,
                       std::string* storedName = nullptr) override;
   bool RemoveStoredDriver(const std::string& storedInf, bool force, StoreRemoval& removal) override;
+  bool StoredInfOrigin(const std::string& storedInf, std::string& originalName) override;
+
+  // -- spooler and printui --
+  bool GetDriverDirectory(char* buffer, std::uint32_t bufferSize) override;
+  std::uint32_t EnumPrintersNeeded(std::uint32_t flags) override;
+  bool EnumPrintersFill(std::uint32_t flags, void* buffer, std::uint32_t bufferSize,
+                        std::vector<std::string>& names) override;
+  void* AllocZeroed(std::size_t bytes) override;
+  void Free(void* block) override;
   bool DefaultPrinter(std::string& name) override;
   bool QueueMarkedForDeletion(const std::string& queue, bool& marked) override;
   bool GetQueueDriver(const std::string& queue, std::string& driver) override;
@@ -359,33 +261,10 @@ class SimulatedMachine : public Services {
   bool RemovePrinterDriver(const std::string& driver) override;
   bool QueuesUsingDriver(const std::string& driver, std::vector<std::string>& queues) override;
   bool ListDriverFiles(std::vector<std::string>& files) override;
-  bool RemoveFile(const std::string& path, bool& atRestart) override;
-  bool RemoveFolder(const std::string& path) override;
-  bool MoveFileTo(const std::string& from, const std::string& to) override;
-  bool CopyVerifiedFile(const std::string& from, const std::string& to, FileDigest& digest) override;
-  bool HashFile(const std::string& path, FileDigest& digest) override;
-  bool ProgramFolder(std::string& folder) override;
-  bool ClearPendingRemovals(std::uint32_t& cleared) override;
-  bool StoredInfOrigin(const std::string& storedInf, std::string& originalName) override;
-  bool InstallProgramCopy(std::string& copyPath) override;
-  bool RemoveProgramCopy(bool& atRestart) override;
-  bool WriteAppsEntry(const AppsEntry& entry) override;
-  bool ReadAppsEntry(AppsEntry& entry) override;
-  bool DeleteAppsEntry() override;
-  bool ReadInstallRecord(InstallRecord& record) override;
-  bool WriteInstallRecord(const InstallRecord& record) override;
-  bool DeleteInstallRecord() override;
-  std::uint32_t LastError() override;
-  // Texts of the codes above; not recorded, since no logic depends on it.
-  std::string ErrorMessage(std::uint32_t code) override;
-  bool GetDriverDirectory(char* buffer, std::uint32_t bufferSize) override;
-  std::uint32_t EnumPrintersNeeded(std::uint32_t flags) override;
-  bool EnumPrintersFill(std::uint32_t flags, void* buffer, std::uint32_t bufferSize,
-                        std::vector<std::string>& names) override;
-  void* AllocZeroed(std::size_t bytes) override;
-  void Free(void* block) override;
   std::uint32_t StartRundll32(const std::string& arguments) override;
   std::uint32_t RunRundll32(const std::string& arguments, std::uint32_t timeoutMs, CommandEnd& end) override;
+
+  // -- files --
   bool FullPath(const std::string& path, std::string& full) override;
   bool PathExists(const std::string& path) override;
   bool CreateFolder(const std::string& path) override;
@@ -395,8 +274,36 @@ class SimulatedMachine : public Services {
   FindHandle FindFirst(const std::string& pattern, FindData& data) override;
   bool FindNext(FindHandle walk, FindData& data) override;
   void FindEnd(FindHandle walk) override;
+  bool RemoveFile(const std::string& path, bool& atRestart) override;
+  bool RemoveFolder(const std::string& path) override;
+  bool MoveFileTo(const std::string& from, const std::string& to) override;
+  bool CopyVerifiedFile(const std::string& from, const std::string& to, FileDigest& digest) override;
+  bool HashFile(const std::string& path, FileDigest& digest) override;
+  bool OnlyAdministratorsMayWrite(const std::string& path, std::string& reason) override;
+
+  // -- the program's own installation --
+  bool ProgramFolder(std::string& folder) override;
+  bool ClearPendingRemovals(std::uint32_t& cleared) override;
+  bool InstallProgramCopy(std::string& copyPath) override;
+  bool RemoveProgramCopy(bool& atRestart) override;
+  bool WriteAppsEntry(const AppsEntry& entry) override;
+  bool ReadAppsEntry(AppsEntry& entry) override;
+  bool DeleteAppsEntry() override;
+  bool ReadInstallRecord(InstallRecord& record) override;
+  bool WriteInstallRecord(const InstallRecord& record) override;
+  bool DeleteInstallRecord() override;
+
+  // -- the running process --
+  bool QueryIsWow64Process(bool& isWow64) override;
+  bool QueryNativeMachine(std::uint16_t& machine) override;
+  bool EnterProgramFolder() override;
   void Sleep(std::uint32_t milliseconds) override;
   std::uint64_t TickCountMs() override;
+
+  // -- system errors --
+  std::uint32_t LastError() override;
+  // Texts of the sim_error codes; not recorded, since no logic depends on it.
+  std::string ErrorMessage(std::uint32_t code) override;
 
  private:
   struct Printer {
