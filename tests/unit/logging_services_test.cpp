@@ -116,5 +116,30 @@ TEST(LoggingServices, CallerReadsTheErrorOfItsCallNotOfTheLogging) {
       << sink.lines_[2];
 }
 
+// Each concern's accessor reaches the one object installed, decorator or
+// machine: an error left by a file call is what the spooler's interface, or
+// any other, reads next, and the decorator reads it from the machine once.
+TEST(LoggingServices, EveryConcernReachesTheSameServicesAndLastError) {
+  SimulatedMachine machine;
+  SetServices(&machine);
+  MemoryLog sink;
+  GetLog().SetSink(&sink);
+  {
+    LoggedServices logged;
+    EXPECT_NE(static_cast<Files*>(&machine), &GetFiles());
+    EXPECT_FALSE(GetFiles().PathExists("C:\\nowhere"));
+    EXPECT_EQ(GetSpooler().LastError(), sim_error::kFileNotFound);
+    EXPECT_EQ(GetOwnInstallation().LastError(), sim_error::kFileNotFound);
+    EXPECT_EQ(GetSystemErrors().LastError(), sim_error::kFileNotFound);
+  }
+  EXPECT_EQ(machine.Operations({"PathExists", "LastError"}), (std::vector<std::string>{"PathExists", "LastError"}));
+  EXPECT_EQ(Texts(sink).size(), 1u);
+  EXPECT_EQ(static_cast<Files*>(&machine), &GetFiles());
+  EXPECT_EQ(static_cast<UsbDevices*>(&machine), &GetUsbDevices());
+  EXPECT_EQ(static_cast<ProcessCalls*>(&machine), &GetProcessCalls());
+  GetLog().SetSink(nullptr);
+  SetServices(nullptr);
+}
+
 }  // namespace
 }  // namespace vornell
