@@ -12,31 +12,9 @@
 #include <vector>
 
 #include "platform/win32/gbk_wide.h"
+#include "platform/win32/services_shared_win32.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/win32_call.h"
-#include "platform/error_names.h"
-
-namespace vornell {
-// Our spellings of the refusal codes against the ones mingw's headers have.
-static_assert(kErrorNoCatalogForOemInf == ERROR_NO_CATALOG_FOR_OEM_INF);
-static_assert(kErrorAuthenticodeDisallowed == ERROR_AUTHENTICODE_DISALLOWED);
-static_assert(kErrorAuthenticodeTrustNotEstablished == ERROR_AUTHENTICODE_TRUST_NOT_ESTABLISHED);
-static_assert(kErrorAuthenticodePublisherNotTrusted == ERROR_AUTHENTICODE_PUBLISHER_NOT_TRUSTED);
-static_assert(kErrorSignatureOsAttributeMismatch == ERROR_SIGNATURE_OSATTRIBUTE_MISMATCH);
-// mingw's list ends at 0x245; Windows' goes on in order from there.
-static_assert(ERROR_ONLY_VALIDATE_VIA_AUTHENTICODE == 0xE0000245);
-static_assert(kErrorDeviceInstallerNotReady == ERROR_ONLY_VALIDATE_VIA_AUTHENTICODE + 1);
-static_assert(kErrorDriverStoreAddFailed == ERROR_ONLY_VALIDATE_VIA_AUTHENTICODE + 2);
-static_assert(kErrorDeviceInstallBlocked == ERROR_ONLY_VALIDATE_VIA_AUTHENTICODE + 3);
-static_assert(kErrorDriverInstallBlocked == ERROR_ONLY_VALIDATE_VIA_AUTHENTICODE + 4);
-static_assert(kErrorFileHashNotInCatalog == ERROR_ONLY_VALIDATE_VIA_AUTHENTICODE + 6);
-static_assert(kTrustNoSignature == static_cast<std::uint32_t>(TRUST_E_NOSIGNATURE));
-static_assert(kCertExpired == static_cast<std::uint32_t>(CERT_E_EXPIRED));
-static_assert(kCertUntrustedRoot == static_cast<std::uint32_t>(CERT_E_UNTRUSTEDROOT));
-static_assert(kTrustSubjectNotTrusted == static_cast<std::uint32_t>(TRUST_E_SUBJECT_NOT_TRUSTED));
-static_assert(kTrustBadDigest == static_cast<std::uint32_t>(TRUST_E_BAD_DIGEST));
-static_assert(kErrorPrinterDriverBlocked == ERROR_PRINTER_DRIVER_BLOCKED);
-}  // namespace vornell
 
 namespace vornell {
 
@@ -67,16 +45,16 @@ const NewDev& LoadNewDev() {
   return loaded;
 }
 
-struct Spooler {
+struct SpoolerFunctions {
   decltype(&GetPrinterDriverDirectoryW) driverDirectory = nullptr;
   decltype(&EnumPrintersW) enumPrinters = nullptr;
   DWORD loadError = ERROR_SUCCESS;
 };
 
 // nullptr with the last error set when winspool.drv or a function is missing.
-const Spooler* LoadSpooler() {
-  static const Spooler loaded = [] {
-    Spooler result;
+const SpoolerFunctions* LoadSpoolerFunctions() {
+  static const SpoolerFunctions loaded = [] {
+    SpoolerFunctions result;
     const HMODULE module = LoadSystemLibrary(L"winspool.drv");
     result.driverDirectory = ProcedureOf<decltype(result.driverDirectory)>(module, "GetPrinterDriverDirectoryW");
     result.enumPrinters = ProcedureOf<decltype(result.enumPrinters)>(module, "EnumPrintersW");
@@ -88,15 +66,6 @@ const Spooler* LoadSpooler() {
     return nullptr;
   }
   return &loaded;
-}
-
-bool CopyOut(const std::string& text, char* buffer, std::size_t bufferSize) {
-  if (buffer == nullptr || text.size() >= bufferSize) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return false;
-  }
-  std::memcpy(buffer, text.c_str(), text.size() + 1);
-  return true;
 }
 
 // CMP_WaitNoPendingInstallEvents: setupapi.dll has it up to Windows 7,
@@ -125,20 +94,6 @@ void FillFindData(const WIN32_FIND_DATAW& found, FindData& data) {
 }
 
 }  // namespace
-
-std::uint32_t StartFailureResult(unsigned long error) {
-  switch (error) {
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-    case ERROR_NO_SYSTEM_RESOURCES:
-    case ERROR_COMMITMENT_LIMIT:
-      return 0;  // out of memory or resources
-    default:
-      // As the system's own WinExec: a small code is its own answer; any
-      // other cannot be told apart from a file that is no program.
-      return error < 32 ? static_cast<std::uint32_t>(error) : ERROR_BAD_FORMAT;
-  }
-}
 
 // ----- process and window -----
 
@@ -346,7 +301,7 @@ std::string Win32Services::ErrorMessage(std::uint32_t code) {
 // ----- spooler -----
 
 bool Win32Services::GetDriverDirectory(char* buffer, std::uint32_t bufferSize) {
-  const Spooler* spooler = LoadSpooler();
+  const SpoolerFunctions* spooler = LoadSpoolerFunctions();
   if (spooler == nullptr) return false;
   std::vector<BYTE> wide(MAX_PATH * sizeof(WCHAR) * 2, 0);
   DWORD needed = 0;
@@ -374,7 +329,7 @@ wchar_t kNoServerName[] = L"";  // the local machine; EnumPrintersW wants a non-
 }
 
 std::uint32_t Win32Services::EnumPrintersNeeded(std::uint32_t flags) {
-  const Spooler* spooler = LoadSpooler();
+  const SpoolerFunctions* spooler = LoadSpoolerFunctions();
   if (spooler == nullptr) return 0;
   DWORD needed = 0, returned = 0;
   // With no printer the call succeeds and leaves the last error alone: say
@@ -388,7 +343,7 @@ bool Win32Services::EnumPrintersFill(std::uint32_t flags, void* buffer, std::uin
                                      std::vector<std::string>& names) {
   CallError callError;
   names.clear();
-  const Spooler* spooler = LoadSpooler();
+  const SpoolerFunctions* spooler = LoadSpoolerFunctions();
   if (spooler == nullptr) return false;
   DWORD needed = 0, returned = 0;
   const BOOL filled = spooler->enumPrinters(flags, kNoServerName, 4, static_cast<BYTE*>(buffer), bufferSize,

@@ -71,7 +71,4 @@ class Win32Services final : public Services {
   std::uint64_t TickCountMs() override;
 };
 
-// What a failed process start means in WinExec's terms (0 to 31).
-std::uint32_t StartFailureResult(unsigned long error);
-
 }  // namespace vornell
