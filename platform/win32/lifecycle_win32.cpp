@@ -31,9 +31,6 @@ constexpr wchar_t kRecordValues[][16] = {L"Queue", L"Driver", L"StoredInf"};
 constexpr wchar_t kOwnerValue[] = L"Owner";
 constexpr wchar_t kOwnerProgram[] = L"Program";
 constexpr wchar_t kOwnerWindowsInstaller[] = L"WindowsInstaller";
-// SUOI_FORCEDELETE, which older headers lack.
-constexpr DWORD kForceDelete = 0x1;
-
 // The spooler calls of removal; winspool.drv is no KnownDLL (see services_win32.cpp).
 struct RemovalSpooler {
   decltype(&OpenPrinterW) open = nullptr;
@@ -154,100 +151,7 @@ std::string GetText(HKEY key, const wchar_t* name) {
   return WideToGbk(wide, gbk, Conversion::kStrict) ? gbk : std::string();
 }
 
-// A driver-store name is a bare file name: never a path into elsewhere.
-bool IsBareInfName(const std::wstring& name) {
-  return !name.empty() && name.find_first_of(L"\\/:") == std::wstring::npos && name != L"." && name != L"..";
-}
-
 }  // namespace
-
-bool Win32Services::RemoveStoredDriver(const std::string& storedInf, bool force, StoreRemoval& removal) {
-  CallError callError;
-  removal = StoreRemoval{};
-  std::wstring name;
-  if (!ToWide(storedInf, name) || !IsBareInfName(name)) {
-    if (GetLastError() != ERROR_NO_UNICODE_TRANSLATION) SetLastError(ERROR_INVALID_NAME);
-    callError.Note();
-    return false;
-  }
-  // Where the system has it, the driver leaves the devices installed from
-  // it too (Windows 10 1703 and later).
-  using DiUninstallDriverFunction = BOOL(WINAPI*)(HWND, LPCWSTR, DWORD, PBOOL);
-  const auto diUninstall =
-      ProcedureOf<DiUninstallDriverFunction>(LoadSystemLibrary(L"newdev.dll"), "DiUninstallDriverW");
-  if (diUninstall != nullptr) {
-    const std::wstring windows = WindowsFolder();
-    if (windows.empty()) {
-      callError.Note();
-      return false;
-    }
-    const std::wstring path = windows + L"\\INF\\" + name;
-    BOOL reboot = FALSE;
-    removal.how = "DiUninstallDriverW";
-    const BOOL removed = diUninstall(nullptr, path.c_str(), 0, &reboot);
-    callError.Note();
-    removal.restartNeeded = removed && reboot;
-    return removed != FALSE;
-  }
-  using UninstallInfFunction = BOOL(WINAPI*)(PCWSTR, DWORD, PVOID);
-  const auto uninstallInf =
-      ProcedureOf<UninstallInfFunction>(GetModuleHandleW(L"setupapi.dll"), "SetupUninstallOEMInfW");
-  if (uninstallInf == nullptr) {
-    SetLastError(ERROR_PROC_NOT_FOUND);
-    callError.Note();
-    return false;
-  }
-  removal.how = force ? "SetupUninstallOEMInfW, forced" : "SetupUninstallOEMInfW";
-  const BOOL removed = uninstallInf(name.c_str(), force ? kForceDelete : 0, nullptr);
-  callError.Note();
-  return removed != FALSE;
-}
-
-bool Win32Services::StoredInfOrigin(const std::string& storedInf, std::string& originalName) {
-  CallError callError;
-  originalName.clear();
-  std::wstring name;
-  if (!ToWide(storedInf, name) || !IsBareInfName(name)) {
-    if (GetLastError() != ERROR_NO_UNICODE_TRANSLATION) SetLastError(ERROR_INVALID_NAME);
-    callError.Note();
-    return false;
-  }
-  const std::wstring windows = WindowsFolder();
-  if (windows.empty()) {
-    callError.Note();
-    return false;
-  }
-  // The store's record of the INF, by its full path in the INF folder.
-  const std::wstring path = windows + L"\\INF\\" + name;
-  DWORD needed = 0;
-  if (!SetupGetInfInformationW(path.c_str(), INFINFO_INF_NAME_IS_ABSOLUTE, nullptr, 0, &needed)) {
-    callError.Note();
-    return false;
-  }
-  std::vector<BYTE> buffer(std::max<DWORD>(needed, sizeof(SP_INF_INFORMATION)), 0);
-  auto* info = reinterpret_cast<SP_INF_INFORMATION*>(buffer.data());
-  SP_ORIGINAL_FILE_INFO_W original{};
-  original.cbSize = sizeof original;
-  if (!SetupGetInfInformationW(path.c_str(), INFINFO_INF_NAME_IS_ABSOLUTE, info, static_cast<DWORD>(buffer.size()),
-                               &needed) ||
-      !SetupQueryInfOriginalFileInformationW(info, 0, nullptr, &original)) {
-    callError.Note();
-    return false;
-  }
-  // The name may come with the folder it was installed from: the name alone.
-  const std::wstring_view full(original.OriginalInfName, wcsnlen(original.OriginalInfName, MAX_PATH));
-  const std::wstring_view file = full.substr(full.find_last_of(L"\\/") + 1);
-  if (file.empty() || !WideToGbk(file, originalName, Conversion::kStrict)) {
-    originalName.clear();
-    SetLastError(file.empty() ? ERROR_FILE_NOT_FOUND : ERROR_NO_UNICODE_TRANSLATION);
-    callError.Note();
-    return false;
-  }
-  // Success can leave an inner call's error behind (Wine: 0xE0000102).
-  SetLastError(ERROR_SUCCESS);
-  callError.Note();
-  return true;
-}
 
 // One local queue's record, read by itself (level 2 of one queue: no
 // remote call); false with the last error set.

@@ -21,26 +21,6 @@ namespace vornell {
 namespace {
 
 
-// newdev.dll is optional on the system; like the spooler below, it is not a
-// KnownDLL, so it is loaded from the system directory rather than imported.
-using UpdateDriverFunction = BOOL(WINAPI*)(HWND, LPCWSTR, LPCWSTR, DWORD, PBOOL);
-
-struct NewDev {
-  UpdateDriverFunction update = nullptr;
-  DWORD loadError = ERROR_SUCCESS;
-};
-
-const NewDev& LoadNewDev() {
-  static const NewDev loaded = [] {
-    NewDev result;
-    result.update = ProcedureOf<UpdateDriverFunction>(LoadSystemLibrary(L"newdev.dll"),
-                                                      "UpdateDriverForPlugAndPlayDevicesW");
-    if (result.update == nullptr) result.loadError = GetLastError();
-    return result;
-  }();
-  return loaded;
-}
-
 struct SpoolerFunctions {
   decltype(&GetPrinterDriverDirectoryW) driverDirectory = nullptr;
   decltype(&EnumPrintersW) enumPrinters = nullptr;
@@ -62,22 +42,6 @@ const SpoolerFunctions* LoadSpoolerFunctions() {
     return nullptr;
   }
   return &loaded;
-}
-
-// CMP_WaitNoPendingInstallEvents: setupapi.dll has it up to Windows 7,
-// cfgmgr32.dll from Windows 8 on (setupapi forwards it there).
-using WaitPendingFunction = DWORD(WINAPI*)(DWORD);
-WaitPendingFunction LoadWaitPending() {
-  static const WaitPendingFunction loaded = [] {
-    auto found = ProcedureOf<WaitPendingFunction>(GetModuleHandleW(L"setupapi.dll"),
-                                                  "CMP_WaitNoPendingInstallEvents");
-    if (found == nullptr) {
-      found = ProcedureOf<WaitPendingFunction>(LoadSystemLibrary(L"cfgmgr32.dll"),
-                                               "CMP_WaitNoPendingInstallEvents");
-    }
-    return found;
-  }();
-  return loaded;
 }
 
 void FillFindData(const WIN32_FIND_DATAW& found, FindData& data) {
@@ -132,74 +96,6 @@ bool Win32Services::EnterProgramFolder() {
   const BOOL entered = SetCurrentDirectoryW(folder.c_str());
   callError.Note();
   return entered != FALSE;
-}
-
-// ----- driver installation -----
-
-PendingInstalls Win32Services::WaitNoPendingInstalls(std::uint32_t timeoutMs, std::uint32_t& waitedMs) {
-  CallError callError;
-  waitedMs = 0;
-  const WaitPendingFunction wait = LoadWaitPending();
-  if (wait == nullptr) {
-    SetLastError(ERROR_PROC_NOT_FOUND);
-    callError.Note();
-    return PendingInstalls::kUnknown;
-  }
-  const ULONGLONG started = GetTickCount64();
-  const DWORD result = wait(timeoutMs);
-  callError.Note();
-  waitedMs = static_cast<std::uint32_t>(std::min<ULONGLONG>(GetTickCount64() - started, MAXDWORD));
-  switch (result) {
-    case WAIT_OBJECT_0:
-      return PendingInstalls::kNone;
-    case WAIT_TIMEOUT:
-      return PendingInstalls::kStillPending;
-    default:
-      return PendingInstalls::kUnknown;
-  }
-}
-
-void Win32Services::SetNonInteractiveInstalls() {
-  // Looked up, not imported: a system without it still starts the program.
-  using SetModeFunction = BOOL(WINAPI*)(BOOL);
-  const auto set = ProcedureOf<SetModeFunction>(GetModuleHandleW(L"setupapi.dll"), "SetupSetNonInteractiveMode");
-  if (set != nullptr) set(TRUE);
-}
-
-bool Win32Services::UpdateDriver(const std::string& hardwareId, const std::string& infPath,
-                                 std::uint32_t installFlags, bool* restartNeeded) {
-  CallError callError;
-  std::wstring wideId, wideInf;
-  if (!ToWide(hardwareId, wideId) || !WideInfPath(infPath, wideInf)) return false;
-  const NewDev& newdev = LoadNewDev();
-  if (newdev.update == nullptr) {
-    SetLastError(newdev.loadError);
-    return false;
-  }
-  BOOL reboot = FALSE;
-  const BOOL updated = newdev.update(nullptr, wideId.c_str(), wideInf.c_str(), installFlags,
-                                     restartNeeded != nullptr ? &reboot : nullptr);
-  callError.Note();
-  if (restartNeeded != nullptr) *restartNeeded = updated && reboot;
-  return updated != FALSE;
-}
-
-int Win32Services::SetupCopyOemInf(const std::string& infPath, std::uint32_t mediaType, std::uint32_t copyStyle,
-                                   std::string* storedName) {
-  CallError callError;
-  if (storedName != nullptr) storedName->clear();
-  std::wstring wideInf;
-  if (!WideInfPath(infPath, wideInf)) return FALSE;
-  wchar_t destination[MAX_PATH] = {};
-  wchar_t* component = nullptr;
-  const BOOL result = SetupCopyOEMInfW(wideInf.c_str(), nullptr, mediaType, copyStyle, destination, MAX_PATH,
-                                       nullptr, &component);
-  callError.Note();
-  // The store's name alone ("oem12.inf"): removal hands it back as it is.
-  if (result == TRUE && storedName != nullptr && component != nullptr) {
-    WideToGbk(component, *storedName, Conversion::kStrict);
-  }
-  return result;
 }
 
 std::uint32_t Win32Services::LastError() { return GetLastError(); }
