@@ -40,6 +40,4 @@ bool Win32Services::DefaultPrinter(std::string& name) {
   return true;
 }
 
-std::uint64_t Win32Services::TickCountMs() { return GetTickCount64(); }
-
 }  // namespace vornell
