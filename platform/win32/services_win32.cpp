@@ -44,15 +44,6 @@ const SpoolerFunctions* LoadSpoolerFunctions() {
   return &loaded;
 }
 
-void FillFindData(const WIN32_FIND_DATAW& found, FindData& data) {
-  const std::size_t length = wcsnlen(found.cFileName, MAX_PATH);
-  // A name with no GBK form comes out marked with '?': copying it then
-  // fails and is reported, rather than the file being skipped unseen.
-  data.name = LenientGbk(std::wstring_view(found.cFileName, length));
-  data.attributes = found.dwFileAttributes;
-  data.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-}
-
 }  // namespace
 
 std::uint32_t Win32Services::LastError() { return GetLastError(); }
@@ -203,94 +194,6 @@ std::uint32_t Win32Services::RunRundll32(const std::string& arguments, std::uint
   end.exitCode = end.ended ? code : 0;
   CloseHandle(process);
   return result;
-}
-
-// ----- files -----
-
-bool Win32Services::FullPath(const std::string& path, std::string& full) {
-  CallError callError;
-  full.clear();
-  std::wstring wide, wideFull;
-  if (!ToWide(path, wide)) return false;
-  if (!WideFullPath(wide, wideFull)) {
-    callError.Note();
-    return false;
-  }
-  if (WideToGbk(wideFull, full, Conversion::kStrict)) return true;
-  SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-  callError.Note();
-  return false;
-}
-
-bool Win32Services::PathExists(const std::string& path) {
-  CallError callError;
-  std::wstring wide;
-  if (!ToWide(path, wide)) return false;
-  const DWORD attributes = GetFileAttributesW(wide.c_str());
-  callError.Note();
-  return attributes != INVALID_FILE_ATTRIBUTES;
-}
-
-bool Win32Services::CreateFolder(const std::string& path) {
-  CallError callError;
-  std::wstring wide;
-  if (!ToWide(path, wide)) return false;
-  const BOOL created = CreateDirectoryW(wide.c_str(), nullptr);
-  callError.Note();
-  return created != FALSE;
-}
-
-bool Win32Services::CopyFileTo(const std::string& from, const std::string& to, bool failIfExists) {
-  CallError callError;
-  std::wstring wideFrom, wideTo;
-  if (!ToWide(from, wideFrom) || !ToWide(to, wideTo)) return false;
-  const BOOL copied = CopyFileW(wideFrom.c_str(), wideTo.c_str(), failIfExists ? TRUE : FALSE);
-  callError.Note();
-  return copied != FALSE;
-}
-
-std::uint32_t Win32Services::GetAttributes(const std::string& path) {
-  CallError callError;
-  std::wstring wide;
-  if (!ToWide(path, wide)) return kInvalidFileAttributes;
-  const DWORD attributes = GetFileAttributesW(wide.c_str());
-  callError.Note();
-  return attributes;
-}
-
-bool Win32Services::SetAttributes(const std::string& path, std::uint32_t attributes) {
-  CallError callError;
-  std::wstring wide;
-  if (!ToWide(path, wide)) return false;
-  const BOOL set = SetFileAttributesW(wide.c_str(), attributes);
-  callError.Note();
-  return set != FALSE;
-}
-
-FindHandle Win32Services::FindFirst(const std::string& pattern, FindData& data) {
-  CallError callError;
-  std::wstring wide;
-  if (!ToWide(pattern, wide)) return nullptr;
-  WIN32_FIND_DATAW found{};
-  HANDLE walk = FindFirstFileW(wide.c_str(), &found);
-  callError.Note();
-  if (walk == INVALID_HANDLE_VALUE) return nullptr;
-  FillFindData(found, data);
-  return walk;
-}
-
-bool Win32Services::FindNext(FindHandle walk, FindData& data) {
-  CallError callError;
-  WIN32_FIND_DATAW found{};
-  const BOOL next = FindNextFileW(static_cast<HANDLE>(walk), &found);
-  callError.Note();
-  if (!next) return false;
-  FillFindData(found, data);
-  return true;
-}
-
-void Win32Services::FindEnd(FindHandle walk) {
-  if (walk != nullptr) FindClose(static_cast<HANDLE>(walk));
 }
 
 // The shipped program's services: the real system.
