@@ -1,18 +1,17 @@
-// The real system behind the program's own installation and its removal:
-// the Apps & features entry, and the queue, driver and driver-store calls
-// that undo an install. The program copy is in program_copy.cpp.
+// The real system behind the program's own installation: its Apps &
+// features entry and its install record in the registry. The program copy
+// is in program_copy.cpp, the clearing of pending removals in
+// pending_removals.cpp.
 #include <windows.h>
-#include <setupapi.h>
-#include <winspool.h>
 
-#include <algorithm>
+#include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <cwchar>
+#include <string>
 
 #include "platform/win32/gbk_wide.h"
 #include "platform/win32/run_limit.h"
 #include "platform/win32/services_win32.h"
-#include "platform/win32/system_library.h"
 #include "platform/win32/win32_call.h"
 
 namespace vornell {
@@ -31,6 +30,7 @@ constexpr wchar_t kRecordValues[][16] = {L"Queue", L"Driver", L"StoredInf"};
 constexpr wchar_t kOwnerValue[] = L"Owner";
 constexpr wchar_t kOwnerProgram[] = L"Program";
 constexpr wchar_t kOwnerWindowsInstaller[] = L"WindowsInstaller";
+
 HKEY OpenEntry(REGSAM access) {
   HKEY key = nullptr;
   const LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEntryKey, 0, access | KEY_WOW64_64KEY, &key);
