@@ -31,11 +31,25 @@ constexpr wchar_t kOwnerValue[] = L"Owner";
 constexpr wchar_t kOwnerProgram[] = L"Program";
 constexpr wchar_t kOwnerWindowsInstaller[] = L"WindowsInstaller";
 
-HKEY OpenEntry(REGSAM access) {
+// HKLM's `subKey` in the 64-bit view, whichever view the program runs in;
+// nullptr with the last error set when it cannot be opened.
+HKEY OpenKey64(const wchar_t* subKey, REGSAM access) {
   HKEY key = nullptr;
-  const LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEntryKey, 0, access | KEY_WOW64_64KEY, &key);
+  const LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey, 0, access | KEY_WOW64_64KEY, &key);
   if (status != ERROR_SUCCESS) {
     SetLastError(static_cast<DWORD>(status));
+    return nullptr;
+  }
+  return key;
+}
+
+// The same, created when missing, to write values in.
+HKEY CreateKey64(const wchar_t* subKey) {
+  HKEY key = nullptr;
+  const LSTATUS created = RegCreateKeyExW(HKEY_LOCAL_MACHINE, subKey, 0, nullptr, 0,
+                                          KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
+  if (created != ERROR_SUCCESS) {
+    SetLastError(static_cast<DWORD>(created));
     return nullptr;
   }
   return key;
@@ -81,11 +95,8 @@ bool Win32Services::WriteAppsEntry(const AppsEntry& entry) {
   }
   // The run limit does not end the process in the middle of this.
   const AppsEntryWriting writing;
-  HKEY key = nullptr;
-  const LSTATUS created = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kEntryKey, 0, nullptr, 0,
-                                          KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
-  if (created != ERROR_SUCCESS) {
-    SetLastError(static_cast<DWORD>(created));
+  const HKEY key = CreateKey64(kEntryKey);
+  if (key == nullptr) {
     callError.Note();
     return false;
   }
@@ -113,7 +124,7 @@ bool Win32Services::WriteAppsEntry(const AppsEntry& entry) {
 bool Win32Services::ReadAppsEntry(AppsEntry& entry) {
   CallError callError;
   entry = AppsEntry{};
-  const HKEY key = OpenEntry(KEY_QUERY_VALUE);
+  const HKEY key = OpenKey64(kEntryKey, KEY_QUERY_VALUE);
   if (key == nullptr) {
     callError.Note();
     return false;
@@ -161,10 +172,8 @@ void DeleteKeyWhenEmpty(const wchar_t* subKey) {
 bool Win32Services::ReadInstallRecord(InstallRecord& record) {
   CallError callError;
   record = InstallRecord{};
-  HKEY key = nullptr;
-  const LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key);
-  if (status != ERROR_SUCCESS) {
-    SetLastError(static_cast<DWORD>(status));
+  const HKEY key = OpenKey64(kRecordKey, KEY_QUERY_VALUE);
+  if (key == nullptr) {
     callError.Note();
     return false;
   }
@@ -196,11 +205,8 @@ bool Win32Services::WriteInstallRecord(const InstallRecord& record) {
     return false;
   }
   const AppsEntryWriting writing;
-  HKEY key = nullptr;
-  const LSTATUS created = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, 0,
-                                          KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
-  if (created != ERROR_SUCCESS) {
-    SetLastError(static_cast<DWORD>(created));
+  const HKEY key = CreateKey64(kRecordKey);
+  if (key == nullptr) {
     callError.Note();
     return false;
   }
@@ -216,14 +222,12 @@ bool Win32Services::WriteInstallRecord(const InstallRecord& record) {
 
 bool Win32Services::DeleteInstallRecord() {
   CallError callError;
-  HKEY key = nullptr;
-  LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY,
-                                 &key);
-  if (status != ERROR_SUCCESS) {
-    SetLastError(static_cast<DWORD>(status));
+  const HKEY key = OpenKey64(kRecordKey, KEY_QUERY_VALUE | KEY_SET_VALUE);
+  if (key == nullptr) {
     callError.Note();
     return false;
   }
+  LSTATUS status = ERROR_SUCCESS;
   for (const wchar_t* name : kRecordValues) {
     const LSTATUS deleted = RegDeleteValueW(key, name);
     if (deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND) status = deleted;
