@@ -4,7 +4,7 @@
 #include <setupapi.h>
 
 #include "platform/error_names.h"
-#include "platform/services.h"
+#include "platform/system_errors.h"
 
 namespace vornell {
 static_assert(kErrorNoCatalogForOemInf == ERROR_NO_CATALOG_FOR_OEM_INF);
