@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/package_manifest.h"
+#include "platform/system_errors.h"
 
 namespace vornell {
 
@@ -73,6 +74,6 @@ struct InstallerState {
 extern InstallerState installerState;
 
 // workerStatus values the wizard reads as success.
-constexpr bool IsInstallSuccess(std::int32_t status) { return status == 0 || status == 1802; }
+constexpr bool IsInstallSuccess(std::int32_t status) { return status == 0 || status == kErrorPrinterAlreadyExists; }
 
 }  // namespace vornell

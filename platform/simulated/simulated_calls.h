@@ -8,26 +8,29 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/system_errors.h"
+
 namespace vornell {
 
-// Error codes the machine leaves for LastError(); the Win32 values.
+// Error codes the machine leaves for LastError(); the Win32 values, the
+// shared ones where the installer's logic tells them apart.
 namespace sim_error {
-constexpr std::uint32_t kFileNotFound = 2;
-constexpr std::uint32_t kPathNotFound = 3;
+constexpr std::uint32_t kFileNotFound = kErrorFileNotFound;
+constexpr std::uint32_t kPathNotFound = kErrorPathNotFound;
 constexpr std::uint32_t kAccessDenied = 5;
 constexpr std::uint32_t kInvalidHandle = 6;
 constexpr std::uint32_t kInvalidParameter = 87;
 constexpr std::uint32_t kNotEnoughMemory = 8;
-constexpr std::uint32_t kNoMoreFiles = 18;
+constexpr std::uint32_t kNoMoreFiles = kErrorNoMoreFiles;
 constexpr std::uint32_t kFileExists = 80;
-constexpr std::uint32_t kInsufficientBuffer = 122;
-constexpr std::uint32_t kAlreadyExists = 183;
-constexpr std::uint32_t kNoMoreItems = 259;
+constexpr std::uint32_t kInsufficientBuffer = kErrorInsufficientBuffer;
+constexpr std::uint32_t kAlreadyExists = kErrorAlreadyExists;
+constexpr std::uint32_t kNoMoreItems = kErrorNoMoreItems;
 constexpr std::uint32_t kInvalidUserBuffer = 1784;
 constexpr std::uint32_t kProcNotFound = 127;
 constexpr std::uint32_t kRpcServerUnavailable = 1722;
-constexpr std::uint32_t kNoSuchDevinst = 0xE000020B;
-constexpr std::uint32_t kDeviceInstallerNotReady = 0xE0000246;
+constexpr std::uint32_t kNoSuchDevinst = kErrorNoSuchDevinst;
+constexpr std::uint32_t kDeviceInstallerNotReady = kErrorDeviceInstallerNotReady;
 }  // namespace sim_error
 
 // One spelling per file, for the tables the machine keeps by path.
