@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "platform/win32/gbk_wide.h"
-#include "platform/win32/services_shared_win32.h"
 #include "platform/win32/services_win32.h"
 #include "platform/win32/system_library.h"
 #include "platform/win32/win32_call.h"
@@ -18,6 +17,21 @@
 namespace vornell {
 
 namespace {
+
+// What a failed process start means in WinExec's terms (0 to 31).
+std::uint32_t StartFailureResult(unsigned long error) {
+  switch (error) {
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+    case ERROR_NO_SYSTEM_RESOURCES:
+    case ERROR_COMMITMENT_LIMIT:
+      return 0;  // out of memory or resources
+    default:
+      // As the system's own WinExec: a small code is its own answer; any
+      // other cannot be told apart from a file that is no program.
+      return error < 32 ? static_cast<std::uint32_t>(error) : ERROR_BAD_FORMAT;
+  }
+}
 
 // winspool.drv is no KnownDLL: loaded from the system directory, at run time.
 struct SpoolerFunctions {

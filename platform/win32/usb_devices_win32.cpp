@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "platform/win32/gbk_wide.h"
-#include "platform/win32/services_shared_win32.h"
 #include "platform/win32/services_win32.h"
 #include "platform/win32/win32_call.h"
 

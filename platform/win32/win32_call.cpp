@@ -1,8 +1,19 @@
 #include "platform/win32/win32_call.h"
 
+#include <cstring>
+
 #include "platform/win32/gbk_wide.h"
 
 namespace vornell {
+
+bool CopyOut(const std::string& text, char* buffer, std::size_t bufferSize) {
+  if (buffer == nullptr || text.size() >= bufferSize) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return false;
+  }
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  return true;
+}
 
 bool ToWide(const std::string& gbk, std::wstring& wide) {
   if (GbkToWide(gbk, wide, Conversion::kStrict)) return true;

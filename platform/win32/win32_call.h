@@ -36,6 +36,10 @@ class CallError {
   bool noted_ = false;
 };
 
+// Copies `text` with its terminator into the caller's buffer; false with
+// ERROR_INSUFFICIENT_BUFFER when it does not fit.
+bool CopyOut(const std::string& text, char* buffer, std::size_t bufferSize);
+
 // A GBK text for a wide call; on a text that has no wide form the call is
 // not made and the error says why.
 bool ToWide(const std::string& gbk, std::wstring& wide);
